@@ -1,0 +1,56 @@
+#include "app/Launch.h"
+
+#include "app/MainWindow.h"
+#include "app/OrdinelloController.h"
+#include "platform/Bundle.h"
+#include "support/LocalizedStrings.h"
+
+#include <QApplication>
+#include <QTextStream>
+
+#include <cstring>
+
+int OrdinelloMain(int argc, char** argv)
+{
+    QApplication app(argc, argv);   // takes Qt's own options out of argv
+    QApplication::setOrganizationName(QStringLiteral("Ordinello"));
+    QApplication::setApplicationName(QStringLiteral("Ordinello"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Ordinello"));
+    QApplication::setApplicationVersion(Bundle::shortVersionString());
+    QApplication::setDesktopFileName(Bundle::identifier());
+    InstallTranslations();
+
+    // The folder is taken from the raw arguments: its bytes must reach the file system
+    // exactly, also when they are not valid UTF-8.
+    QByteArray folder;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!optionsEnded && std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (!optionsEnded && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
+            QTextStream(stdout) << QApplication::translate("Launch",
+                "Usage: ordinello [FOLDER]\n"
+                "Lists FOLDER's items in the file manager's order so you can drag them into the\n"
+                "order you want and number them.\n\n"
+                "  -h, --help     show this help\n"
+                "      --version  show the version\n");
+            return 0;
+        } else if (!optionsEnded && std::strcmp(arg, "--version") == 0) {
+            QTextStream(stdout) << "ordinello " << Bundle::shortVersionString() << '\n';
+            return 0;
+        } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
+            QTextStream(stderr) << QApplication::translate("Launch", "ordinello: unknown option %1\n")
+                                       .arg(QString::fromLocal8Bit(arg));
+            return 2;
+        } else if (folder.isEmpty()) {
+            folder = arg;
+        }
+    }
+
+    MainWindow window;
+    window.applicationWillFinishLaunching();
+    if (!folder.isEmpty())
+        window.controller()->selectDirectoryPath(folder);
+    return app.exec();
+}

@@ -1,0 +1,122 @@
+#include "app/MainWindow.h"
+
+#include "app/NSTableViewExtensions.h"
+#include "app/OrdinelloController.h"
+#include "app/PreferencesWindow.h"
+#include "platform/Bundle.h"
+#include "update/SoftwareUpdateController.h"
+
+#include "ui_MainWindow.h"
+
+#include <QFile>
+#include <QFileOpenEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::MainWindow>())
+{
+    m_ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(Bundle::identifier())));
+
+    m_controller = new OrdinelloController(this);
+    m_controller->fileTable = m_ui->fileTable;
+    m_controller->folderPathTextField = m_ui->folderPathTextField;
+    m_controller->fileListWindow = this;
+    m_controller->spinner = m_ui->spinner;
+    m_controller->awakeFromNib();
+
+    m_softwareUpdate = new SoftwareUpdateController(this, this);
+    m_softwareUpdate->awakeFromNib();
+
+    TableView* table = m_ui->fileTable;
+    table->setIconSize(QSize(48, 48));
+    table->verticalHeader()->setDefaultSectionSize(56);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionsClickable(false);
+    table->horizontalHeader()->setSectionResizeMode(OrdinelloController::IndexColumn, QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(OrdinelloController::IconColumn, QHeaderView::Fixed);
+    table->horizontalHeader()->resizeSection(OrdinelloController::IconColumn, 64);
+
+    auto* menu = new QMenu(this);
+    menu->addAction(m_ui->actionOpen);
+    menu->addAction(m_ui->actionShowInFileManager);
+    menu->addSeparator();
+    menu->addAction(m_ui->actionMoveUp);
+    menu->addAction(m_ui->actionMoveDown);
+    menu->addAction(m_ui->actionMoveToTop);
+    menu->addAction(m_ui->actionMoveToBottom);
+    table->setContextMenu(menu);
+
+    connectActions();
+    updateActions();
+}
+
+MainWindow::~MainWindow() = default;
+
+TableView* MainWindow::fileTable() const
+{
+    return m_ui->fileTable;
+}
+
+void MainWindow::connectActions()
+{
+    OrdinelloController* c = m_controller;
+    connect(m_ui->actionChooseFolder, &QAction::triggered, c, &OrdinelloController::selectDirectory);
+    connect(m_ui->actionRenameItems, &QAction::triggered, c, &OrdinelloController::renameItems);
+    connect(m_ui->actionRemovePrefixes, &QAction::triggered, c, &OrdinelloController::removeFilenamePrefixes);
+    connect(m_ui->actionHelp, &QAction::triggered, c, &OrdinelloController::openHelpURL);
+    connect(m_ui->actionOpen, &QAction::triggered, c, &OrdinelloController::openSelectedItems);
+    connect(m_ui->actionShowInFileManager, &QAction::triggered, c, &OrdinelloController::showSelectedItemsInFileManager);
+    connect(m_ui->actionMoveUp, &QAction::triggered, c, [c] { c->moveSelectedRows(OrdinelloController::Move::Up); });
+    connect(m_ui->actionMoveDown, &QAction::triggered, c, [c] { c->moveSelectedRows(OrdinelloController::Move::Down); });
+    connect(m_ui->actionMoveToTop, &QAction::triggered, c, [c] { c->moveSelectedRows(OrdinelloController::Move::ToTop); });
+    connect(m_ui->actionMoveToBottom, &QAction::triggered, c, [c] { c->moveSelectedRows(OrdinelloController::Move::ToBottom); });
+    connect(m_ui->actionPreferences, &QAction::triggered, this, [this] { ShowPreferencesWindow(this); });
+    connect(m_ui->actionSoftwareUpdate, &QAction::triggered, m_softwareUpdate, &SoftwareUpdateController::showWindow);
+    connect(m_ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(m_ui->actionQuit, &QAction::triggered, this, &QWidget::close);
+
+    connect(c, &OrdinelloController::folderStateChanged, this, &MainWindow::updateActions);
+    connect(c, &QAbstractItemModel::modelReset, this, &MainWindow::updateActions);
+    connect(m_ui->fileTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateActions);
+    connect(m_ui->fileTable, &QAbstractItemView::doubleClicked, c, &OrdinelloController::openSelectedItems);
+}
+
+void MainWindow::updateActions()
+{
+    const bool listed = m_controller->hasFolder();
+    m_ui->actionRenameItems->setEnabled(listed);
+    m_ui->actionRemovePrefixes->setEnabled(listed);
+    const bool selected = !m_controller->selectedRows().isEmpty();
+    for (QAction* action : {m_ui->actionOpen, m_ui->actionShowInFileManager, m_ui->actionMoveUp,
+                            m_ui->actionMoveDown, m_ui->actionMoveToTop, m_ui->actionMoveToBottom})
+        action->setEnabled(selected);
+}
+
+void MainWindow::applicationWillFinishLaunching()
+{
+    m_controller->applicationWillFinishLaunching();
+}
+
+void MainWindow::showAbout()
+{
+    QMessageBox::about(this, tr("About Ordinello"),
+                       tr("<h3>Ordinello %1</h3><p>Put a folder's items in the order you choose, then "
+                          "number them so every name-sorted view keeps that order.</p>")
+                           .arg(Bundle::shortVersionString()));
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    // A folder handed to the running program (Open With, a drop on the program) is chosen
+    // as if picked in the chooser.
+    if (event->type() == QEvent::FileOpen) {
+        const auto* open = static_cast<QFileOpenEvent*>(event);
+        m_controller->selectDirectoryPath(QFile::encodeName(open->file()));
+        return true;
+    }
+    return QMainWindow::event(event);
+}

@@ -1,0 +1,132 @@
+#pragma once
+// The application's controller: it owns the chosen folder and the item list, and it is
+// the item table's model. Row r of the table is entry r of the list, which is also the
+// position in the numbering.
+
+#include "platform/Files.h"
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QLabel;
+class QMainWindow;
+class QProgressBar;
+class ItemImages;
+class TableView;
+
+// The private drag type: dragged rows travel under it, and only drags that carry it are
+// accepted by the table.
+inline constexpr char MyPrivateTableViewDataType[] = "application/x-ordinello-table-rows";
+
+class OrdinelloController : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column { IndexColumn, IconColumn, NameColumn, ColumnCount };
+    // "Index", "Icon" and "Name": what each column shows is decided by its identifier.
+    static QString columnIdentifier(int column);
+
+    // Shows the folder chooser; fills *chosenPath (bytes) and returns noErr when a folder
+    // was chosen. Replaceable so tests can play the user.
+    using FolderChooser = std::function<OSErr(QWidget* parent, QByteArray* chosenPath)>;
+
+    explicit OrdinelloController(QObject* parent = nullptr);
+    ~OrdinelloController() override;
+
+    // Outlets, set by the main window; not owned.
+    TableView* fileTable = nullptr;
+    QLabel* folderPathTextField = nullptr;
+    QMainWindow* fileListWindow = nullptr;
+    QProgressBar* spinner = nullptr;
+
+    void awakeFromNib();
+    void applicationWillFinishLaunching();
+    void setFolderChooser(FolderChooser chooser);
+
+    // Chooses a folder as if picked in the chooser (command line, "Open With").
+    void selectDirectoryPath(const QByteArray& path);
+    void loadDirectoryItems();
+    QString HandleChooseDirectory();
+
+    const QStringList& directoryItems() const { return m_directoryItems; }
+    const QString& folderPath() const { return m_folderPath; }
+    const FSRef& folderRef() const { return m_folderFSRef; }
+    bool hasFolder() const { return !m_folderFSRef.isNull(); }
+    ItemImages* itemImages() const { return m_itemImages; }
+
+    // The cell value by column identifier: the display name, the picture, the 1-based index.
+    QVariant objectValue(const QString& identifier, int row) const;
+
+    // Moves the rows (any order, duplicates ignored) so they stand together, in their
+    // previous order, before the item now at row r (r == count: at the end), then selects
+    // them. Returns false and changes nothing when a row is out of range.
+    bool moveRows(QList<int> rows, int r);
+    enum class Move { Up, Down, ToTop, ToBottom };
+    void moveSelectedRows(Move move);
+    QList<int> selectedRows() const;
+
+    // QAbstractTableModel
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+
+public Q_SLOTS:
+    void openHelpURL();
+    void selectDirectory();
+    void renameItems();
+    void removeFilenamePrefixes();
+    void openSelectedItems();
+    void showSelectedItemsInFileManager();
+
+public:
+    // --- numbering: the width rule and the runs' report (see OrdinelloController_Renaming.cpp)
+    int automaticNumberLength() const;
+
+Q_SIGNALS:
+    // A folder was chosen (or the choice ended without one): actions that need a listed
+    // folder follow hasFolder().
+    void folderStateChanged(bool hasFolder);
+    // A renaming or prefix-removal run ended; failures lists "name: reason" lines.
+    void runFinished(int handled, const QStringList& failures);
+
+private:
+    void startSpinner();
+    void stopSpinner();
+    void reorder(const QList<int>& oldRowForNewRow);
+    void selectRows(const QList<int>& rows);
+    QStringList pathsForRows(const QList<int>& rows) const;
+
+    QStringList m_directoryItems;
+    QString m_folderPath;          // null until a folder is chosen, and after a cancelled choice
+    FSRef m_folderFSRef;           // null until the first successful choice; never cleared
+    FolderChooser m_chooser;
+    ItemImages* m_itemImages = nullptr;
+};
+
+// Moves one element by offset within the array; out-of-range targets leave it alone.
+// Returns 0.
+template <typename List>
+long MoveArrayItem(List& array, long index, long offset)
+{
+    const long target = index + offset;
+    const long n = long(array.size());
+    if (target == index || index < 0 || index > n - 1 || target < 0 || target > n - 1)
+        return 0;
+    array.move(index, target);
+    return 0;
+}

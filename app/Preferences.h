@@ -1,0 +1,20 @@
+#pragma once
+// The five numbering and update settings, read anew on every call from the user's
+// settings (organisation and application "Ordinello"). Each reader supplies its default
+// when the key was never stored; a stored false or 0 is a value like any other.
+
+#include <cstdint>
+
+bool CheckForSoftwareUpdates();     // "CheckForSoftwareUpdates", default true
+std::int32_t NumberLength();        // "NumberLength", default 6
+std::int32_t InitialNumber();       // "InitialNumber", default 1
+std::int32_t IncrementBy();         // "IncrementBy", default 1
+bool AutomaticNumberLength();       // "AutomaticNumberLength", default true
+
+namespace PreferenceKeys {
+inline constexpr char CheckForSoftwareUpdates[] = "CheckForSoftwareUpdates";
+inline constexpr char NumberLength[] = "NumberLength";
+inline constexpr char InitialNumber[] = "InitialNumber";
+inline constexpr char IncrementBy[] = "IncrementBy";
+inline constexpr char AutomaticNumberLength[] = "AutomaticNumberLength";
+} // namespace PreferenceKeys

@@ -1,0 +1,5 @@
+#include "app/PreferencesWindow.h"
+
+void ShowPreferencesWindow(QWidget*)
+{
+}

@@ -1,0 +1,6 @@
+#pragma once
+// Placeholder: the preferences window.
+
+class QWidget;
+
+void ShowPreferencesWindow(QWidget* parent);

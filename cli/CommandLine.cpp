@@ -1,0 +1,163 @@
+#include "cli/CommandLine.h"
+
+#include "app/DirectoryItems.h"
+#include "platform/Bundle.h"
+#include "platform/NameCodec.h"
+#include "support/LocalizedStrings.h"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+const char* usageText()
+{
+    return "Usage: ordinello-cli COMMAND [OPTIONS] FOLDER\n"
+           "\n"
+           "Commands:\n"
+           "  list [-0|--null] FOLDER     print the folder's listed items, one name per line,\n"
+           "                              in the file manager's order (-0: NUL-terminated)\n"
+           "  rename [OPTIONS] FOLDER     number the listed items in order\n"
+           "  strip [--dry-run] [-v] FOLDER\n"
+           "                              remove one number prefix from each listed item\n"
+           "\n"
+           "Options of rename:\n"
+           "  --first N        first number (default: the preferences)\n"
+           "  --step N         step between numbers (default: the preferences)\n"
+           "  --width N        fixed width of the number\n"
+           "  --auto-width     width follows the number of items\n"
+           "  --order FILE     wanted order: the listed names, one per line ('-': standard input)\n"
+           "  -0, --null       names in --order are NUL-separated\n"
+           "  --dry-run        print what would be renamed, change nothing\n"
+           "  -v, --verbose    print each rename\n"
+           "\n"
+           "  -h, --help       show this help\n"
+           "      --version    show the version\n"
+           "\n"
+           "Exit status: 0 all items handled, 1 some items failed, 2 usage or folder error.\n";
+}
+
+} // namespace
+
+namespace Cli {
+
+void printError(const QString& message)
+{
+    const QByteArray bytes = "ordinello-cli: " + message.toLocal8Bit() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+void writeBytes(std::FILE* stream, QByteArrayView bytes)
+{
+    std::fwrite(bytes.data(), 1, size_t(bytes.size()), stream);
+}
+
+QString displayArgument(const QByteArray& argument)
+{
+    return DisplayFileName(DecodeFileName(argument));
+}
+
+bool listFolder(const QByteArray& argument, FSRef* folder, QStringList* paths)
+{
+    int error = 0;
+    if (FSPathMakeRef(argument, folder, FinalLink::Followed, &error) != noErr) {
+        printError(QCoreApplication::translate("CommandLine", "%1: %2")
+                       .arg(displayArgument(argument), DescribeErrno(error)));
+        return false;
+    }
+    if (!folder->isDirectory()) {
+        printError(QCoreApplication::translate("CommandLine", "%1: %2")
+                       .arg(displayArgument(argument), DescribeErrno(ENOTDIR)));
+        return false;
+    }
+    if (ListDirectoryItems(*folder, paths, &error) != noErr) {
+        printError(QCoreApplication::translate("CommandLine", "%1: cannot be read: %2")
+                       .arg(displayArgument(argument), DescribeErrno(error)));
+        return false;
+    }
+    return true;
+}
+
+int listCommand(const QList<QByteArray>& args)
+{
+    bool nul = false;
+    QList<QByteArray> operands;
+    bool optionsEnded = false;
+    for (const QByteArray& arg : args) {
+        if (!optionsEnded && arg == "--")
+            optionsEnded = true;
+        else if (!optionsEnded && (arg == "-0" || arg == "--null"))
+            nul = true;
+        else if (!optionsEnded && arg.startsWith('-') && arg.size() > 1) {
+            printError(QCoreApplication::translate("CommandLine", "list: unknown option %1").arg(displayArgument(arg)));
+            return UsageError;
+        } else
+            operands.append(arg);
+    }
+    if (operands.size() != 1) {
+        printError(QCoreApplication::translate("CommandLine", "list: expected one FOLDER (see --help)"));
+        return UsageError;
+    }
+    FSRef folder;
+    QStringList paths;
+    if (!listFolder(operands.first(), &folder, &paths))
+        return UsageError;
+
+    const char terminator = nul ? '\0' : '\n';
+    QByteArray buffer;
+    buffer.reserve(1 << 16);
+    for (const QString& path : std::as_const(paths)) {
+        const QByteArray bytes = EncodeFileName(path);
+        buffer.append(QByteArrayView(bytes).sliced(bytes.lastIndexOf('/') + 1));
+        buffer.append(terminator);
+        if (buffer.size() >= (1 << 16) - 512) {
+            writeBytes(stdout, buffer);
+            buffer.clear();
+        }
+    }
+    writeBytes(stdout, buffer);
+    return std::fflush(stdout) == 0 ? Success : UsageError;
+}
+
+} // namespace Cli
+
+int RunCommandLine(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Ordinello"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ordinello"));
+    QCoreApplication::setApplicationVersion(Bundle::shortVersionString());
+    InstallTranslations();
+
+    QList<QByteArray> args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QByteArray(argv[i]));
+    if (args.isEmpty()) {
+        Cli::writeBytes(stderr, usageText());
+        return Cli::UsageError;
+    }
+    const QByteArray command = args.takeFirst();
+    if (command == "-h" || command == "--help" || command == "help") {
+        Cli::writeBytes(stdout, usageText());
+        return Cli::Success;
+    }
+    if (command == "--version") {
+        Cli::writeBytes(stdout, "ordinello-cli " + Bundle::shortVersionString().toUtf8() + '\n');
+        return Cli::Success;
+    }
+    if (args.contains("--help") || args.contains("-h")) {
+        Cli::writeBytes(stdout, usageText());
+        return Cli::Success;
+    }
+    if (command == "list")
+        return Cli::listCommand(args);
+    if (command == "rename")
+        return Cli::renameCommand(args);
+    if (command == "strip")
+        return Cli::stripCommand(args);
+    Cli::printError(QCoreApplication::translate("CommandLine", "unknown command %1 (see --help)")
+                        .arg(Cli::displayArgument(command)));
+    return Cli::UsageError;
+}

@@ -1,0 +1,156 @@
+#include "platform/Collation.h"
+#include "platform/NameCodec.h"
+
+#include <QtGlobal>
+
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+struct CollatorDeleter {
+    void operator()(UCollator* c) const { ucol_close(c); }
+};
+
+UCollator* openCollator()
+{
+    const QByteArray locale = FinderOrder::collationLocaleName();
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open(locale.constData(), &status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        collator = ucol_open("", &status);
+    }
+    if (!collator)
+        qFatal("ICU could not open a collator");
+    status = U_ZERO_ERROR;
+    ucol_setAttribute(collator, UCOL_STRENGTH, UCOL_SECONDARY, &status);
+    ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+    ucol_setAttribute(collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+    ucol_setAttribute(collator, UCOL_CASE_LEVEL, UCOL_OFF, &status);
+    return collator;
+}
+
+// One collator for the process, made on first use. ICU collators are safe for concurrent
+// const use (compare, sort keys).
+const UCollator* collator()
+{
+    static std::unique_ptr<UCollator, CollatorDeleter> instance(openCollator());
+    return instance.get();
+}
+
+const UChar* units(QStringView s)
+{
+    return reinterpret_cast<const UChar*>(s.utf16());
+}
+
+int32_t length(QStringView s)
+{
+    return int32_t(std::min<qsizetype>(s.size(), INT32_MAX));
+}
+
+} // namespace
+
+namespace FinderOrder {
+
+QByteArray collationLocaleName()
+{
+    QByteArray name;
+    for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value) {
+            name = value;
+            break;
+        }
+    }
+    // it_IT.UTF-8@euro -> it_IT
+    const qsizetype cut = name.indexOf('.') >= 0 ? name.indexOf('.') : name.indexOf('@');
+    if (cut >= 0)
+        name.truncate(cut);
+    if (name.isEmpty() || name == "C" || name == "POSIX")
+        return QByteArray("root");
+    return name;
+}
+
+int compare(QStringView a, QStringView b)
+{
+    const UCollationResult r = ucol_strcoll(collator(), units(a), length(a), units(b), length(b));
+    if (r != UCOL_EQUAL)
+        return r == UCOL_LESS ? -1 : 1;
+    const QByteArray ba = EncodeFileName(a);
+    const QByteArray bb = EncodeFileName(b);
+    const int c = std::memcmp(ba.constData(), bb.constData(), size_t(std::min(ba.size(), bb.size())));
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return ba.size() < bb.size() ? -1 : (ba.size() > bb.size() ? 1 : 0);
+}
+
+QByteArray sortKey(QStringView text)
+{
+    // Most names need well under 256 bytes of key; a second call gets the exact size.
+    uint8_t buffer[256];
+    const int32_t needed = ucol_getSortKey(collator(), units(text), length(text), buffer, int32_t(sizeof buffer));
+    if (needed <= 0)
+        return {};
+    if (needed <= int32_t(sizeof buffer))
+        return QByteArray(reinterpret_cast<const char*>(buffer), needed - 1);   // without the final zero
+    QByteArray key(needed, Qt::Uninitialized);
+    ucol_getSortKey(collator(), units(text), length(text), reinterpret_cast<uint8_t*>(key.data()), needed);
+    key.chop(1);
+    return key;
+}
+
+void sort(QStringList& strings)
+{
+    if (strings.size() < 2)
+        return;
+    // Strings that share a folder prefix (ending in a separator) sort by what follows it:
+    // the shared part weighs the same in every key, and a separator is not a digit, so
+    // cutting there cannot change how digit runs compare. Saves most of the key work for
+    // a list of paths.
+    QStringView first = strings.front();
+    qsizetype common = first.size();
+    for (const QString& s : std::as_const(strings)) {
+        qsizetype i = 0;
+        const qsizetype n = std::min(common, s.size());
+        while (i < n && s[i] == first[i])
+            ++i;
+        common = i;
+        if (common == 0)
+            break;
+    }
+    const qsizetype cut = first.first(common).lastIndexOf(u'/') + 1;
+
+    struct Entry {
+        QByteArray key;
+        qsizetype index;
+    };
+    std::vector<Entry> entries(size_t(strings.size()));
+    for (qsizetype i = 0; i < strings.size(); ++i)
+        entries[size_t(i)] = {sortKey(QStringView(strings[i]).mid(cut)), i};
+    std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+        const int c = std::memcmp(x.key.constData(), y.key.constData(),
+                                  size_t(std::min(x.key.size(), y.key.size())));
+        if (c != 0)
+            return c < 0;
+        if (x.key.size() != y.key.size())
+            return x.key.size() < y.key.size();
+        return EncodeFileName(strings[x.index]) < EncodeFileName(strings[y.index]);
+    });
+    QStringList sorted;
+    sorted.reserve(strings.size());
+    for (const Entry& e : entries)
+        sorted.append(std::move(strings[e.index]));
+    strings = std::move(sorted);
+}
+
+} // namespace FinderOrder

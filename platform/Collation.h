@@ -1,0 +1,26 @@
+#pragma once
+// The file manager's text order, over ICU: case ignored, accents significant, digit runs
+// compared by value (file9 before file10), punctuation significant, composed and
+// decomposed forms equal. ICU directly rather than QCollator: under the C and C.UTF-8
+// locales QCollator silently drops numeric and case-insensitive ordering.
+
+#include <QByteArray>
+#include <QStringList>
+#include <QStringView>
+
+namespace FinderOrder {
+
+// The collation locale: LC_ALL, then LC_COLLATE, then LANG; C or POSIX is the root locale.
+QByteArray collationLocaleName();
+
+// Collation result of two whole strings, ties (equal under the collation) broken by the
+// strings' file-system bytes so the order is total and repeatable. Negative, 0 or positive.
+int compare(QStringView a, QStringView b);
+
+// A byte string whose memcmp order is the collation order of the text (no tie-break).
+QByteArray sortKey(QStringView text);
+
+// Sorts in place in the order of compare(), computing one key per string.
+void sort(QStringList& strings);
+
+} // namespace FinderOrder

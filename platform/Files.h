@@ -1,0 +1,92 @@
+#pragma once
+// The file layer: references to file-system objects, folder enumeration, Finder
+// information and renaming that never replaces another item.
+//
+// A reference (FSRef) is an object's absolute path as bytes plus the identity
+// (st_dev, st_ino) it had when the reference was made. References are made with
+// lstat-style calls: a final symbolic link is an object of its own and is never followed,
+// so a link is listed and renamed as itself and its target is never touched.
+
+#include "platform/MacErrors.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QSet>
+#include <QStringView>
+
+#include <array>
+#include <cstdint>
+#include <sys/types.h>
+
+struct FSRef {
+    QByteArray path;    // absolute, no trailing separator (except the root itself)
+    dev_t device = 0;
+    ino_t inode = 0;
+    mode_t mode = 0;    // file type and permissions when the reference was made
+
+    bool isNull() const { return path.isEmpty(); }
+    bool isDirectory() const;
+    bool isSymbolicLink() const;
+    // The last path component, as bytes.
+    QByteArrayView nameBytes() const;
+    QByteArrayView parentPath() const;
+
+    friend bool operator==(const FSRef& a, const FSRef& b)
+    {
+        return a.path == b.path && a.device == b.device && a.inode == b.inode;
+    }
+};
+
+enum class FinalLink { NotFollowed, Followed };
+
+// Makes a reference from a POSIX path (relative paths are taken from the working folder).
+// Trailing separators are dropped. Paths up to PATH_MAX bytes are accepted.
+// On failure the reference is left untouched; *sysErrno, when given, receives errno.
+OSErr FSPathMakeRef(QByteArrayView path, FSRef* ref, FinalLink link = FinalLink::NotFollowed,
+                    int* sysErrno = nullptr);
+
+// The referenced object's path. The reference keeps its path, so this never fails for a
+// non-null reference; whether the object is still there is FSIsFSRefValid's question.
+OSErr FSRefMakePath(const FSRef* ref, QByteArray* path);
+
+// True while the path still names an object of the identity seen when the reference was made.
+bool FSIsFSRefValid(const FSRef* ref);
+
+// The folder's direct children, in the order the file system returns them. Children that
+// vanish during the enumeration are left out. *changed is set when the folder's
+// modification time moved during the walk. Never uses Qt's directory classes: they drop
+// names that are not valid UTF-8.
+OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* changed = nullptr,
+                          int* sysErrno = nullptr);
+
+// The 32-byte Finder information record, as Mac metadata arrives on Linux: the extended
+// attribute "user.com.apple.FinderInfo", big-endian. An object without it reads as zeros.
+struct FinderInfo {
+    std::array<std::uint8_t, 32> bytes{};
+    std::uint16_t finderFlags() const { return std::uint16_t(bytes[8] << 8 | bytes[9]); }
+    void setFinderFlags(std::uint16_t flags)
+    {
+        bytes[8] = std::uint8_t(flags >> 8);
+        bytes[9] = std::uint8_t(flags);
+    }
+};
+constexpr std::uint16_t kIsInvisible = 0x4000;
+constexpr const char kFinderInfoAttribute[] = "user.com.apple.FinderInfo";
+
+OSErr FSGetFinderInfo(const FSRef& item, FinderInfo* info, bool* isDirectory = nullptr);
+OSErr FSSetFinderInfo(const FSRef& item, const FinderInfo& info);
+
+// Names listed in the folder's ".hidden" file, one per line, as GNOME and KDE file
+// managers honour it. Empty when there is none.
+QSet<QByteArray> ReadHiddenNames(const FSRef& folder);
+
+// Renames the object within its folder to newName (the whole name) and updates the
+// reference to name it. An existing item is never replaced: renameat2(RENAME_NOREPLACE)
+// where the file system supports it, otherwise a method that reserves the new name first
+// (see the .cpp). A reference that no longer names its object (gone, or replaced by
+// another object) is refused with fnfErr. Names over NAME_MAX bytes are refused, never cut.
+OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno = nullptr);
+
+// Tests only: pretend the file system refuses RENAME_NOREPLACE, to exercise the fallback.
+void SetRenameNoReplaceDisabledForTesting(bool disabled);

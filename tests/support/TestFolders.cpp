@@ -1,0 +1,78 @@
+#include "TestFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace TestFolders {
+
+void touch(const QByteArray& dir, const QByteArray& name)
+{
+    writeFile(dir + '/' + name, {});
+}
+
+void makeFolder(const QByteArray& dir, const QByteArray& name)
+{
+    const QByteArray full = dir + '/' + name;
+    QVERIFY2(::mkdir(full.constData(), 0755) == 0, full.constData());
+}
+
+void writeFile(const QByteArray& path, const QByteArray& contents)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    QVERIFY2(fd >= 0, path.constData());
+    QCOMPARE(::write(fd, contents.constData(), size_t(contents.size())), ssize_t(contents.size()));
+    ::close(fd);
+}
+
+QByteArray readFile(const QByteArray& path)
+{
+    QFile file;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return {};
+    return file.readAll();
+}
+
+QList<QByteArray> entries(const QByteArray& dir)
+{
+    QList<QByteArray> names;
+    DIR* d = ::opendir(dir.constData());
+    if (!d)
+        return names;
+    while (dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QByteArray path(const QTemporaryDir& dir)
+{
+    return QFile::encodeName(dir.path());
+}
+
+void isolateUserFolders()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    static QTemporaryDir home;
+    const QByteArray base = QFile::encodeName(home.path());
+    qputenv("HOME", base);
+    qputenv("XDG_CONFIG_HOME", base + "/config");
+    qputenv("XDG_CACHE_HOME", base + "/cache");
+    qputenv("XDG_DATA_HOME", base + "/data");
+    qputenv("XDG_STATE_HOME", base + "/state");
+    QDir().mkpath(home.path() + QStringLiteral("/config"));
+}
+
+} // namespace TestFolders

@@ -1,0 +1,24 @@
+#pragma once
+// Helpers for tests that work on real folders: names are bytes, so these take and give
+// QByteArray and never go through Qt's file-name decoding.
+
+#include <QByteArray>
+#include <QList>
+#include <QTemporaryDir>
+
+namespace TestFolders {
+
+// Creates an empty file (or a folder when the name ends in '/') inside dir.
+void touch(const QByteArray& dir, const QByteArray& name);
+void makeFolder(const QByteArray& dir, const QByteArray& name);
+void writeFile(const QByteArray& path, const QByteArray& contents);
+QByteArray readFile(const QByteArray& path);
+// The folder's entries as bytes, sorted bytewise ("." and ".." left out).
+QList<QByteArray> entries(const QByteArray& dir);
+// The temporary folder's path as bytes.
+QByteArray path(const QTemporaryDir& dir);
+
+// Points the XDG folders and QSettings at a private temporary home for this process.
+void isolateUserFolders();
+
+} // namespace TestFolders
