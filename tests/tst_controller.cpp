@@ -1,0 +1,305 @@
+// The main window and its controller: choosing a folder (the chooser played by the test),
+// the table model, drag reordering, keyboard moves and the context click.
+
+#include "TestFolders.h"
+#include "app/MainWindow.h"
+#include "app/NSTableViewExtensions.h"
+#include "app/OrdinelloController.h"
+#include "platform/NameCodec.h"
+
+#include "ui_MainWindow.h"
+
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TestFolders;
+
+class TestController : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<MainWindow> m_window;
+    OrdinelloController* m_controller = nullptr;
+    QTemporaryDir* m_dir = nullptr;
+
+    // Plays the user in the folder chooser: picks the given folder, or cancels when empty.
+    void chooseNext(const QByteArray& folder)
+    {
+        m_controller->setFolderChooser([folder](QWidget*, QByteArray* chosen) -> OSErr {
+            if (folder.isEmpty())
+                return -128;
+            *chosen = folder;
+            return noErr;
+        });
+    }
+
+    QStringList names() const
+    {
+        QStringList result;
+        for (const QString& p : m_controller->directoryItems())
+            result.append(p.mid(p.lastIndexOf(u'/') + 1));
+        return result;
+    }
+
+    void listFiveItems()
+    {
+        for (const char* name : {"A", "B", "C", "D", "E"})
+            touch(path(*m_dir), name);
+        chooseNext(path(*m_dir));
+        m_controller->selectDirectory();
+        QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E"}));
+    }
+
+    bool drop(const QList<int>& rows, int r)
+    {
+        QModelIndexList indexes;
+        for (int row : rows)
+            indexes.append(m_controller->index(row, OrdinelloController::NameColumn));
+        std::unique_ptr<QMimeData> data(m_controller->mimeData(indexes));
+        return m_controller->dropMimeData(data.get(), Qt::MoveAction, r, 0, {});
+    }
+
+    void select(const QList<int>& rows)
+    {
+        QItemSelectionModel* selection = m_window->fileTable()->selectionModel();
+        selection->clearSelection();
+        for (int row : rows)
+            selection->select(m_controller->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("LC_ALL", "C.UTF-8");
+        qputenv("ORDINELLO_LIBRARY_DIR", "/nonexistent");   // no thumbnail library: file icons
+        isolateUserFolders();
+    }
+
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        m_window = std::make_unique<MainWindow>();
+        m_controller = m_window->controller();
+        new QAbstractItemModelTester(m_controller, QAbstractItemModelTester::FailureReportingMode::QtTest, m_controller);
+        m_window->applicationWillFinishLaunching();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        delete m_dir;
+    }
+
+    void startsEmpty()
+    {
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_controller->rowCount(), 0);
+        QVERIFY(m_controller->folderPath().isNull());
+        QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());
+        QVERIFY(!m_window->ui()->actionRemovePrefixes->isEnabled());
+    }
+
+    void choosingAFolderListsIt()
+    {
+        const QByteArray dir = path(*m_dir) + "/Trip";
+        makeFolder(path(*m_dir), "Trip");
+        for (const char* name : {"file10", "file9", "a.txt", ".hidden", "B.txt"})
+            touch(dir, name);
+        chooseNext(dir);
+        m_controller->selectDirectory();
+
+        QCOMPARE(names(), (QStringList{"a.txt", "B.txt", "file9", "file10"}));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Trip"));
+        QCOMPARE(m_window->ui()->folderPathTextField->text(), "Current Directory: " + QString::fromLocal8Bit(dir));
+        QCOMPARE(m_window->windowFilePath(), QString::fromLocal8Bit(dir));
+        QVERIFY(m_window->ui()->actionRenameItems->isEnabled());
+        QVERIFY(!m_window->ui()->spinner->isVisible());
+
+        // The table shows index, picture and name.
+        QCOMPARE(m_controller->data(m_controller->index(3, OrdinelloController::IndexColumn)), QVariant(4));
+        QCOMPARE(m_controller->data(m_controller->index(3, OrdinelloController::NameColumn)), QVariant("file10"));
+        QVERIFY(!m_controller->data(m_controller->index(3, OrdinelloController::IconColumn), Qt::DecorationRole)
+                     .value<QIcon>().isNull() || QIcon::themeName().isEmpty());
+        QVERIFY(!m_controller->objectValue(QStringLiteral("Unknown"), 0).isValid());
+        QVERIFY(!(m_controller->flags(m_controller->index(0, 0)) & Qt::ItemIsEditable));
+    }
+
+    void cancellingKeepsTheListing()
+    {
+        listFiveItems();
+        chooseNext({});
+        m_controller->selectDirectory();
+        QVERIFY(m_controller->folderPath().isNull());
+        QCOMPARE(m_controller->rowCount(), 5);
+        QVERIFY(m_controller->hasFolder());
+        QCOMPARE(m_window->windowTitle(), QFileInfo(m_dir->path()).fileName());
+    }
+
+    void choosingAgainReloadsFromDisk()
+    {
+        listFiveItems();
+        QVERIFY(drop({4}, 0));
+        QCOMPARE(names().first(), QStringLiteral("E"));
+        touch(path(*m_dir), "F");
+        chooseNext(path(*m_dir));
+        m_controller->selectDirectory();
+        QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E", "F"}));
+    }
+
+    void emptyAndUnlistableFolders()
+    {
+        chooseNext(path(*m_dir));
+        m_controller->selectDirectory();
+        QCOMPARE(m_controller->rowCount(), 0);
+        QVERIFY(m_controller->hasFolder());
+
+        // A folder whose items cannot be listed still names the choice in the window.
+        const QByteArray locked = path(*m_dir) + "/locked";
+        makeFolder(path(*m_dir), "locked");
+        touch(locked, "x");
+        ::chmod(locked.constData(), 0);
+        chooseNext(locked);
+        m_controller->selectDirectory();
+        ::chmod(locked.constData(), 0755);
+        if (::geteuid() != 0)
+            QCOMPARE(m_controller->rowCount(), 0);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("locked"));
+        QVERIFY(m_window->ui()->folderPathTextField->text().endsWith(u"/locked"));
+    }
+
+    void folderWithAnOddName()
+    {
+        const QByteArray odd = "Vacanze \xE9t\xE9";   // Latin-1 bytes
+        makeFolder(path(*m_dir), odd);
+        touch(path(*m_dir) + '/' + odd, "photo\xFF.jpg");
+        m_controller->selectDirectoryPath(path(*m_dir) + '/' + odd);
+        QCOMPARE(m_controller->rowCount(), 1);
+        QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), path(*m_dir) + '/' + odd + "/photo\xFF.jpg");
+        QCOMPARE(m_window->windowTitle(), QString::fromUtf8("Vacanze \xEF\xBF\xBDt\xEF\xBF\xBD"));
+        QCOMPARE(m_controller->data(m_controller->index(0, OrdinelloController::NameColumn)).toString(),
+                 QString::fromUtf8("photo\xEF\xBF\xBD.jpg"));
+    }
+
+    void drops_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::newRow("one row down") << QList<int>{1} << 4 << "ACDBE" << QList<int>{3};
+        QTest::newRow("one row to the top") << QList<int>{3} << 0 << "DABCE" << QList<int>{0};
+        QTest::newRow("two rows to the end") << QList<int>{1, 2} << 5 << "ADEBC" << QList<int>{3, 4};
+        QTest::newRow("two rows up") << QList<int>{3, 4} << 1 << "ADEBC" << QList<int>{1, 2};
+        QTest::newRow("onto its own gap") << QList<int>{2} << 2 << "ABCDE" << QList<int>{2};
+        QTest::newRow("just below itself") << QList<int>{2} << 3 << "ABCDE" << QList<int>{2};
+        QTest::newRow("run next to itself") << QList<int>{1, 2} << 3 << "ABCDE" << QList<int>{1, 2};
+        QTest::newRow("apart, to the end") << QList<int>{0, 2} << 5 << "BDEAC" << QList<int>{3, 4};
+        QTest::newRow("apart, to the top") << QList<int>{1, 3} << 0 << "BDACE" << QList<int>{0, 1};
+        QTest::newRow("apart, into their midst") << QList<int>{0, 2, 4} << 2 << "BACED" << QList<int>{1, 2, 3};
+        QTest::newRow("apart, given unsorted") << QList<int>{4, 0} << 3 << "BCAED" << QList<int>{2, 3};
+    }
+
+    void drops()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(int, before);
+        QFETCH(QString, order);
+        QFETCH(QList<int>, selected);
+        listFiveItems();
+        QVERIFY(drop(rows, before));
+        QCOMPARE(names().join(QString()), order);
+        QCOMPARE(m_controller->selectedRows(), selected);
+        QCOMPARE(m_controller->data(m_controller->index(0, OrdinelloController::IndexColumn)), QVariant(1));
+    }
+
+    void refusedDrops()
+    {
+        listFiveItems();
+        std::unique_ptr<QMimeData> data(m_controller->mimeData({m_controller->index(1, 0)}));
+        // Onto a row rather than between rows.
+        QVERIFY(!m_controller->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, m_controller->index(3, 0)));
+        // Without the private type.
+        QMimeData text;
+        text.setText(QStringLiteral("B"));
+        QVERIFY(!m_controller->dropMimeData(&text, Qt::MoveAction, 0, 0, {}));
+        // Rows from another window's list.
+        OrdinelloController other;
+        std::unique_ptr<QMimeData> foreign(other.mimeData({}));
+        QVERIFY(!m_controller->dropMimeData(foreign.get(), Qt::MoveAction, 0, 0, {}));
+        QVERIFY(!m_controller->moveRows({7}, 0));
+        QCOMPARE(names().join(QString()), QStringLiteral("ABCDE"));
+    }
+
+    void keyboardMoves_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("move");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QList<int>>("selected");
+        using M = OrdinelloController::Move;
+        QTest::newRow("up") << QList<int>{1, 3} << int(M::Up) << "BADCE" << QList<int>{0, 2};
+        QTest::newRow("up at the top stays") << QList<int>{0, 1} << int(M::Up) << "ABCDE" << QList<int>{0, 1};
+        QTest::newRow("down") << QList<int>{1, 2} << int(M::Down) << "ADBCE" << QList<int>{2, 3};
+        QTest::newRow("down at the bottom stays") << QList<int>{4} << int(M::Down) << "ABCDE" << QList<int>{4};
+        QTest::newRow("to top") << QList<int>{2, 4} << int(M::ToTop) << "CEABD" << QList<int>{0, 1};
+        QTest::newRow("to bottom") << QList<int>{0, 2} << int(M::ToBottom) << "BDEAC" << QList<int>{3, 4};
+    }
+
+    void keyboardMoves()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(int, move);
+        QFETCH(QString, order);
+        QFETCH(QList<int>, selected);
+        listFiveItems();
+        select(rows);
+        m_controller->moveSelectedRows(OrdinelloController::Move(move));
+        QCOMPARE(names().join(QString()), order);
+        QCOMPARE(m_controller->selectedRows(), selected);
+    }
+
+    void moveShortcutsReachTheController()
+    {
+        listFiveItems();
+        select({2});
+        m_window->fileTable()->setFocus();
+        QVERIFY(m_window->ui()->actionMoveToTop->isEnabled());
+        m_window->ui()->actionMoveToTop->trigger();
+        QCOMPARE(names().join(QString()), QStringLiteral("CABDE"));
+        QCOMPARE(m_window->ui()->actionMoveUp->shortcut(), QKeySequence(QStringLiteral("Ctrl+Up")));
+    }
+
+    void contextClickSelectsTheRowUnderThePointer()
+    {
+        listFiveItems();
+        TableView* table = m_window->fileTable();
+        select({1, 3});
+        const QRect row2 = table->visualRect(m_controller->index(2, OrdinelloController::NameColumn));
+        QMenu* menu = table->menuForEvent(row2.center());
+        QVERIFY(menu);
+        QCOMPARE(m_controller->selectedRows(), QList<int>{2});
+        QVERIFY(menu->actions().contains(m_window->ui()->actionOpen));
+        QVERIFY(menu->actions().contains(m_window->ui()->actionShowInFileManager));
+        QVERIFY(menu->actions().contains(m_window->ui()->actionMoveToBottom));
+
+        // An already selected row stays the only selection.
+        QCOMPARE(table->menuForEvent(row2.center()), menu);
+        QCOMPARE(m_controller->selectedRows(), QList<int>{2});
+
+        // Below the last row: nothing selected, the menu still opens.
+        QCOMPARE(table->menuForEvent(QPoint(5, table->viewport()->height() - 2)), menu);
+        QVERIFY(m_controller->selectedRows().isEmpty());
+        QVERIFY(!m_window->ui()->actionOpen->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestController)
+#include "tst_controller.moc"

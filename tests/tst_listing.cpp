@@ -1,0 +1,234 @@
+// Listing a folder: the file manager's order, what is left out, odd names, and the
+// command line's list output.
+
+#include "TestFolders.h"
+#include "app/DirectoryItems.h"
+#include "platform/Collation.h"
+#include "platform/NameCodec.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TestFolders;
+
+class TestListing : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QList<QByteArray> listedNames(const QByteArray& dir)
+    {
+        FSRef folder;
+        if (FSPathMakeRef(dir, &folder) != noErr)
+            return {};
+        QStringList paths;
+        if (ListDirectoryItems(folder, &paths) != noErr)
+            return {};
+        QList<QByteArray> names;
+        for (const QString& p : paths) {
+            const QByteArray bytes = EncodeFileName(p);
+            names.append(bytes.mid(bytes.lastIndexOf('/') + 1));
+        }
+        return names;
+    }
+
+    static QByteArray cli()
+    {
+        return qgetenv("ORDINELLO_BIN_DIR") + "/ordinello-cli";
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The root collation, whatever the machine's locale.
+        qputenv("LC_ALL", "C.UTF-8");
+    }
+
+    void order_data()
+    {
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("case ignored, numbers by value")
+            << QStringList{"file10", "B.txt", "file9", "a.txt"} << QStringList{"a.txt", "B.txt", "file9", "file10"};
+        QTest::newRow("long digit runs")
+            << QStringList{"x100000000000000000000", "x99999999999999999999", "x2"}
+            << QStringList{"x2", "x99999999999999999999", "x100000000000000000000"};
+        QTest::newRow("accents count after letters")
+            << QStringList{"éa", "eb", "ea"} << QStringList{"ea", "éa", "eb"};
+        QTest::newRow("punctuation is significant")
+            << QStringList{"a-b", "ab", "a b"} << QStringList{"a b", "a-b", "ab"};
+        QTest::newRow("equal names ordered by bytes")
+            << QStringList{"readme", "README", "ReadMe"} << QStringList{"README", "ReadMe", "readme"};
+        QTest::newRow("composed before decomposed, by bytes")
+            << QStringList{QString::fromUtf8("e\xCC\x81"), QString::fromUtf8("\xC3\xA9"), "f"}
+            << QStringList{QString::fromUtf8("e\xCC\x81"), QString::fromUtf8("\xC3\xA9"), "f"};
+        QTest::newRow("paths sort by their names")
+            << QStringList{"/d/file10", "/d/File2", "/d/file1"} << QStringList{"/d/file1", "/d/File2", "/d/file10"};
+        QTest::newRow("shared prefix ending in a digit")
+            << QStringList{"/d/file1a", "/d/file10"} << QStringList{"/d/file1a", "/d/file10"};
+    }
+
+    void order()
+    {
+        QFETCH(QStringList, input);
+        QFETCH(QStringList, expected);
+        SortCFMutableArrayOfCFStringsLikeTheFinder(input);
+        QCOMPARE(input, expected);
+        // The pairwise comparison agrees with the sort, and is total.
+        for (qsizetype i = 1; i < expected.size(); ++i)
+            QVERIFY2(CompareLikeTheFinder(expected[i - 1], expected[i]) < 0, qPrintable(expected[i]));
+    }
+
+    void composedAndDecomposedCompareEqualUnderCollation()
+    {
+        QCOMPARE(FinderOrder::sortKey(QString::fromUtf8("caf\xC3\xA9")), FinderOrder::sortKey(QString::fromUtf8("cafe\xCC\x81")));
+        QCOMPARE(FinderOrder::sortKey(u"ABC"), FinderOrder::sortKey(u"abc"));
+        QCOMPARE(FinderOrder::sortKey(QString::fromUtf8("\xEF\xBC\xA1")), FinderOrder::sortKey(u"A"));   // full-width A
+    }
+
+    void veryLongNamesCompareWhole()
+    {
+        // Two paths alike in their first 2000 units differ at the end only.
+        const QString stem(2000, u'x');
+        QStringList list{stem + QStringLiteral("10"), stem + QStringLiteral("9")};
+        SortCFMutableArrayOfCFStringsLikeTheFinder(list);
+        QCOMPARE(list.first(), stem + QStringLiteral("9"));
+    }
+
+    void leavesOutWhatTheFileManagerHides()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        for (const char* name : {"a.txt", ".hidden-file", "B.txt", "file10", "file9", "flagged.txt", "listed.txt"})
+            touch(dir, name);
+        makeFolder(dir, "sub");
+        makeFolder(dir, ".git");
+        makeFolder(dir, "FlaggedFolder");
+        touch(dir + "/sub", "inside.txt");
+        writeFile(dir + "/.hidden", "listed.txt\n");
+
+        FinderInfo invisible;
+        invisible.setFinderFlags(kIsInvisible);
+        for (const char* name : {"flagged.txt", "FlaggedFolder"}) {
+            FSRef ref;
+            QCOMPARE(FSPathMakeRef(dir + '/' + name, &ref), noErr);
+            if (FSSetFinderInfo(ref, invisible) != noErr)
+                QSKIP("this file system keeps no user extended attributes");
+        }
+
+        // The flag hides a file, not a folder; names in .hidden and dot names are hidden.
+        QCOMPARE(listedNames(dir),
+                 (QList<QByteArray>{"a.txt", "B.txt", "file9", "file10", "FlaggedFolder", "sub"}));
+    }
+
+    void oddNamesKeepTheirBytes()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        const QByteArray latin1 = "caf\xE9.jpg";              // not UTF-8
+        const QByteArray newline = "two\nlines";
+        const QByteArray longest(255, 'n');
+        for (const QByteArray& name : {latin1, newline, longest})
+            touch(dir, name);
+        const QList<QByteArray> names = listedNames(dir);
+        QCOMPARE(names.size(), 3);
+        QVERIFY(names.contains(latin1));
+        QVERIFY(names.contains(newline));
+        QVERIFY(names.contains(longest));
+        // Shown readably, without losing the bytes.
+        QCOMPARE(DisplayFileName(DecodeFileName(latin1)), QString::fromUtf8("caf\xEF\xBF\xBD.jpg"));
+    }
+
+    void deepFoldersAreListed()
+    {
+        // A folder deeper than the old fixed buffers allowed (> 2048 bytes of path).
+        QTemporaryDir tmp;
+        QByteArray dir = path(tmp);
+        while (dir.size() < 3000) {
+            makeFolder(dir, QByteArray(200, 'd'));
+            dir += '/' + QByteArray(200, 'd');
+        }
+        touch(dir, "deep.txt");
+        QCOMPARE(listedNames(dir), QList<QByteArray>{"deep.txt"});
+    }
+
+    void symbolicLinksAreItemsOfTheirOwn()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        makeFolder(dir, "real");
+        QCOMPARE(::symlink("real", (dir + "/link").constData()), 0);
+        QCOMPARE(::symlink("/nonexistent", (dir + "/dangling").constData()), 0);
+        QCOMPARE(listedNames(dir), (QList<QByteArray>{"dangling", "link", "real"}));
+    }
+
+    void emptyAndUnreadableFolders()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        FSRef folder;
+        QCOMPARE(FSPathMakeRef(dir, &folder), noErr);
+        QStringList paths{"stale"};
+        QCOMPARE(ListDirectoryItems(folder, &paths), noErr);
+        QVERIFY(paths.isEmpty());
+
+        if (::geteuid() == 0)
+            QSKIP("root reads every folder");
+        makeFolder(dir, "locked");
+        ::chmod((dir + "/locked").constData(), 0);
+        FSRef locked;
+        QCOMPARE(FSPathMakeRef(dir + "/locked", &locked), noErr);
+        int error = 0;
+        QCOMPARE(ListDirectoryItems(locked, &paths, &error), afpAccessDenied);
+        QCOMPARE(error, EACCES);
+        ::chmod((dir + "/locked").constData(), 0755);
+    }
+
+    void commandLineList()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        for (const QByteArray& name : {QByteArray("file10"), QByteArray("file9"), QByteArray("bad\xFF"), QByteArray(".dot")})
+            touch(dir, name);
+
+        QProcess list;
+        list.start(QString::fromLocal8Bit(cli()), {"list", QString::fromLocal8Bit(dir)});
+        QVERIFY(list.waitForFinished());
+        QCOMPARE(list.exitCode(), 0);
+        QCOMPARE(list.readAllStandardOutput(), QByteArray("bad\xFF\nfile9\nfile10\n"));
+
+        list.start(QString::fromLocal8Bit(cli()), {"list", "-0", QString::fromLocal8Bit(dir)});
+        QVERIFY(list.waitForFinished());
+        QCOMPARE(list.readAllStandardOutput(), QByteArray("bad\xFF\0file9\0file10\0", 18));
+    }
+
+    void commandLineErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << QStringList{"list", "/nonexistent/folder"} << "/nonexistent/folder: no such file or folder";
+        QTest::newRow("a file") << QStringList{"list", "/etc/hostname"} << "/etc/hostname: not a folder";
+        QTest::newRow("no folder") << QStringList{"list"} << "expected one FOLDER";
+        QTest::newRow("unknown option") << QStringList{"list", "--bogus", "/tmp"} << "unknown option --bogus";
+        QTest::newRow("unknown command") << QStringList{"sort", "/tmp"} << "unknown command sort";
+    }
+
+    void commandLineErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QProcess list;
+        list.start(QString::fromLocal8Bit(cli()), arguments);
+        QVERIFY(list.waitForFinished());
+        QCOMPARE(list.exitCode(), 2);
+        QVERIFY(list.readAllStandardOutput().isEmpty());
+        const QString err = QString::fromLocal8Bit(list.readAllStandardError());
+        QVERIFY2(err.contains(message), qPrintable(err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestListing)
+#include "tst_listing.moc"
