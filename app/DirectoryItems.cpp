@@ -2,6 +2,7 @@
 
 #include "platform/Collation.h"
 #include "platform/NameCodec.h"
+#include "platform/Parallel.h"
 
 std::optional<QList<FSRef>> GetDirectoryItemsList(const FSRef& folder, long* count, int* sysErrno)
 {
@@ -57,15 +58,21 @@ OSErr ListDirectoryItems(const FSRef& folder, QStringList* paths, int* sysErrno)
     if (!items)
         return error ? OSErrFromErrno(error) : OSErr(noErr);
 
+    // Reading each item's Finder information is a system call per item; on large folders
+    // it is most of the work, so it runs in parallel, as does decoding the paths.
     const QSet<QByteArray> hidden = ReadHiddenNames(folder);
-    paths->reserve(items->size());
-    for (const FSRef& item : std::as_const(*items)) {
-        // The references were made by lstat a moment ago; an item that vanished since is
-        // left out by the invisibility read failing quietly or by the next reload.
-        if (IsInvisible(item, &hidden))
-            continue;
-        paths->append(DecodeFileName(item.path));
-    }
+    FSRef* refs = items->data();
+    QStringList decoded(items->size());
+    QString* out = decoded.data();
+    ParallelFor(items->size(), [&](qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i) {
+            if (!IsInvisible(refs[i], &hidden))
+                out[i] = DecodeFileName(refs[i].path);
+            refs[i].path = QByteArray();   // each path is held once, not twice, at the peak
+        }
+    });
+    decoded.removeIf([](const QString& path) { return path.isNull(); });
+    *paths = std::move(decoded);
     items.reset();
     SortCFMutableArrayOfCFStringsLikeTheFinder(*paths);
     return noErr;

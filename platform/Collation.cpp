@@ -1,5 +1,6 @@
 #include "platform/Collation.h"
 #include "platform/NameCodec.h"
+#include "platform/Parallel.h"
 
 #include <QtGlobal>
 
@@ -130,24 +131,57 @@ void sort(QStringList& strings)
     }
     const qsizetype cut = first.first(common).lastIndexOf(u'/') + 1;
 
+    // One key per string, written into per-range arenas (no allocation per key), made in
+    // parallel: key generation is most of a large sort's work. Then one sort of small
+    // entries comparing key bytes, ties by the strings' file-system bytes.
     struct Entry {
-        QByteArray key;
-        qsizetype index;
+        const char* key;
+        int32_t keyLength;
+        int32_t index;
     };
-    std::vector<Entry> entries(size_t(strings.size()));
-    for (qsizetype i = 0; i < strings.size(); ++i)
-        entries[size_t(i)] = {sortKey(QStringView(strings[i]).mid(cut)), i};
+    const qsizetype n = strings.size();
+    std::vector<Entry> entries(static_cast<size_t>(n));
+    const QString* input = strings.constData();
+    std::vector<std::vector<char>> arenas;
+    std::mutex arenasMutex;
+    ParallelFor(n, [&](qsizetype begin, qsizetype end) {
+        std::vector<char> arena;
+        arena.reserve(size_t(end - begin) * 48);
+        std::vector<std::pair<size_t, int32_t>> spans(size_t(end - begin));
+        uint8_t buffer[512];
+        for (qsizetype i = begin; i < end; ++i) {
+            const QStringView text = QStringView(input[i]).mid(cut);
+            int32_t needed = ucol_getSortKey(collator(), units(text), length(text), buffer, int32_t(sizeof buffer));
+            const size_t offset = arena.size();
+            if (needed <= int32_t(sizeof buffer)) {
+                arena.insert(arena.end(), buffer, buffer + std::max(needed, 0));
+            } else {
+                arena.resize(offset + size_t(needed));
+                ucol_getSortKey(collator(), units(text), length(text),
+                                reinterpret_cast<uint8_t*>(arena.data() + offset), needed);
+            }
+            spans[size_t(i - begin)] = {offset, std::max(needed, 0)};
+        }
+        std::lock_guard lock(arenasMutex);
+        arenas.push_back(std::move(arena));
+        const char* base = arenas.back().data();
+        for (qsizetype i = begin; i < end; ++i) {
+            const auto& [offset, keyLength] = spans[size_t(i - begin)];
+            entries[size_t(i)] = {base + offset, keyLength, int32_t(i)};
+        }
+    });
     std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
-        const int c = std::memcmp(x.key.constData(), y.key.constData(),
-                                  size_t(std::min(x.key.size(), y.key.size())));
+        // Keys end in a zero byte that occurs nowhere else, so memcmp over the shorter
+        // length, terminator included, decides.
+        const int c = std::memcmp(x.key, y.key, size_t(std::min(x.keyLength, y.keyLength)));
         if (c != 0)
             return c < 0;
-        if (x.key.size() != y.key.size())
-            return x.key.size() < y.key.size();
+        if (x.keyLength != y.keyLength)
+            return x.keyLength < y.keyLength;
         return EncodeFileName(strings[x.index]) < EncodeFileName(strings[y.index]);
     });
     QStringList sorted;
-    sorted.reserve(strings.size());
+    sorted.reserve(n);
     for (const Entry& e : entries)
         sorted.append(std::move(strings[e.index]));
     strings = std::move(sorted);

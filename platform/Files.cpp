@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 #include "platform/NameCodec.h"
+#include "platform/Parallel.h"
 
 #include <atomic>
 #include <cerrno>
@@ -207,32 +208,47 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
     QByteArray prefix = folder.path;
     if (!prefix.endsWith('/'))
         prefix += '/';
+    // Names first (one pass of getdents), then each child's identity. The lstat calls
+    // dominate on large folders and are independent, so they run in parallel.
+    QList<QByteArray> names;
     errno = 0;
     while (struct dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        struct stat st;
-        if (::fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;   // vanished since readdir saw it
-        FSRef child;
-        child.path.reserve(prefix.size() + qsizetype(std::strlen(name)));
-        child.path.append(prefix).append(name);
-        child.device = st.st_dev;
-        child.inode = st.st_ino;
-        child.mode = st.st_mode;
-        items->append(std::move(child));
+        names.append(QByteArray(name));
         errno = 0;
     }
     const int readError = errno;
+    if (readError != 0) {
+        ::closedir(dir);
+        return fail(sysErrno, readError);
+    }
+
+    items->resize(names.size());
+    // Raw pointers: the threads must not touch the lists' shared-data bookkeeping.
+    FSRef* children = items->data();
+    QByteArray* childNames = names.data();
+    ParallelFor(names.size(), [&](qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i) {
+            FSRef& child = children[i];
+            struct stat st;
+            if (::fstatat(dirfd, childNames[i].constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;   // vanished since readdir saw it: stays null and is dropped below
+            child.path.reserve(prefix.size() + childNames[i].size());
+            child.path.append(prefix).append(childNames[i]);
+            childNames[i] = QByteArray();   // keeps the peak down on very large folders
+            child.device = st.st_dev;
+            child.inode = st.st_ino;
+            child.mode = st.st_mode;
+        }
+    });
+    items->removeIf([](const FSRef& ref) { return ref.isNull(); });
+
     struct stat after;
     if (changed && ::fstat(dirfd, &after) == 0)
         *changed = after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
     ::closedir(dir);
-    if (readError != 0) {
-        items->clear();
-        return fail(sysErrno, readError);
-    }
     return noErr;
 }
 
