@@ -6,6 +6,7 @@
 #include "support/LocalizedStrings.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTextStream>
 
 #include <cstring>
@@ -19,6 +20,11 @@ int OrdinelloMain(int argc, char** argv)
     QApplication::setApplicationVersion(Bundle::shortVersionString());
     QApplication::setDesktopFileName(Bundle::identifier());
     InstallTranslations();
+    // Outside a desktop session (a bare X server, some window managers) no icon theme is
+    // set and toolbar and file icons would be blank: fall back to the freedesktop theme
+    // every Debian desktop installs.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
 
     // The folder is taken from the raw arguments: its bytes must reach the file system
     // exactly, also when they are not valid UTF-8.

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    qt6-translations-l10n libgl-dev
+    qt6-translations-l10n libgl-dev libqt6svg6
     libicu-dev libplist-dev
     xvfb xauth desktop-file-utils appstream
     hicolor-icon-theme adwaita-icon-theme fonts-dejavu-core
