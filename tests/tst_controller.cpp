@@ -2,14 +2,20 @@
 // the table model, drag reordering, keyboard moves and the context click.
 
 #include "TestFolders.h"
+#include "app/FolderChooser.h"
 #include "app/MainWindow.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
 #include "platform/NameCodec.h"
+#include "support/LocalizedStrings.h"
 
 #include "ui_MainWindow.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -21,6 +27,15 @@
 #include <unistd.h>
 
 using namespace TestFolders;
+
+// Stands in for the desktop's URL handler.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QUrl url;
+    Q_INVOKABLE void open(const QUrl& u) { url = u; }
+};
 
 class TestController : public QObject
 {
@@ -275,6 +290,42 @@ private Q_SLOTS:
         m_window->ui()->actionMoveToTop->trigger();
         QCOMPARE(names().join(QString()), QStringLiteral("CABDE"));
         QCOMPARE(m_window->ui()->actionMoveUp->shortcut(), QKeySequence(QStringLiteral("Ctrl+Up")));
+    }
+
+    void chooserTextsComeFromTheStringTable()
+    {
+        SetLocalizedLookupForTesting([](const QString& key) -> std::optional<QString> {
+            return QStringLiteral("<%1>").arg(key);
+        });
+        QString title;
+        QString accept;
+        QString message;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            title = dialog->windowTitle();
+            accept = dialog->labelText(QFileDialog::Accept);
+            message = dialog->labelText(QFileDialog::FileName);
+            dialog->reject();
+        });
+        QByteArray chosen;
+        QCOMPARE(ChooseFolder(m_window.get(), "Choose directory", &chosen), userCanceledErr);
+        SetLocalizedLookupForTesting({});
+        QVERIFY(chosen.isEmpty());
+        QCOMPARE(title, QStringLiteral("Choose"));
+        QCOMPARE(accept, QStringLiteral("<Choose>"));
+        QCOMPARE(message, QStringLiteral("<Choose folder>"));
+    }
+
+    void helpOpensTheMakersPage()
+    {
+        UrlCatcher catcher;
+        qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:9/mirror/");
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+        m_window->ui()->actionHelp->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        qunsetenv("ORDINELLO_SITE_URL");
+        QCOMPARE(catcher.url, QUrl(QStringLiteral("http://127.0.0.1:9/mirror/Utilities/Ordinello.html")));
     }
 
     void contextClickSelectsTheRowUnderThePointer()
