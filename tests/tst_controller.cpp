@@ -95,6 +95,7 @@ private Q_SLOTS:
     {
         qputenv("LC_ALL", "C.UTF-8");
         qputenv("ORDINELLO_LIBRARY_DIR", "/nonexistent");   // no thumbnail library: file icons
+        qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:1");  // the automatic update check goes nowhere
         isolateUserFolders();
     }
 

@@ -1,0 +1,102 @@
+#include "HttpTestServer.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+HttpTestServer::HttpTestServer(QObject* parent)
+    : QObject(parent)
+    , m_server(new QTcpServer(this))
+{
+    connect(m_server, &QTcpServer::newConnection, this, &HttpTestServer::onNewConnection);
+}
+
+HttpTestServer::~HttpTestServer() = default;
+
+bool HttpTestServer::listen()
+{
+    return m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+QString HttpTestServer::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_server->serverPort());
+}
+
+QUrl HttpTestServer::url(const QByteArray& path) const
+{
+    return QUrl(baseUrl() + QString::fromLatin1(path));
+}
+
+void HttpTestServer::setResponse(const QByteArray& path, const Response& response)
+{
+    m_responses.insert(path, response);
+}
+
+HttpTestServer::Response HttpTestServer::redirect(const QByteArray& location, const QByteArray& body)
+{
+    Response r;
+    r.status = 302;
+    r.reason = "Found";
+    r.headers.append({"Location", location});
+    r.body = body;
+    return r;
+}
+
+void HttpTestServer::release()
+{
+    const QList<Held> held = std::exchange(m_held, {});
+    for (const Held& h : held) {
+        if (!h.socket)
+            continue;
+        h.socket->write(h.rest);
+        h.socket->disconnectFromHost();
+    }
+}
+
+void HttpTestServer::onNewConnection()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            // A GET has no body: the request is complete at the blank line after its headers.
+            const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+            socket->setProperty("request", request);
+            if (!request.contains("\r\n\r\n") || socket->property("answered").toBool())
+                return;
+            socket->setProperty("answered", true);
+            const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
+            const QByteArray path = words.size() >= 2 ? words.at(1) : QByteArray("/");
+            m_requested.append(path);
+            answer(socket, path);
+        });
+    }
+}
+
+void HttpTestServer::answer(QTcpSocket* socket, const QByteArray& path)
+{
+    Response r = m_responses.value(path);
+    if (!m_responses.contains(path)) {
+        r.status = 404;
+        r.reason = "Not Found";
+        r.body = "not here";
+    }
+    if (r.neverAnswer)
+        return;
+
+    QByteArray head = r.before;
+    head += "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + r.reason + "\r\n";
+    for (const auto& [name, value] : r.headers)
+        head += name + ": " + value + "\r\n";
+    if (r.sendLength)
+        head += "Content-Length: " + QByteArray::number(r.announcedLength >= 0 ? r.announcedLength : r.body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+
+    if (r.holdAfter >= 0) {
+        socket->write(head + r.body.left(r.holdAfter));
+        m_held.append({socket, r.body.mid(r.holdAfter)});
+        return;
+    }
+    socket->write(head + r.body);
+    socket->disconnectFromHost();
+}

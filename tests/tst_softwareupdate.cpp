@@ -1,0 +1,511 @@
+// The software update against a local HTTP server: the version file, both checks with
+// every outcome they report, the download's progress, naming and clean-up, and the
+// network hardening (time-outs, redirects, size caps, bodies cut short).
+
+#include "HttpTestServer.h"
+#include "TestFolders.h"
+#include "app/Preferences.h"
+#include "platform/Sound.h"
+#include "platform/SystemLog.h"
+#include "update/SoftwareUpdateController.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QNetworkProxy>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+
+#include <plist/plist.h>
+
+#include <memory>
+
+using namespace TestFolders;
+
+Q_DECLARE_METATYPE(HttpTestServer::Response)
+
+namespace {
+
+constexpr char kVersionPath[] = "/ProductVersions.plist";
+constexpr char kImagePath[] = "/Utilities/Ordinello.dmg";
+
+QByteArray versionPlist(const QByteArray& currentVersion, const QByteArray& currentVersionString = "<string>1.0.5</string>")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\"><dict><key>Other</key><string>x</string><key>Ordinello</key><dict>"
+           "<key>CurrentVersion</key>" + currentVersion
+         + (currentVersionString.isEmpty() ? QByteArray() : "<key>CurrentVersionString</key>" + currentVersionString)
+         + "</dict></dict></plist>\n";
+}
+
+QByteArray binaryPlist(std::uint64_t currentVersion, const char* currentVersionString)
+{
+    plist_t root = plist_new_dict();
+    plist_t product = plist_new_dict();
+    plist_dict_set_item(product, "CurrentVersion", plist_new_uint(currentVersion));
+    plist_dict_set_item(product, "CurrentVersionString", plist_new_string(currentVersionString));
+    plist_dict_set_item(root, "Ordinello", product);
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    QByteArray result(bytes, length);
+    plist_to_bin_free(bytes);
+    plist_free(root);
+    return result;
+}
+
+HttpTestServer::Response ok(const QByteArray& body)
+{
+    HttpTestServer::Response r;
+    r.body = body;
+    return r;
+}
+
+} // namespace
+
+// The system log's lines, as a signal to wait on.
+class LogRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList lines;
+    void add(const QString& line)
+    {
+        lines.append(line);
+        Q_EMIT logged();
+    }
+    bool waitFor(const QString& line)
+    {
+        QSignalSpy spy(this, &LogRecorder::logged);
+        while (!lines.contains(line)) {
+            if (!spy.wait(5000))
+                return false;
+        }
+        return true;
+    }
+Q_SIGNALS:
+    void logged();
+};
+
+class TestSoftwareUpdate : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<HttpTestServer> m_server;
+    std::unique_ptr<SoftwareUpdateController> m_controller;
+    LogRecorder m_log;
+    int m_beeps = 0;
+    struct Alert {
+        QString text, informative;
+        QStringList buttons;
+    };
+    QList<Alert> m_alerts;
+    QString m_desktop;
+
+    SoftwareUpdateController* makeController(std::optional<QString> ourVersion = QStringLiteral("1.0.4"))
+    {
+        m_controller = std::make_unique<SoftwareUpdateController>(nullptr);
+        m_controller->setOurVersionStringForTesting(ourVersion);
+        m_controller->setModalRunnerForTesting([this](QMessageBox& box) {
+            QStringList buttons;
+            for (QAbstractButton* b : box.buttons())
+                buttons.append(b->text());
+            m_alerts.append({box.text(), box.informativeText(), buttons});
+        });
+        m_controller->awakeFromNib();
+        return m_controller.get();
+    }
+
+    QString status() const { return m_controller->m_softwareUpdateField->text(); }
+
+    void checkAndWait()
+    {
+        QSignalSpy ended(m_controller.get(), &SoftwareUpdateController::versionCheckEnded);
+        m_controller->checkVersion();
+        QVERIFY(!ended.isEmpty() || ended.wait(5000));
+    }
+
+    void downloadAndWait()
+    {
+        QSignalSpy ended(m_controller.get(), &SoftwareUpdateController::downloadEnded);
+        m_controller->clickSoftwareUpdateButton();
+        QVERIFY(!ended.isEmpty() || ended.wait(5000));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        isolateUserFolders();
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        SetBeepHandlerForTesting([this] { ++m_beeps; });
+        SetSystemLogHandlerForTesting([this](const QString& line) { m_log.add(line); });
+        m_desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+        QVERIFY2(m_desktop.startsWith(qEnvironmentVariable("HOME")), "the Desktop must be the test's own");
+    }
+
+    void cleanupTestCase()
+    {
+        SetBeepHandlerForTesting({});
+        SetSystemLogHandlerForTesting({});
+    }
+
+    void init()
+    {
+        m_server = std::make_unique<HttpTestServer>();
+        QVERIFY(m_server->listen());
+        qputenv("ORDINELLO_SITE_URL", m_server->baseUrl().toUtf8());
+        QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).clear();
+        QDir(m_desktop).removeRecursively();
+        m_log.lines.clear();
+        m_alerts.clear();
+        m_beeps = 0;
+    }
+
+    void cleanup()
+    {
+        m_controller.reset();
+        m_server.reset();
+    }
+
+    void versionNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number");
+        QTest::newRow("1.0.4") << "1.0.4" << 104;
+        QTest::newRow("1.1") << "1.1" << 11;
+        QTest::newRow("beta suffix") << "1.0.4b2" << 104;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("missing") << QString() << 0;
+        QTest::newRow("no digits") << "beta" << 0;
+        QTest::newRow("blank and sign") << " -1.2" << -12;
+        QTest::newRow("saturates") << "2024.12.31.123" << std::numeric_limits<int>::max();
+    }
+    void versionNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        QCOMPARE(SoftwareUpdateController::getVersionNumber(text), number);
+    }
+
+    // The version file's rules: a null string means unreadable; the number is kept
+    // whenever "CurrentVersion" itself is usable.
+    void versionFile_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("string");
+        QTest::addColumn<int>("number");   // -1: none read, so still 0
+        QTest::newRow("xml") << versionPlist("<integer>105</integer>") << "1.0.5" << 105;
+        QTest::newRow("binary") << binaryPlist(105, "1.0.5") << "1.0.5" << 105;
+        QTest::newRow("whole real") << versionPlist("<real>105.0</real>") << "1.0.5" << 105;
+        QTest::newRow("negative") << versionPlist("<integer>-5</integer>") << "1.0.5" << -5;
+        QTest::newRow("no property list") << QByteArray("<html>Moved</html>") << QString() << -1;
+        QTest::newRow("no product") << versionPlist("<integer>105</integer>").replace("<key>Ordinello", "<key>Other2")
+                                    << QString() << -1;
+        QTest::newRow("version is text") << versionPlist("<string>105</string>") << QString() << -1;
+        QTest::newRow("real 2.5") << versionPlist("<real>2.5</real>") << QString() << -1;
+        QTest::newRow("integer 2.5") << versionPlist("<integer>2.5</integer>") << QString() << -1;
+        QTest::newRow("beyond 32 bits") << versionPlist("<integer>4294967401</integer>") << QString() << -1;
+        QTest::newRow("beyond 64 bits signed") << versionPlist("<integer>18446744073709551611</integer>") << QString() << -1;
+        QTest::newRow("boolean") << versionPlist("<true/>") << QString() << -1;
+        QTest::newRow("string missing") << versionPlist("<integer>105</integer>", {}) << QString() << 105;
+        QTest::newRow("string not text") << versionPlist("<integer>105</integer>", "<integer>1</integer>") << QString() << 105;
+    }
+    void versionFile()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, string);
+        QFETCH(int, number);
+        SoftwareUpdateController* c = makeController();
+        const QString read = c->getCurrentVersionString(file);
+        QCOMPARE(read.isNull(), string.isNull());
+        QCOMPARE(read, string);
+        QCOMPARE(c->currentVersionNumber(), number == -1 ? 0 : number);
+    }
+
+    void checkOnRequest_data()
+    {
+        QTest::addColumn<QString>("ourVersion");   // "none": no version of our own
+        QTest::addColumn<HttpTestServer::Response>("response");
+        QTest::addColumn<QString>("expectedStatus");   // a prefix of the status line
+        QTest::addColumn<QString>("shownVersion");
+        const QByteArray path = "/v2.plist";
+        QTest::newRow("up to date") << "1.0.4" << ok(versionPlist("<integer>104</integer>", "<string>1.0.4</string>"))
+                                    << "Your software is up to date." << "1.0.4";
+        QTest::newRow("newer") << "1.0.4" << ok(versionPlist("<integer>105</integer>"))
+                               << "An update is available for Ordinello." << "1.0.5";
+        QTest::newRow("1.1 is older than 104") << "1.1" << ok(versionPlist("<integer>104</integer>", "<string>1.0.4</string>"))
+                                               << "An update is available for Ordinello." << "1.0.4";
+        QTest::newRow("no own version") << "none" << ok(versionPlist("<integer>1</integer>"))
+                                        << "An update is available for Ordinello." << "1.0.5";
+        QTest::newRow("unreadable") << "1.0.4" << ok(versionPlist("<string>x</string>"))
+                                    << "The current version information could not be read." << "";
+        QTest::newRow("redirect within the site") << "1.0.4" << HttpTestServer::redirect(path, "moved")
+                                                  << "An update is available for Ordinello." << "1.0.5";
+        HttpTestServer::Response missing;
+        missing.status = 404;
+        missing.reason = "Not Found";
+        QTest::newRow("not found") << "1.0.4" << missing
+                                   << "Connection failed with error: The server answered 404 Not Found." << "";
+        HttpTestServer::Response elsewhere = HttpTestServer::redirect("http://localhost:1" + path);
+        QTest::newRow("redirect to another host") << "1.0.4" << elsewhere
+                                                  << "Connection failed with error: The server sent the request on to another site, which is not followed. http://localhost:1/v2.plist" << "";
+        HttpTestServer::Response cut = ok(versionPlist("<integer>105</integer>"));
+        cut.announcedLength = cut.body.size() + 100;
+        QTest::newRow("body cut short") << "1.0.4" << cut << "Connection failed with error: The server sent " << "";
+        HttpTestServer::Response huge = ok(QByteArray((1 << 20) + 1, ' '));
+        huge.sendLength = false;
+        QTest::newRow("over 1 MiB") << "1.0.4" << huge
+                                    << "Connection failed with error: The file is larger than the 1048576 bytes accepted." << "";
+    }
+    void checkOnRequest()
+    {
+        QFETCH(QString, ourVersion);
+        QFETCH(HttpTestServer::Response, response);
+        QFETCH(QString, expectedStatus);
+        QFETCH(QString, shownVersion);
+        m_server->setResponse(kVersionPath, response);
+        m_server->setResponse("/v2.plist", ok(versionPlist("<integer>105</integer>")));
+        SoftwareUpdateController* c = makeController(ourVersion == QStringLiteral("none") ? std::nullopt : std::optional(ourVersion));
+        checkAndWait();
+        QVERIFY2(status().startsWith(expectedStatus), qPrintable(status()));
+        QCOMPARE(c->m_currentVersionField->text(), shownVersion);
+        QVERIFY(!c->isCheckInProgress());
+        QVERIFY(c->m_progressIndicator->isHidden());
+        QVERIFY(c->m_checkVersionButton->isEnabled());
+        QVERIFY(m_alerts.isEmpty());
+        if (expectedStatus.startsWith(QStringLiteral("Connection failed")))
+            QVERIFY2(status().endsWith(QStringLiteral(".plist")), qPrintable(status()));   // the failing address
+    }
+
+    void checkShowsProgressAndTimesOut()
+    {
+        HttpTestServer::Response stalled = ok(versionPlist("<integer>105</integer>"));
+        stalled.holdAfter = 10;
+        m_server->setResponse(kVersionPath, stalled);
+        SoftwareUpdateController* c = makeController();
+        c->setTimeoutsForTesting(500, 500);
+        QSignalSpy ended(c, &SoftwareUpdateController::versionCheckEnded);
+        c->checkVersion();
+        QCOMPARE(status(), QStringLiteral("Checking for a software update..."));
+        QVERIFY(c->isCheckInProgress());
+        QVERIFY(!c->m_progressIndicator->isHidden());
+        c->checkVersion();   // ignored while one runs
+        QVERIFY(ended.wait(5000));
+        QCOMPARE(m_server->requestedPaths().size(), 1);
+        QVERIFY2(status().startsWith(QStringLiteral("Connection failed with error: The server did not answer within 0.5 seconds. http://")),
+                 qPrintable(status()));
+        QVERIFY(c->m_progressIndicator->isHidden());
+    }
+
+    void connectionCannotBeMade()
+    {
+        qputenv("ORDINELLO_SITE_URL", "ftp://example.invalid");
+        SoftwareUpdateController* c = makeController();
+        checkAndWait();
+        QCOMPARE(status(), QStringLiteral("Ordinello could not check for a software update at this time."));
+        QVERIFY(!c->isCheckInProgress());
+
+        downloadAndWait();
+        QCOMPARE(m_beeps, 1);
+        QVERIFY(m_log.lines.contains(QStringLiteral("The download could not start.")));
+        QVERIFY(!c->m_downloadProgressIndicator->isHidden());
+        QCOMPARE(c->m_downloadProgressIndicator->value(), 0);
+        QVERIFY(!c->isDownloadInProgress());
+    }
+
+    // Each response starts the body and the byte count afresh.
+    void secondResponseResets()
+    {
+        SoftwareUpdateController* c = makeController();
+        c->connectionDidReceiveResponse();
+        c->connectionDidReceiveData("<html>moved</html>");
+        c->connectionDidReceiveResponse();
+        c->connectionDidReceiveData(versionPlist("<integer>104</integer>"));
+        c->connectionDidFinishLoading();
+        QCOMPARE(status(), QStringLiteral("Your software is up to date."));
+
+        c->downloadDidReceiveResponse(1000);
+        c->downloadDidReceiveDataOfLength(600);
+        c->downloadDidReceiveResponse(1000);
+        c->downloadDidReceiveDataOfLength(250);
+        QCOMPARE(c->bytesReceived(), 250);
+        QCOMPARE(status(), QStringLiteral("Percent complete : 25.000000"));
+    }
+
+    void automaticCheck_data()
+    {
+        QTest::addColumn<HttpTestServer::Response>("response");
+        QTest::addColumn<bool>("alerted");
+        QTest::newRow("newer") << ok(versionPlist("<integer>105</integer>")) << true;
+        QTest::newRow("up to date") << ok(versionPlist("<integer>104</integer>")) << false;
+        QTest::newRow("unreadable") << ok(versionPlist("<string>105</string>")) << false;
+        HttpTestServer::Response stalled;
+        stalled.neverAnswer = true;
+        QTest::newRow("stalled") << stalled << false;
+    }
+    void automaticCheck()
+    {
+        QFETCH(HttpTestServer::Response, response);
+        QFETCH(bool, alerted);
+        m_server->setResponse(kVersionPath, response);
+        SoftwareUpdateController* c = makeController();
+        c->setTimeoutsForTesting(500, 500);
+        QTimer* timer = c->automaticCheckTimer();
+        QVERIFY(timer && timer->isActive() && timer->isSingleShot());
+        QCOMPARE(timer->interval(), 5000);
+        QSignalSpy ended(c, &SoftwareUpdateController::automaticCheckEnded);
+        timer->start(0);   // fire now rather than in five seconds
+        QVERIFY(ended.wait(5000));
+        QCOMPARE(m_alerts.size(), alerted ? 1 : 0);
+        QCOMPARE(m_beeps, alerted ? 1 : 0);
+        if (alerted) {
+            QCOMPARE(m_alerts[0].text, QStringLiteral("An update is available for Ordinello (version 1.0.5.) Use Software Update in "
+                                                      "the Ordinello menu to download it."));
+            QCOMPARE(m_alerts[0].informative, QStringLiteral("(You can turn off automatic software update checks in Preferences.)"));
+            QCOMPARE(m_alerts[0].buttons, QStringList{QStringLiteral("OK")});
+        }
+        QCOMPARE(status(), QString());   // the window is left alone
+        QCOMPARE(c->m_currentVersionField->text(), QString());
+    }
+
+    void automaticCheckTurnedOff()
+    {
+        QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).setValue(PreferenceKeys::CheckForSoftwareUpdates, false);
+        m_server->setResponse(kVersionPath, ok(versionPlist("<integer>105</integer>")));
+        SoftwareUpdateController* c = makeController();
+        QVERIFY(!c->automaticCheckTimer());
+        checkAndWait();   // the check on request still works
+        QCOMPARE(status(), QStringLiteral("An update is available for Ordinello."));
+    }
+
+    void downloadProgress_data()
+    {
+        QTest::addColumn<QByteArray>("path");   // where the image finally comes from
+        QTest::addColumn<HttpTestServer::Response>("response");
+        QTest::addColumn<QString>("progress");
+        QTest::addColumn<int>("bar");
+        HttpTestServer::Response quarter = ok(QByteArray(1000, 'q'));
+        quarter.holdAfter = 250;
+        QTest::newRow("250 of 1000") << QByteArray(kImagePath) << quarter << "Percent complete : 25.000000" << 25;
+        HttpTestServer::Response thirds = ok("abc");
+        thirds.holdAfter = 2;
+        QTest::newRow("2 of 3") << QByteArray(kImagePath) << thirds << "Percent complete : 66.666669" << 66;
+        HttpTestServer::Response unknown = ok(QByteArray(6000, 'u'));
+        unknown.sendLength = false;
+        unknown.holdAfter = 4096;
+        QTest::newRow("no length") << QByteArray(kImagePath) << unknown << "Bytes received : 4096" << 0;
+        QTest::newRow("after a redirect") << QByteArray("/Utilities/Ordinello-1.0.5.dmg") << quarter
+                                          << "Percent complete : 25.000000" << 25;
+    }
+    void downloadProgress()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(HttpTestServer::Response, response);
+        QFETCH(QString, progress);
+        QFETCH(int, bar);
+        if (path != kImagePath)
+            m_server->setResponse(kImagePath, HttpTestServer::redirect(path, "xxxxx"));
+        m_server->setResponse(path, response);
+        SoftwareUpdateController* c = makeController();
+        QSignalSpy ended(c, &SoftwareUpdateController::downloadEnded);
+        c->clickSoftwareUpdateButton();
+        QVERIFY(m_log.waitFor(progress));
+        QCOMPARE(status(), progress);
+        QCOMPARE(c->m_downloadProgressIndicator->value(), bar);
+        QVERIFY(!c->m_downloadProgressIndicator->isHidden());
+        const QString name = QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1));
+        QVERIFY(m_log.lines.contains(QStringLiteral("Final file destination: ") + m_desktop + u'/' + name));
+        QCOMPARE(entries(QFile::encodeName(m_desktop)).size(), 1);   // only the hidden partial file
+        QVERIFY(!entries(QFile::encodeName(m_desktop)).contains(QFile::encodeName(name)));
+
+        m_server->release();
+        QVERIFY(ended.wait(5000));
+        QCOMPARE(status(), QStringLiteral("The download has completed."));
+        QVERIFY(m_log.lines.contains(QStringLiteral("The download has completed.")));
+        QVERIFY(c->m_downloadProgressIndicator->isHidden());
+        QCOMPARE(c->m_downloadProgressIndicator->value(), 0);
+        QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{QFile::encodeName(name)});
+        QCOMPARE(readFile(QFile::encodeName(m_desktop + u'/' + name)), response.body);
+    }
+
+    // A taken name is never replaced: the download takes the next free one, also when the
+    // name it announced is taken while it runs.
+    void downloadNeverReplaces()
+    {
+        QDir().mkpath(m_desktop);
+        const QByteArray desktop = QFile::encodeName(m_desktop);
+        writeFile(desktop + "/Ordinello.dmg", "mine");
+        HttpTestServer::Response image = ok("new image");
+        image.holdAfter = 3;
+        m_server->setResponse(kImagePath, image);
+        SoftwareUpdateController* c = makeController();
+        QSignalSpy ended(c, &SoftwareUpdateController::downloadEnded);
+        c->clickSoftwareUpdateButton();
+        QVERIFY(m_log.waitFor(QStringLiteral("Final file destination: ") + m_desktop + QStringLiteral("/Ordinello-1.dmg")));
+        writeFile(desktop + "/Ordinello-1.dmg", "theirs");
+        m_server->release();
+        QVERIFY(ended.wait(5000));
+        QVERIFY(m_log.lines.contains(QStringLiteral("Final file destination: ") + m_desktop + QStringLiteral("/Ordinello-2.dmg")));
+        QCOMPARE(readFile(desktop + "/Ordinello.dmg"), "mine");
+        QCOMPARE(readFile(desktop + "/Ordinello-1.dmg"), "theirs");
+        QCOMPARE(readFile(desktop + "/Ordinello-2.dmg"), "new image");
+        QCOMPARE(entries(desktop).size(), 3);
+    }
+
+    // A failed download says so and leaves nothing on the Desktop.
+    void downloadFails_data()
+    {
+        QTest::addColumn<HttpTestServer::Response>("response");
+        QTest::addColumn<QString>("error");
+        HttpTestServer::Response missing;
+        missing.status = 404;
+        missing.reason = "Not Found";
+        QTest::newRow("not found") << missing << "The server answered 404 Not Found.";
+        HttpTestServer::Response cut = ok(QByteArray(500, 'c'));
+        cut.announcedLength = 1000;
+        QTest::newRow("body cut short") << cut << "The server sent 500 of the 1000 bytes it announced.";
+        HttpTestServer::Response stalled = ok(QByteArray(1000, 's'));
+        stalled.holdAfter = 100;
+        QTest::newRow("stalled") << stalled << "The server did not answer within 0.5 seconds.";
+        QTest::newRow("redirect to another host") << HttpTestServer::redirect("http://localhost:1/Ordinello.dmg")
+                                                  << "The server sent the request on to another site, which is not followed. http://localhost:1/Ordinello.dmg";
+        HttpTestServer::Response huge = ok("small");
+        huge.announcedLength = qint64(3) << 30;
+        QTest::newRow("over 2 GiB") << huge << "The file is larger than the 2147483648 bytes accepted.";
+    }
+    void downloadFails()
+    {
+        QFETCH(HttpTestServer::Response, response);
+        QFETCH(QString, error);
+        m_server->setResponse(kImagePath, response);
+        SoftwareUpdateController* c = makeController();
+        c->setTimeoutsForTesting(500, 500);
+        downloadAndWait();
+        const QString expected = QStringLiteral("Download failed! Error - ") + error;
+        QVERIFY2(status().startsWith(expected), qPrintable(status()));
+        QVERIFY(std::any_of(m_log.lines.begin(), m_log.lines.end(), [&](const QString& l) { return l.startsWith(expected); }));
+        QVERIFY(!c->isDownloadInProgress());
+        QVERIFY(c->m_softwareDownloadButton->isEnabled());
+        QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
+    }
+
+    void quittingCancelsDownload()
+    {
+        HttpTestServer::Response image = ok(QByteArray(1000, 'i'));
+        image.holdAfter = 500;
+        m_server->setResponse(kImagePath, image);
+        makeController()->clickSoftwareUpdateButton();
+        QVERIFY(m_log.waitFor(QStringLiteral("Percent complete : 50.000000")));
+        m_controller.reset();
+        QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
+    }
+};
+
+QTEST_MAIN(TestSoftwareUpdate)
+#include "tst_softwareupdate.moc"

@@ -1,0 +1,266 @@
+#include "update/UpdateDownload.h"
+
+#include "platform/Files.h"
+#include "platform/NameCodec.h"
+#include "support/LocalizedStrings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <utility>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Room kept in NAME_MAX for the number a taken name receives.
+constexpr qsizetype kNumberRoom = 12;
+constexpr int kMaximumNameNumber = 9999;
+
+// A name the server's address suggests, if it is one we are willing to put on the user's
+// Desktop: no separators or control characters, not hidden, not "." or "..", short enough
+// to take a number.
+QString acceptableName(const QUrl& url)
+{
+    const QString name = url.fileName(QUrl::FullyDecoded);
+    if (name.isEmpty() || name.startsWith(u'.'))
+        return {};
+    for (const QChar c : name) {
+        if (c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return {};
+    }
+    if (EncodeFileName(name).size() > NAME_MAX - kNumberRoom)
+        return {};
+    return name;
+}
+
+QString describe(const char* what, int error)
+{
+    return LocalizedString(what).arg(DescribeErrno(error));
+}
+
+} // namespace
+
+UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl& url, const QString& folder,
+                                      int timeoutMs, qint64 maximumBytes, QObject* parent, QString* why)
+{
+    auto refuse = [why](const QString& reason) -> UpdateDownload* {
+        if (why)
+            *why = reason;
+        return nullptr;
+    };
+    if (folder.isEmpty())
+        return refuse(LocalizedString("There is no folder to download to."));
+    // The Desktop may not exist yet on a fresh account; a download there should make it,
+    // as the file manager would.
+    QDir().mkpath(folder);
+    const QByteArray folderBytes = QFile::encodeName(folder);
+    const int folderFd = ::open(folderBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return refuse(describe("The download folder cannot be opened: %1", errno));
+
+    // A hidden name of our own with O_EXCL: never an existing file, never shown on the
+    // Desktop while incomplete. The mode is 0666 less the umask, as any new file gets.
+    QByteArray temporaryName;
+    int fileFd = -1;
+    for (int attempt = 0; attempt < 100 && fileFd < 0; ++attempt) {
+        temporaryName = ".ordinello-download-" + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        fileFd = ::openat(folderFd, temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fileFd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fileFd < 0) {
+        const int error = errno;
+        ::close(folderFd);
+        return refuse(describe("The download file cannot be created: %1", error));
+    }
+
+    auto* download = new UpdateDownload(folderBytes, folderFd, fileFd, temporaryName, parent);
+    download->m_requestUrl = url;
+    download->m_connection = UpdateConnection::start(manager, url, timeoutMs, maximumBytes, download);
+    if (!download->m_connection) {
+        delete download;   // removes the temporary file
+        return refuse(LocalizedString("The address %1 cannot be downloaded.").arg(url.toDisplayString()));
+    }
+    connect(download->m_connection, &UpdateConnection::responseReceived, download, &UpdateDownload::onResponse);
+    connect(download->m_connection, &UpdateConnection::dataReceived, download, &UpdateDownload::onData);
+    connect(download->m_connection, &UpdateConnection::finished, download, &UpdateDownload::onFinished);
+    connect(download->m_connection, &UpdateConnection::failed, download, &UpdateDownload::fail);
+    return download;
+}
+
+UpdateDownload::UpdateDownload(const QByteArray& folder, int folderFd, int fileFd, const QByteArray& temporaryName,
+                               QObject* parent)
+    : QObject(parent)
+    , m_folder(folder)
+    , m_folderFd(folderFd)
+    , m_fileFd(fileFd)
+    , m_temporaryName(temporaryName)
+{
+}
+
+UpdateDownload::~UpdateDownload()
+{
+    cancel();
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
+}
+
+void UpdateDownload::cancel()
+{
+    m_done = true;
+    if (m_connection) {
+        m_connection->disconnect(this);
+        m_connection->cancel();
+    }
+    removeTemporaryFile();
+}
+
+QString UpdateDownload::destinationPath() const
+{
+    if (m_finalName.isEmpty())
+        return {};
+    return DecodeFileName(m_folder + '/' + m_finalName);
+}
+
+void UpdateDownload::removeTemporaryFile()
+{
+    if (m_fileFd >= 0) {
+        ::close(m_fileFd);
+        m_fileFd = -1;
+    }
+    if (!m_temporaryName.isEmpty()) {
+        ::unlinkat(m_folderFd, m_temporaryName.constData(), 0);
+        m_temporaryName.clear();
+    }
+}
+
+QByteArray UpdateDownload::candidateName(int number) const
+{
+    const QByteArray name = EncodeFileName(m_suggestedName);
+    if (number == 0)
+        return name;
+    // "Ordinello.dmg" → "Ordinello-1.dmg"; a name without an extension gets "-1" at the end.
+    const qsizetype dot = name.lastIndexOf('.');
+    const qsizetype cut = dot > 0 ? dot : name.size();
+    return name.left(cut) + '-' + QByteArray::number(number) + name.mid(cut);
+}
+
+bool UpdateDownload::nameIsFree(const QByteArray& name) const
+{
+    struct stat st;
+    return ::fstatat(m_folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+}
+
+void UpdateDownload::onResponse(const UpdateConnection::Response& response)
+{
+    if (m_done)
+        return;
+    Q_EMIT didReceiveResponse(response.expectedContentLength);
+    if (m_done || m_nameNumber >= 0)
+        return;
+
+    // The server's Content-Disposition is not asked: the name comes from the address alone,
+    // so a server cannot choose what lands on the user's Desktop.
+    m_suggestedName = acceptableName(response.url);
+    if (m_suggestedName.isEmpty())
+        m_suggestedName = acceptableName(m_requestUrl);
+    if (m_suggestedName.isEmpty())
+        m_suggestedName = QStringLiteral("download");
+    for (int number = 0; number <= kMaximumNameNumber; ++number) {
+        if (nameIsFree(candidateName(number))) {
+            m_nameNumber = number;
+            break;
+        }
+    }
+    if (m_nameNumber < 0) {
+        fail(LocalizedString("There is no free name for %1 in the download folder.").arg(m_suggestedName),
+             response.url.toDisplayString());
+        return;
+    }
+    m_finalName = candidateName(m_nameNumber);
+    Q_EMIT didCreateDestination(destinationPath());
+}
+
+void UpdateDownload::onData(const QByteArray& data)
+{
+    if (m_done)
+        return;
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fileFd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            fail(describe("The downloaded data cannot be written: %1", error), m_requestUrl.toDisplayString());
+            return;
+        }
+        p += n;
+        left -= n;
+    }
+    Q_EMIT didReceiveDataOfLength(data.size());
+}
+
+void UpdateDownload::onFinished()
+{
+    if (m_done)
+        return;
+    const QString failingUrl = m_requestUrl.toDisplayString();
+    if (m_nameNumber < 0) {
+        fail(LocalizedString("The server sent no file."), failingUrl);
+        return;
+    }
+    // The name must never stand for a file whose data is still only in memory.
+    if (::fdatasync(m_fileFd) != 0 || ::close(std::exchange(m_fileFd, -1)) != 0) {
+        fail(describe("The downloaded data cannot be written: %1", errno), failingUrl);
+        return;
+    }
+
+    FSRef temporary;
+    int error = 0;
+    if (FSPathMakeRef(m_folder + '/' + m_temporaryName, &temporary, FinalLink::NotFollowed, &error) != noErr) {
+        fail(describe("The downloaded file cannot be renamed: %1", error), failingUrl);
+        return;
+    }
+    const QByteArray announced = m_finalName;
+    for (int number = m_nameNumber;; ++number) {
+        if (number > kMaximumNameNumber) {
+            fail(LocalizedString("There is no free name for %1 in the download folder.").arg(m_suggestedName),
+                 failingUrl);
+            return;
+        }
+        const QByteArray name = candidateName(number);
+        if (FSRenameUnicode(&temporary, DecodeFileName(name), &error) == noErr) {
+            m_finalName = name;
+            break;
+        }
+        if (error != EEXIST) {
+            fail(describe("The downloaded file cannot be renamed: %1", error), failingUrl);
+            return;
+        }
+    }
+    m_temporaryName.clear();
+    m_done = true;
+    if (m_finalName != announced)
+        Q_EMIT didCreateDestination(destinationPath());
+    Q_EMIT didFinish(destinationPath());
+}
+
+void UpdateDownload::fail(const QString& description, const QString& failingUrl)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    if (m_connection) {
+        m_connection->disconnect(this);
+        m_connection->cancel();
+    }
+    removeTemporaryFile();
+    Q_EMIT didFailWithError(description, failingUrl);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// Downloads one file into a folder without harming anything already there. The data goes to
+// a hidden temporary file in that folder and takes its final name only once complete and
+// flushed to disk. The name is the one the address suggests or, when a file of that name
+// exists, a free one made by adding a number before the extension ("Ordinello-1.dmg",
+// "Ordinello-2.dmg", …); the final rename refuses to replace, so a name taken meanwhile
+// moves on to the next number. A failed or cancelled download removes its temporary file.
+//
+// Signals follow a download's life: didReceiveResponse, didCreateDestination once the name
+// is decided, didReceiveDataOfLength for each piece, then exactly one of didFinish or
+// didFailWithError. didCreateDestination comes again, before didFinish, if the final name
+// differs from the one announced. The network side is UpdateConnection's.
+
+#include "update/UpdateConnection.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+
+class UpdateDownload : public QObject
+{
+    Q_OBJECT
+public:
+    // Starts at once. Returns nullptr, with the reason in *why, when the address is not an
+    // http or https URL or the folder (made when missing) cannot hold the temporary file.
+    static UpdateDownload* start(QNetworkAccessManager* manager, const QUrl& url, const QString& folder,
+                                 int timeoutMs, qint64 maximumBytes, QObject* parent, QString* why = nullptr);
+    // A download still running is cancelled.
+    ~UpdateDownload() override;
+
+    // Stops the transfer and removes the temporary file; no signal follows.
+    void cancel();
+
+    // The file's path (lossless text), once decided: where it will appear, or where it is.
+    QString destinationPath() const;
+
+Q_SIGNALS:
+    void didReceiveResponse(qint64 expectedContentLength);
+    void didCreateDestination(const QString& path);
+    void didReceiveDataOfLength(qint64 length);
+    void didFinish(const QString& path);
+    void didFailWithError(const QString& description, const QString& failingUrl);
+
+private:
+    UpdateDownload(const QByteArray& folder, int folderFd, int fileFd, const QByteArray& temporaryName,
+                   QObject* parent);
+    void onResponse(const UpdateConnection::Response& response);
+    void onData(const QByteArray& data);
+    void onFinished();
+    void fail(const QString& description, const QString& failingUrl);
+    void removeTemporaryFile();
+    QByteArray candidateName(int number) const;
+    bool nameIsFree(const QByteArray& name) const;
+
+    QPointer<UpdateConnection> m_connection;
+    QUrl m_requestUrl;
+    QByteArray m_folder;          // path bytes
+    int m_folderFd = -1;
+    int m_fileFd = -1;
+    QByteArray m_temporaryName;   // empty once renamed or removed
+    QString m_suggestedName;
+    int m_nameNumber = -1;        // the candidate decided on: 0 is the suggested name itself
+    QByteArray m_finalName;
+    bool m_done = false;
+};
