@@ -325,7 +325,7 @@ private Q_SLOTS:
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
         m_window->ui()->actionHelp->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        qunsetenv("ORDINELLO_SITE_URL");
+        qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:1");
         QCOMPARE(catcher.url, QUrl(QStringLiteral("http://127.0.0.1:9/mirror/Utilities/Ordinello.html")));
     }
 
