@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QNetworkProxyFactory>
 #include <QTextStream>
 
 #include <cstring>
@@ -20,6 +21,8 @@ int OrdinelloMain(int argc, char** argv)
     QApplication::setApplicationVersion(Bundle::shortVersionString());
     QApplication::setDesktopFileName(Bundle::identifier());
     InstallTranslations();
+    // The update check honours the desktop's proxy settings (http_proxy and friends).
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
     // Outside a desktop session (a bare X server, some window managers) no icon theme is
     // set and toolbar and file icons would be blank: fall back to the freedesktop theme
     // every Debian desktop installs.
