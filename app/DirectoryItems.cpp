@@ -4,12 +4,13 @@
 #include "platform/NameCodec.h"
 #include "platform/Parallel.h"
 
-std::optional<QList<FSRef>> GetDirectoryItemsList(const FSRef& folder, long* count, int* sysErrno)
+std::optional<QList<FSRef>> GetDirectoryItemsList(const FSRef& folder, long* count, int* sysErrno,
+                                                  ItemDetail detail)
 {
     if (sysErrno)
         *sysErrno = 0;
     QList<FSRef> items;
-    if (FSGetDirectoryItems(folder, &items, nullptr, sysErrno) != noErr)
+    if (FSGetDirectoryItems(folder, &items, nullptr, sysErrno, detail) != noErr)
         return std::nullopt;
     if (count)
         *count = long(items.size());
@@ -26,8 +27,11 @@ bool IsInvisible(const FSRef& item, const QSet<QByteArray>* hiddenNames)
     // The Finder flag hides files only; a folder is shown whatever its flag says.
     if (!item.isDirectory()) {
         FinderInfo info;
-        if (FSGetFinderInfo(item, &info) == noErr && (info.finderFlags() & kIsInvisible))
+        const OSErr status = FSGetFinderInfo(item, &info);
+        if (status == noErr && (info.finderFlags() & kIsInvisible))
             return true;
+        if (status == fnfErr)
+            return true;   // gone since the folder was read: nothing to show
     }
     if (hiddenNames)
         return !hiddenNames->isEmpty() && hiddenNames->contains(name.toByteArray());
@@ -52,7 +56,8 @@ OSErr ListDirectoryItems(const FSRef& folder, QStringList* paths, int* sysErrno)
     paths->clear();
     long count = 0;
     int error = 0;
-    std::optional<QList<FSRef>> items = GetDirectoryItemsList(folder, &count, &error);
+    // Only paths come out of here, so the children's identities are not read.
+    std::optional<QList<FSRef>> items = GetDirectoryItemsList(folder, &count, &error, ItemDetail::NameAndType);
     if (sysErrno)
         *sysErrno = error;
     if (!items)

@@ -13,11 +13,13 @@
 
 // The folder's children as references, in enumeration order; std::nullopt when the folder
 // cannot be enumerated (*sysErrno says why) or has no children (*sysErrno is 0).
-std::optional<QList<FSRef>> GetDirectoryItemsList(const FSRef& folder, long* count, int* sysErrno = nullptr);
+std::optional<QList<FSRef>> GetDirectoryItemsList(const FSRef& folder, long* count, int* sysErrno = nullptr,
+                                                  ItemDetail detail = ItemDetail::Identity);
 
 // Hidden from the file manager's view: a name that begins with "."; a non-folder whose
 // Finder information carries the invisible flag; a name listed in the folder's ".hidden"
-// file (pass the folder's set when listing many items, else it is read here).
+// file (pass the folder's set when listing many items, else it is read here). An item
+// that no longer exists counts as invisible.
 bool IsInvisible(const FSRef& item, const QSet<QByteArray>* hiddenNames = nullptr);
 
 // The file manager's order (see platform/Collation.h); ties broken by the names' bytes.

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/OrdinelloController.h"
 #include "platform/Bundle.h"
+#include "platform/Sound.h"
 #include "support/LocalizedStrings.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int OrdinelloMain(int argc, char** argv)
     QApplication::setApplicationVersion(Bundle::shortVersionString());
     QApplication::setDesktopFileName(Bundle::identifier());
     InstallTranslations();
+    SetSystemBeep([] { QApplication::beep(); });
     // The update check honours the desktop's proxy settings (http_proxy and friends).
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     // Outside a desktop session (a bare X server, some window managers) no icon theme is

@@ -175,7 +175,8 @@ bool FSIsFSRefValid(const FSRef* ref)
     return st.st_dev == ref->device && st.st_ino == ref->inode;
 }
 
-OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* changed, int* sysErrno)
+OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* changed, int* sysErrno,
+                          ItemDetail detail)
 {
     if (!items || folder.isNull())
         return fail(sysErrno, EINVAL);
@@ -211,12 +212,14 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
     // Names first (one pass of getdents), then each child's identity. The lstat calls
     // dominate on large folders and are independent, so they run in parallel.
     QList<QByteArray> names;
+    QList<unsigned char> types;
     errno = 0;
     while (struct dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
         names.append(QByteArray(name));
+        types.append(entry->d_type);
         errno = 0;
     }
     const int readError = errno;
@@ -229,12 +232,18 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
     // Raw pointers: the threads must not touch the lists' shared-data bookkeeping.
     FSRef* children = items->data();
     QByteArray* childNames = names.data();
+    const unsigned char* childTypes = types.constData();
     ParallelFor(names.size(), [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
             FSRef& child = children[i];
-            struct stat st;
-            if (::fstatat(dirfd, childNames[i].constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            struct stat st{};
+            if (detail == ItemDetail::NameAndType && childTypes[i] != DT_UNKNOWN) {
+                st.st_mode = DTTOIF(childTypes[i]);
+            } else if (::fstatat(dirfd, childNames[i].constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;   // vanished since readdir saw it: stays null and is dropped below
+            }
+            if (detail == ItemDetail::NameAndType)
+                st.st_dev = st.st_ino = 0;
             child.path.reserve(prefix.size() + childNames[i].size());
             child.path.append(prefix).append(childNames[i]);
             childNames[i] = QByteArray();   // keeps the peak down on very large folders

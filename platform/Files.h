@@ -53,12 +53,19 @@ OSErr FSRefMakePath(const FSRef* ref, QByteArray* path);
 // True while the path still names an object of the identity seen when the reference was made.
 bool FSIsFSRefValid(const FSRef* ref);
 
+// How much of each child an enumeration finds out. Identity costs an lstat per child;
+// a listing that only shows names needs the file type, which the folder read gives.
+enum class ItemDetail {
+    Identity,       // device, inode and mode: references that FSIsFSRefValid can check
+    NameAndType,    // path and file type only (device and inode 0): for showing, not renaming
+};
+
 // The folder's direct children, in the order the file system returns them. Children that
 // vanish during the enumeration are left out. *changed is set when the folder's
 // modification time moved during the walk. Never uses Qt's directory classes: they drop
 // names that are not valid UTF-8.
 OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* changed = nullptr,
-                          int* sysErrno = nullptr);
+                          int* sysErrno = nullptr, ItemDetail detail = ItemDetail::Identity);
 
 // The 32-byte Finder information record, as Mac metadata arrives on Linux: the extended
 // attribute "user.com.apple.FinderInfo", big-endian. An object without it reads as zeros.

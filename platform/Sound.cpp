@@ -1,26 +1,33 @@
 #include "platform/Sound.h"
 
-#include <QApplication>
-
 namespace {
-std::function<void()>& beepHandler()
+struct Handlers {
+    std::function<void()> system;
+    std::function<void()> testing;
+};
+
+Handlers& handlers()
 {
-    static std::function<void()> handler;
-    return handler;
+    static Handlers instance;
+    return instance;
 }
 } // namespace
 
 void SysBeep(int /*duration: the desktop decides how long its alert sounds*/)
 {
-    if (beepHandler()) {
-        beepHandler()();
-        return;
-    }
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QApplication::beep();
+    Handlers& h = handlers();
+    if (h.testing)
+        h.testing();
+    else if (h.system)
+        h.system();
+}
+
+void SetSystemBeep(std::function<void()> beep)
+{
+    handlers().system = std::move(beep);
 }
 
 void SetBeepHandlerForTesting(std::function<void()> handler)
 {
-    beepHandler() = std::move(handler);
+    handlers().testing = std::move(handler);
 }
