@@ -101,6 +101,9 @@ void OrdinelloController::selectDirectoryPath(const QByteArray& path)
     beginResetModel();
     m_directoryItems.clear();
     endResetModel();
+    // Pictures still queued for the previous folder's rows are of no use now.
+    if (m_itemImages)
+        m_itemImages->cancelPendingRequests();
 
     if (folderPathTextField)
         folderPathTextField->setText(QStringLiteral("Current Directory: %1").arg(DisplayFileName(m_folderPath)));
