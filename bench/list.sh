@@ -10,17 +10,17 @@ runs=${RUNS:-7}
 work=$(mktemp -d "${TMPDIR:-/tmp}/ordinello-bench-list.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Median wall time in milliseconds of $runs runs of the command.
-median_ms() {
-    local times=()
-    for _ in $(seq "$runs"); do
-        local start end
-        start=$(date +%s%N)
-        "$@" >/dev/null
-        end=$(date +%s%N)
-        times+=($(( (end - start) / 1000000 )))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
+# Wall time of one run, in milliseconds.
+run_ms() {
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null
+    end=$(date +%s%N)
+    echo $(( (end - start) / 1000000 ))
+}
+
+median() {
+    sort -n | sed -n "$(( (runs + 1) / 2 ))p"
 }
 
 peak_kib() {
@@ -34,8 +34,14 @@ for n in 10000 100000; do
     # Names like a photo set: mixed case, digit runs, a few accents.
     (cd "$dir" && seq 1 "$n" | awk '{ printf "IMG_%d %s.jpg\n", $1, ($1 % 7 == 0 ? "Été" : "beach") }' | xargs -d '\n' touch)
     cmp <("$cli" list "$dir") <("$ref" "$dir") >/dev/null || echo "note: orders differ at $n items (ties or filtering)"
-    cli_ms=$(median_ms "$cli" list "$dir")
-    ref_ms=$(median_ms "$ref" "$dir")
+    # Interleaved, so both see the same machine load.
+    cli_times=() ref_times=()
+    for _ in $(seq "$runs"); do
+        cli_times+=("$(run_ms "$cli" list "$dir")")
+        ref_times+=("$(run_ms "$ref" "$dir")")
+    done
+    cli_ms=$(printf '%s\n' "${cli_times[@]}" | median)
+    ref_ms=$(printf '%s\n' "${ref_times[@]}" | median)
     cli_kib=$(peak_kib "$cli" list "$dir")
     ref_kib=$(peak_kib "$ref" "$dir")
     printf '%-8s %12s %12s %7.2f %14.1f %14.1f\n' "$n" "$cli_ms" "$ref_ms" \

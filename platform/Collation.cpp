@@ -135,6 +135,7 @@ void sort(QStringList& strings)
     // parallel: key generation is most of a large sort's work. Then one sort of small
     // entries comparing key bytes, ties by the strings' file-system bytes.
     struct Entry {
+        uint64_t head;        // the key's first 8 bytes, big-endian: most comparisons end here
         const char* key;
         int32_t keyLength;
         int32_t index;
@@ -167,10 +168,15 @@ void sort(QStringList& strings)
         const char* base = arenas.back().data();
         for (qsizetype i = begin; i < end; ++i) {
             const auto& [offset, keyLength] = spans[size_t(i - begin)];
-            entries[size_t(i)] = {base + offset, keyLength, int32_t(i)};
+            uint64_t head = 0;
+            for (int32_t b = 0; b < 8; ++b)
+                head = (head << 8) | (b < keyLength ? uint8_t(base[offset + size_t(b)]) : 0);
+            entries[size_t(i)] = {head, base + offset, keyLength, int32_t(i)};
         }
     });
-    std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+    const auto before = [&](const Entry& x, const Entry& y) {
+        if (x.head != y.head)
+            return x.head < y.head;
         // Keys end in a zero byte that occurs nowhere else, so memcmp over the shorter
         // length, terminator included, decides.
         const int c = std::memcmp(x.key, y.key, size_t(std::min(x.keyLength, y.keyLength)));
@@ -178,8 +184,19 @@ void sort(QStringList& strings)
             return c < 0;
         if (x.keyLength != y.keyLength)
             return x.keyLength < y.keyLength;
-        return EncodeFileName(strings[x.index]) < EncodeFileName(strings[y.index]);
-    });
+        return EncodeFileName(input[x.index]) < EncodeFileName(input[y.index]);
+    };
+    // Two halves sorted side by side, then merged.
+    const auto middle = entries.begin() + std::ptrdiff_t(entries.size() / 2);
+    ParallelFor(2, [&](qsizetype begin, qsizetype end) {
+        for (qsizetype half = begin; half < end; ++half) {
+            if (half == 0)
+                std::sort(entries.begin(), middle, before);
+            else
+                std::sort(middle, entries.end(), before);
+        }
+    }, n >= 8192 ? 1 : 2);
+    std::inplace_merge(entries.begin(), middle, entries.end(), before);
     QStringList sorted;
     sorted.reserve(n);
     for (const Entry& e : entries)
