@@ -3,6 +3,7 @@
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
 #include "app/PreferencesWindow.h"
+#include "app/RenameReportView.h"
 #include "platform/Bundle.h"
 #include "update/SoftwareUpdateController.h"
 
@@ -52,6 +53,10 @@ MainWindow::MainWindow(QWidget* parent)
 
     connectActions();
     updateActions();
+
+    // Runs that leave items unrenamed say so in the status bar; a click tells which and why.
+    auto* renameReport = new RenameReportView(statusBar());
+    connect(m_controller, &OrdinelloController::runFinished, renameReport, &RenameReportView::showRun);
 }
 
 MainWindow::~MainWindow() = default;

@@ -97,6 +97,15 @@ public:
     // --- numbering: the width rule and the runs' report (see OrdinelloController_Renaming.cpp)
     int automaticNumberLength() const;
 
+private:
+    // The identity each listed path had when the list was loaded, refreshed after every
+    // reload: a run renames an item only while its path still names that object.
+    void rememberListedIdentities();
+    QList<FSRef> listedReferences() const;
+    QHash<QString, FSRef> m_listedIdentities;
+    QMetaObject::Connection m_listedIdentitiesUpdate =
+        connect(this, &QAbstractItemModel::modelReset, this, &OrdinelloController::rememberListedIdentities);
+
 Q_SIGNALS:
     // A folder was chosen (or the choice ended without one): actions that need a listed
     // folder follow hasFolder().

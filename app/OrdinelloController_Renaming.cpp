@@ -1,16 +1,80 @@
-// Numbering and prefix removal (placeholder until the numbering work lands).
+// Numbering and prefix removal from the window: the runs themselves are app/Numbering's;
+// here the controller feeds them its list and the preferences, reloads, and reports.
 
 #include "app/OrdinelloController.h"
 
+#include "app/Numbering.h"
+#include "app/Preferences.h"
+#include "platform/NameCodec.h"
+
 void OrdinelloController::renameItems()
 {
+    // Before any folder was chosen there is nothing to number and nothing to reload.
+    if (!hasFolder())
+        return;
+    NumberingSettings settings;
+    settings.firstNumber = InitialNumber();
+    settings.step = IncrementBy();
+    // The width settings are read for every item, so the width always follows the
+    // preferences as they stand.
+    settings.width = [this] {
+        const int automatic = automaticNumberLength();
+        return automatic != 0 ? automatic : int(NumberLength());
+    };
+
+    startSpinner();
+    QList<FSRef> items = listedReferences();
+    const RenameReport report = NumberItems(items, settings);
+    loadDirectoryItems();
+    stopSpinner();
+    Q_EMIT runFinished(report.handled, report.failureLines());
 }
 
 void OrdinelloController::removeFilenamePrefixes()
 {
+    if (!hasFolder())
+        return;
+    QList<FSRef> items = listedReferences();
+    const RenameReport report = RemoveNumberPrefixes(items);
+    loadDirectoryItems();
+    Q_EMIT runFinished(report.handled, report.failureLines());
 }
 
 int OrdinelloController::automaticNumberLength() const
 {
-    return 0;
+    if (!AutomaticNumberLength())
+        return 0;
+    // The width follows the number of items, not the largest number to be printed.
+    return int(QString::number(m_directoryItems.size()).size());
+}
+
+void OrdinelloController::rememberListedIdentities()
+{
+    // Called right after a reload, in the same event: what lstat sees now is what the
+    // listing saw.
+    m_listedIdentities.clear();
+    m_listedIdentities.reserve(m_directoryItems.size());
+    for (const QString& path : std::as_const(m_directoryItems)) {
+        FSRef ref;
+        if (FSPathMakeRef(EncodeFileName(path), &ref) == noErr)
+            m_listedIdentities.insert(path, ref);
+    }
+}
+
+QList<FSRef> OrdinelloController::listedReferences() const
+{
+    QList<FSRef> refs;
+    refs.reserve(m_directoryItems.size());
+    for (const QString& path : m_directoryItems) {
+        // A path whose object was already gone when listed keeps an identity no object
+        // has, so the run reports it instead of renaming whatever appears there later.
+        FSRef ref = m_listedIdentities.value(path);
+        if (ref.isNull()) {
+            ref.path = EncodeFileName(path);
+            ref.device = dev_t(-1);
+            ref.inode = ino_t(-1);
+        }
+        refs.append(std::move(ref));
+    }
+    return refs;
 }

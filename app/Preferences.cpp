@@ -25,6 +25,14 @@ std::int32_t readInt(const char* key, std::int32_t absent)
     return std::int32_t(value.toLongLong());
 }
 
+void write(const char* key, const QVariant& value)
+{
+    QSettings s = settings();
+    s.setValue(QLatin1String(key), value);
+    // Written through at once, so the next run (or another process) reads it.
+    s.sync();
+}
+
 } // namespace
 
 bool CheckForSoftwareUpdates()
@@ -50,4 +58,29 @@ std::int32_t IncrementBy()
 bool AutomaticNumberLength()
 {
     return readBool(PreferenceKeys::AutomaticNumberLength, true);
+}
+
+void SetCheckForSoftwareUpdates(bool value)
+{
+    write(PreferenceKeys::CheckForSoftwareUpdates, value);
+}
+
+void SetNumberLength(std::int32_t value)
+{
+    write(PreferenceKeys::NumberLength, value);
+}
+
+void SetInitialNumber(std::int32_t value)
+{
+    write(PreferenceKeys::InitialNumber, value);
+}
+
+void SetIncrementBy(std::int32_t value)
+{
+    write(PreferenceKeys::IncrementBy, value);
+}
+
+void SetAutomaticNumberLength(bool value)
+{
+    write(PreferenceKeys::AutomaticNumberLength, value);
 }

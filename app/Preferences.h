@@ -11,6 +11,13 @@ std::int32_t InitialNumber();       // "InitialNumber", default 1
 std::int32_t IncrementBy();         // "IncrementBy", default 1
 bool AutomaticNumberLength();       // "AutomaticNumberLength", default true
 
+// Writers, for the preferences window only: the rest of the application reads.
+void SetCheckForSoftwareUpdates(bool value);
+void SetNumberLength(std::int32_t value);
+void SetInitialNumber(std::int32_t value);
+void SetIncrementBy(std::int32_t value);
+void SetAutomaticNumberLength(bool value);
+
 namespace PreferenceKeys {
 inline constexpr char CheckForSoftwareUpdates[] = "CheckForSoftwareUpdates";
 inline constexpr char NumberLength[] = "NumberLength";

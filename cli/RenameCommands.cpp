@@ -1,18 +1,409 @@
-// Placeholder until the numbering work lands.
+// ordinello-cli rename and strip: the window's numbering and prefix removal
+// (app/Numbering) over a folder listed as the window lists it.
+//
+// Output, for scripts: -v prints each rename as GNU mv -v does,
+//     renamed 'a.txt' -> '1 a.txt'
+// and --dry-run prints the same lines as "would rename ..." and changes nothing. Names
+// are quoted as GNU tools quote them for a shell, so any name, whatever bytes it holds,
+// can be read back. Failures go to standard error as "ordinello-cli: 'name': reason".
+
 #include "cli/CommandLine.h"
+
+#include "app/ListedItems.h"
+#include "app/Numbering.h"
+#include "app/Preferences.h"
+#include "platform/NameCodec.h"
+
+#include <QCoreApplication>
+#include <QHash>
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+bool isShellSafe(char32_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80
+           || QByteArrayView("_-.,+:@%=/ ").contains(char(c));
+}
+
+// Characters a terminal would act on or not show: they are written as $'\ooo' escapes.
+bool needsEscape(char32_t c)
+{
+    return c < 0x20 || c == 0x7f || (c >= 0x80 && c <= 0x9f) || c == 0x2028 || c == 0x2029;
+}
+
+void appendEscaped(QByteArray& out, QByteArrayView bytes)
+{
+    for (const char byte : bytes) {
+        switch (byte) {
+        case '\a': out += "\\a"; break;
+        case '\b': out += "\\b"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\v': out += "\\v"; break;
+        case '\f': out += "\\f"; break;
+        case '\r': out += "\\r"; break;
+        default: {
+            const auto b = static_cast<unsigned char>(byte);
+            out += '\\';
+            out += char('0' + (b >> 6));
+            out += char('0' + ((b >> 3) & 7));
+            out += char('0' + (b & 7));
+        }
+        }
+    }
+}
+
+// Calls f(unit, c) for each character of the text: a surrogate pair is one character,
+// and an escaped byte (a name that is not UTF-8) is a unit of its own.
+template <typename F>
+void forEachCharacter(QStringView text, F f)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const qsizetype length = pair ? 2 : 1;
+        const QStringView unit = text.mid(i, length);
+        f(unit, length == 2 ? QChar::surrogateToUcs4(unit[0], unit[1]) : char32_t(unit[0].unicode()));
+        i += length;
+    }
+}
+
+// The name quoted as GNU mv -v quotes it: in single quotes; in double quotes when it
+// holds a single quote and nothing else a shell would act on; a single quote elsewhere
+// as '\''; unprintable characters and bytes that are not UTF-8 as $'\ooo' outside the
+// quotes.
+QByteArray shellQuoted(const QString& name)
+{
+    bool quote = false, escapes = false, plain = true;
+    forEachCharacter(name, [&](QStringView unit, char32_t c) {
+        if (HasEscapedBytes(unit) || needsEscape(c))
+            escapes = true;
+        else if (c == '\'')
+            quote = true;
+        else if (!isShellSafe(c))
+            plain = false;
+    });
+    if (quote && !escapes && plain)
+        return '"' + EncodeFileName(name) + '"';
+
+    QByteArray out = "'";
+    bool open = true;
+    forEachCharacter(name, [&](QStringView unit, char32_t c) {
+        if (HasEscapedBytes(unit) || needsEscape(c)) {
+            if (open)
+                out += '\'';
+            open = false;
+            out += "$'";
+            appendEscaped(out, EncodeFileName(unit));
+            out += '\'';
+            return;
+        }
+        if (!open)
+            out += '\'';
+        open = true;
+        out += c == '\'' ? QByteArray("'\\''") : EncodeFileName(unit);
+    });
+    if (open)
+        out += '\'';
+    return out;
+}
+
+void printItemError(const QString& name, const QString& reason)
+{
+    Cli::writeBytes(stderr, "ordinello-cli: " + shellQuoted(name) + ": " + reason.toLocal8Bit() + '\n');
+}
+
+void printRename(const char* verb, const QString& name, const QString& newName)
+{
+    Cli::writeBytes(stdout, verb + shellQuoted(name) + " -> " + shellQuoted(newName) + '\n');
+}
+
+std::optional<std::int32_t> parseInt32(const QByteArray& text)
+{
+    // Strict: an optional sign and decimal digits, nothing else, within 32 bits.
+    const qsizetype start = text.startsWith('-') || text.startsWith('+') ? 1 : 0;
+    if (text.size() == start || text.size() > start + 10)
+        return std::nullopt;
+    long long value = 0;
+    for (qsizetype i = start; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    if (text.startsWith('-'))
+        value = -value;
+    if (value < INT32_MIN || value > INT32_MAX)
+        return std::nullopt;
+    return std::int32_t(value);
+}
+
+struct Options {
+    std::optional<std::int32_t> first;
+    std::optional<std::int32_t> step;
+    std::optional<int> width;
+    bool autoWidth = false;
+    std::optional<QByteArray> order;
+    bool nulSeparated = false;
+    bool dryRun = false;
+    bool verbose = false;
+    QList<QByteArray> operands;
+};
+
+// Parses the options of one command; options that take a value accept it as the next
+// argument (so "--step -2" works) or after "=". Prints the problem and returns false.
+bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbering, Options* options)
+{
+    auto usage = [command](const QString& message) {
+        Cli::printError(QStringLiteral("%1: %2").arg(QLatin1String(command), message));
+        return false;
+    };
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QByteArray arg = args[i];
+        if (optionsEnded || arg == "-" || !arg.startsWith('-')) {
+            options->operands.append(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--dry-run") {
+            options->dryRun = true;
+            continue;
+        }
+        if (arg == "-v" || arg == "--verbose") {
+            options->verbose = true;
+            continue;
+        }
+        if (numbering && (arg == "-0" || arg == "--null")) {
+            options->nulSeparated = true;
+            continue;
+        }
+        if (numbering && arg == "--auto-width") {
+            options->autoWidth = true;
+            continue;
+        }
+        QByteArray value;
+        bool hasValue = false;
+        if (const qsizetype equals = arg.indexOf('='); arg.startsWith("--") && equals > 0) {
+            value = arg.mid(equals + 1);
+            arg.truncate(equals);
+            hasValue = true;
+        }
+        const bool takesValue =
+            numbering && (arg == "--first" || arg == "--step" || arg == "--width" || arg == "--order");
+        if (!takesValue)
+            return usage(QCoreApplication::translate("CommandLine", "unknown option %1 (see --help)")
+                             .arg(Cli::displayArgument(args[i])));
+        if (!hasValue) {
+            if (i + 1 >= args.size())
+                return usage(QCoreApplication::translate("CommandLine", "%1 needs a value").arg(QLatin1String(arg)));
+            value = args[++i];
+        }
+        if (arg == "--order") {
+            options->order = value;
+            continue;
+        }
+        const std::optional<std::int32_t> number = parseInt32(value);
+        if (!number)
+            return usage(QCoreApplication::translate("CommandLine",
+                                                     "%1: not a whole number from -2147483648 to 2147483647: %2")
+                             .arg(QLatin1String(arg), Cli::displayArgument(value)));
+        if (arg == "--first") {
+            options->first = *number;
+        } else if (arg == "--step") {
+            options->step = *number;
+        } else {
+            // Wider numbers cannot fit in a name (255 bytes) anyway.
+            if (*number < 0 || *number > NAME_MAX)
+                return usage(QCoreApplication::translate("CommandLine", "--width: must be from 0 to 255"));
+            options->width = *number;
+        }
+    }
+    if (options->width && options->autoWidth)
+        return usage(QCoreApplication::translate("CommandLine", "--width and --auto-width exclude each other"));
+    if (options->nulSeparated && !options->order)
+        return usage(QCoreApplication::translate("CommandLine", "-0 applies to the names given with --order"));
+    if (options->operands.size() != 1)
+        return usage(QCoreApplication::translate("CommandLine", "expected one FOLDER (see --help)"));
+    return true;
+}
+
+// Resolves FOLDER and lists it as the window does, keeping each item's identity.
+bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items)
+{
+    FSRef folder;
+    int error = 0;
+    if (FSPathMakeRef(argument, &folder, FinalLink::Followed, &error) != noErr) {
+        Cli::printError(QCoreApplication::translate("CommandLine", "%1: %2")
+                            .arg(Cli::displayArgument(argument), DescribeErrno(error)));
+        return false;
+    }
+    if (!folder.isDirectory()) {
+        Cli::printError(QCoreApplication::translate("CommandLine", "%1: %2")
+                            .arg(Cli::displayArgument(argument), DescribeErrno(ENOTDIR)));
+        return false;
+    }
+    if (ListDirectoryItemRefs(folder, items, order, &error) != noErr) {
+        Cli::printError(QCoreApplication::translate("CommandLine", "%1: cannot be read: %2")
+                            .arg(Cli::displayArgument(argument), DescribeErrno(error)));
+        return false;
+    }
+    return true;
+}
+
+bool readAll(int fd, QByteArray* data)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data->append(buffer, n);
+    }
+}
+
+// Puts the items into the order the file gives. The file must name every listed item
+// exactly once; otherwise every missing, unknown and repeated name is reported and
+// false returned, and nothing may be renamed.
+bool applyOrder(const QByteArray& file, bool nulSeparated, QList<FSRef>* items)
+{
+    QByteArray data;
+    int fd = STDIN_FILENO;
+    if (file != "-")
+        fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+    const bool read = fd >= 0 && readAll(fd, &data);
+    const int error = errno;
+    if (fd >= 0 && fd != STDIN_FILENO)
+        ::close(fd);
+    if (!read) {
+        Cli::printError(QCoreApplication::translate("CommandLine", "--order: %1: %2")
+                            .arg(Cli::displayArgument(file), DescribeErrno(error)));
+        return false;
+    }
+
+    QHash<QByteArray, qsizetype> listed;
+    listed.reserve(items->size());
+    for (qsizetype i = 0; i < items->size(); ++i)
+        listed.insert(items->at(i).nameBytes().toByteArray(), i);
+
+    bool valid = true;
+    QList<FSRef> ordered;
+    ordered.reserve(items->size());
+    QList<bool> used(items->size(), false);
+    QSet<QByteArray> reportedRepeats;
+    // A name cannot be empty, so empty entries (blank lines, the end after the last
+    // separator) are not names.
+    for (const QByteArray& name : data.split(nulSeparated ? '\0' : '\n')) {
+        if (name.isEmpty())
+            continue;
+        const auto it = listed.constFind(name);
+        if (it == listed.constEnd()) {
+            Cli::printError(QCoreApplication::translate("CommandLine", "--order: %1: not a listed item of the folder")
+                                .arg(QString::fromUtf8(shellQuoted(DecodeFileName(name)))));
+            valid = false;
+        } else if (used[*it]) {
+            if (!reportedRepeats.contains(name)) {
+                Cli::printError(QCoreApplication::translate("CommandLine", "--order: %1: named more than once")
+                                    .arg(QString::fromUtf8(shellQuoted(DecodeFileName(name)))));
+                reportedRepeats.insert(name);
+            }
+            valid = false;
+        } else {
+            used[*it] = true;
+            ordered.append(items->at(*it));
+        }
+    }
+    for (qsizetype i = 0; i < items->size(); ++i) {
+        if (!used[i]) {
+            Cli::printError(QCoreApplication::translate("CommandLine", "--order: %1: missing")
+                                .arg(QString::fromUtf8(shellQuoted(DecodeFileName(items->at(i).nameBytes())))));
+            valid = false;
+        }
+    }
+    if (valid)
+        *items = std::move(ordered);
+    return valid;
+}
+
+RenameRun makeRun(const Options& options)
+{
+    RenameRun run;
+    run.dryRun = options.dryRun;
+    if (options.dryRun) {
+        run.renamed = [](const QString& name, const QString& newName) { printRename("would rename ", name, newName); };
+    } else if (options.verbose) {
+        run.renamed = [](const QString& name, const QString& newName) { printRename("renamed ", name, newName); };
+    }
+    run.failed = [](const RenameFailure& failure) { printItemError(failure.name, failure.reason); };
+    return run;
+}
+
+int finish(const RenameReport& report)
+{
+    if (std::fflush(stdout) != 0) {
+        Cli::printError(
+            QCoreApplication::translate("CommandLine", "cannot write the output: %1").arg(DescribeErrno(errno)));
+        return Cli::SomeFailed;
+    }
+    return report.failures.isEmpty() ? Cli::Success : Cli::SomeFailed;
+}
+
+} // namespace
 
 namespace Cli {
 
-int renameCommand(const QList<QByteArray>&)
+int renameCommand(const QList<QByteArray>& args)
 {
-    printError(QStringLiteral("rename: not available yet"));
-    return UsageError;
+    Options options;
+    if (!parseOptions("rename", args, true, &options))
+        return UsageError;
+    QList<FSRef> items;
+    if (!listFolderItems(options.operands.first(), options.order ? ListOrder::Enumeration : ListOrder::FileManager,
+                         &items))
+        return UsageError;
+    if (options.order && !applyOrder(*options.order, options.nulSeparated, &items))
+        return UsageError;
+
+    // Options override the preferences for this run only. The preferences are read once:
+    // a command-line run is one consistent snapshot, and a settings read per item would
+    // cost more than the rename itself.
+    NumberingSettings settings;
+    settings.firstNumber = options.first ? *options.first : InitialNumber();
+    settings.step = options.step ? *options.step : IncrementBy();
+    const int automaticWidth = int(QByteArray::number(items.size()).size());
+    int width = 0;
+    if (options.width)
+        width = *options.width;
+    else if (options.autoWidth || AutomaticNumberLength())
+        width = automaticWidth;
+    else
+        width = NumberLength();
+    settings.width = [width] { return width; };
+
+    return finish(NumberItems(items, settings, makeRun(options)));
 }
 
-int stripCommand(const QList<QByteArray>&)
+int stripCommand(const QList<QByteArray>& args)
 {
-    printError(QStringLiteral("strip: not available yet"));
-    return UsageError;
+    Options options;
+    if (!parseOptions("strip", args, false, &options))
+        return UsageError;
+    QList<FSRef> items;
+    if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items))
+        return UsageError;
+    return finish(RemoveNumberPrefixes(items, makeRun(options)));
 }
 
 } // namespace Cli

@@ -1,0 +1,407 @@
+// Sequence numbering and prefix removal: the number text, the prefix rule, the runs on
+// real folders (nothing replaced, bytes kept, failures reported, companions following),
+// the controller's commands with the preferences, and the status bar's report.
+
+#include "TestFolders.h"
+#include "app/ListedItems.h"
+#include "app/MainWindow.h"
+#include "app/Numbering.h"
+#include "app/OrdinelloController.h"
+#include "app/Preferences.h"
+#include "app/RenameReportView.h"
+#include "platform/NameCodec.h"
+#include "platform/Sound.h"
+
+#include "ui_MainWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+
+#include <cerrno>
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TestFolders;
+using Names = QList<QByteArray>;
+
+class TestNumbering : public QObject
+{
+    Q_OBJECT
+
+    int m_beeps = 0;
+
+    static QList<FSRef> listed(const QByteArray& dir)
+    {
+        FSRef folder;
+        QList<FSRef> items;
+        if (FSPathMakeRef(dir, &folder) != noErr || ListDirectoryItemRefs(folder, &items) != noErr)
+            qWarning("cannot list %s", dir.constData());
+        return items;
+    }
+
+    static NumberingSettings numbering(std::int32_t first, std::int32_t step, int width)
+    {
+        return NumberingSettings{first, step, [width] { return width; }};
+    }
+
+    // QTemporaryDir cannot remove names that are not UTF-8: take them away by bytes.
+    static void removeEntries(const QByteArray& dir)
+    {
+        for (const QByteArray& name : entries(dir))
+            ::unlink((dir + '/' + name).constData());
+    }
+
+    static ino_t inode(const QByteArray& path)
+    {
+        struct stat st;
+        return ::lstat(path.constData(), &st) == 0 ? st.st_ino : 0;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        isolateUserFolders();
+        SetBeepHandlerForTesting([this] { ++m_beeps; });
+    }
+
+    void init()
+    {
+        m_beeps = 0;
+        SetRenameNoReplaceDisabledForTesting(false);
+        QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).clear();
+    }
+
+    void formatNumber_data()
+    {
+        QTest::addColumn<qint64>("number");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("padded") << qint64(7) << 6 << "000007";
+        QTest::newRow("wider than the field") << qint64(1234567) << 6 << "1234567";
+        QTest::newRow("zeros before the minus") << qint64(-5) << 6 << "0000-5";
+        QTest::newRow("width 0") << qint64(7) << 0 << "7";
+        QTest::newRow("negative width pads nothing") << qint64(7) << -3 << "7";
+        QTest::newRow("wrapped to the smallest int") << qint64(0x80000000u) << 0 << "-2147483648";
+    }
+
+    void formatNumber()
+    {
+        QFETCH(qint64, number);
+        QFETCH(int, width);
+        QFETCH(QString, text);
+        QCOMPARE(FormatNumber(std::uint32_t(number), width), text);
+    }
+
+    void nameWithoutPrefix_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stripped");
+        QTest::newRow("number") << "000001 Beach.jpg" << "Beach.jpg";
+        QTest::newRow("no blank") << "Beach.jpg" << "Beach.jpg";
+        QTest::newRow("any text before the blank") << "My Photo.jpg" << "Photo.jpg";
+        QTest::newRow("one prefix only") << "1 1 a.txt" << "1 a.txt";
+        QTest::newRow("leading blank") << " lead.txt" << "lead.txt";
+        QTest::newRow("tab is no blank") << "1\ta.txt" << "1\ta.txt";
+        QTest::newRow("no-break space is no blank") << "1\u00A0a.txt" << "1\u00A0a.txt";
+    }
+
+    void nameWithoutPrefix()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, stripped);
+        QCOMPARE(NameWithoutPrefix(name), stripped);
+    }
+
+    void numbersInListOrder_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("prefixes");
+        QTest::newRow("defaults") << 3 << 1 << 1 << 1 << QStringList{"1", "2", "3"};
+        QTest::newRow("fixed width 6") << 2 << 1 << 1 << 6 << QStringList{"000001", "000002"};
+        QTest::newRow("width of the count, not of the numbers")
+            << 12 << 95 << 1 << 2
+            << QStringList{"95", "96", "97", "98", "99", "100", "101", "102", "103", "104", "105", "106"};
+        QTest::newRow("negative step") << 3 << 10 << -2 << 1 << QStringList{"10", "8", "6"};
+        QTest::newRow("step 0") << 3 << 4 << 0 << 1 << QStringList{"4", "4", "4"};
+        QTest::newRow("wraps at 32 bits") << 2 << INT_MAX << 1 << 1 << QStringList{"2147483647", "-2147483648"};
+    }
+
+    void numbersInListOrder()
+    {
+        QFETCH(int, count);
+        QFETCH(int, first);
+        QFETCH(int, step);
+        QFETCH(int, width);
+        QFETCH(QStringList, prefixes);
+        QTemporaryDir dir;
+        Names expected;
+        for (int i = 0; i < count; ++i) {
+            const QByteArray name = "item" + QByteArray::number(i) + ".txt";
+            touch(path(dir), name);
+            expected.append(prefixes[i].toUtf8() + ' ' + name);
+        }
+        QList<FSRef> items = listed(path(dir));
+        const RenameReport report = NumberItems(items, numbering(first, step, width));
+        QCOMPARE(report.handled, count);
+        QVERIFY(report.failures.isEmpty());
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(entries(path(dir)), expected);
+    }
+
+    // The target name is taken further down the list: the rename is refused, both keep
+    // their names and contents, the rest is renamed. With and without RENAME_NOREPLACE,
+    // for a file, a folder and a link.
+    void neverReplaces_data()
+    {
+        QTest::addColumn<bool>("noReplaceRefused");
+        QTest::addColumn<QByteArray>("kind");
+        for (bool refused : {false, true}) {
+            for (const char* kind : {"file", "folder", "link"})
+                QTest::addRow("%s, %s", kind, refused ? "fallback" : "renameat2") << refused << QByteArray(kind);
+        }
+    }
+
+    void neverReplaces()
+    {
+        QFETCH(bool, noReplaceRefused);
+        QFETCH(QByteArray, kind);
+        QTemporaryDir dir;
+        const QByteArray d = path(dir);
+        if (kind == "folder")
+            makeFolder(d, "b");
+        else if (kind == "link")
+            QCOMPARE(::symlink("elsewhere", (d + "/b").constData()), 0);
+        else
+            writeFile(d + "/b", "mine");
+        writeFile(d + "/1 b", "theirs");
+        touch(d, "c");
+        SetRenameNoReplaceDisabledForTesting(noReplaceRefused);
+
+        QList<FSRef> items = listed(d);   // "1 b", b, c
+        items.move(1, 0);                 // b first: it wants "1 b", which is taken
+        const RenameReport report = NumberItems(items, numbering(1, 1, 1));
+        QCOMPARE(report.handled, 2);
+        QCOMPARE(report.failures.size(), 1);
+        QCOMPARE(report.failures.first().name, "b");
+        QCOMPARE(report.failures.first().error, EEXIST);
+        QCOMPARE(report.failures.first().reason, "an item with that name already exists");
+        QCOMPARE(entries(d), (Names{"2 1 b", "3 c", "b"}));
+        QCOMPARE(readFile(d + "/2 1 b"), "theirs");
+        if (kind == "file")
+            QCOMPARE(readFile(d + "/b"), "mine");
+        QCOMPARE(m_beeps, 1);
+    }
+
+    // A name that is not UTF-8 keeps every byte, numbered and stripped again.
+    void keepsEveryByte_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9.jpg");
+        QTest::newRow("stray bytes") << QByteArray("\xff\xfe x\x80");
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xb3\xa9 and more");
+        QTest::newRow("cut sequence before a blank") << QByteArray("\xc3 \xa9");
+    }
+
+    void keepsEveryByte()
+    {
+        QFETCH(QByteArray, name);
+        QTemporaryDir dir;
+        touch(path(dir), name);
+        QList<FSRef> items = listed(path(dir));
+        QVERIFY(NumberItems(items, numbering(7, 1, 4)).failures.isEmpty());
+        QCOMPARE(entries(path(dir)), Names{"0007 " + name});
+        FSRef item = listed(path(dir)).first();
+        QCOMPARE(RemovePrefixFromFilename(&item), noErr);
+        QCOMPARE(item.nameBytes(), name);
+        QCOMPARE(entries(path(dir)), Names{name});
+        removeEntries(path(dir));
+    }
+
+    void tooLongIsNeverCut()
+    {
+        QTemporaryDir dir;
+        const QByteArray longName = "a" + QByteArray(NAME_MAX - 2, 'x') + "\xe9";   // 255 bytes, not UTF-8
+        touch(path(dir), longName);
+        touch(path(dir), "b");
+        QList<FSRef> items = listed(path(dir));
+        const RenameReport report = NumberItems(items, numbering(1, 1, 1));
+        QCOMPARE(report.failures.size(), 1);
+        QCOMPARE(report.failures.first().error, ENAMETOOLONG);
+        QCOMPARE(report.failures.first().reason, "name too long");
+        QCOMPARE(entries(path(dir)), (Names{"2 b", longName}));
+        removeEntries(path(dir));
+    }
+
+    // Gone or replaced since the listing: skipped, reported, and still numbered.
+    void staleItemsAreSkipped_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("gone") << false;
+        QTest::newRow("replaced by another object") << true;
+    }
+
+    void staleItemsAreSkipped()
+    {
+        QFETCH(bool, replaced);
+        QTemporaryDir dir;
+        const QByteArray d = path(dir);
+        for (const char* name : {"a", "b", "c"})
+            touch(d, name);
+        QList<FSRef> items = listed(d);
+        if (replaced) {
+            // Made beside it first, so the newcomer cannot reuse the old inode.
+            writeFile(d + "/new", "newcomer");
+            QCOMPARE(::rename((d + "/new").constData(), (d + "/b").constData()), 0);
+        } else {
+            QCOMPARE(::unlink((d + "/b").constData()), 0);
+        }
+        const RenameReport report = NumberItems(items, numbering(1, 1, 1));
+        QCOMPARE(report.failures.size(), 1);
+        QCOMPARE(report.failures.first().name, "b");
+        QVERIFY(report.failures.first().reason.contains(replaced ? "took its place" : "removed or moved away"));
+        QCOMPARE(entries(d), replaced ? (Names{"1 a", "3 c", "b"}) : (Names{"1 a", "3 c"}));
+        QCOMPARE(m_beeps, 0);
+    }
+
+    void linkIsRenamedItself()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = path(dir);
+        makeFolder(d, "target");
+        writeFile(d + "/target/inside", "x");
+        QCOMPARE(::symlink("target", (d + "/alias").constData()), 0);
+        const ino_t targetInode = inode(d + "/target");
+        QList<FSRef> items = listed(d);
+        QVERIFY(NumberItems(items, numbering(1, 1, 1)).failures.isEmpty());
+        QCOMPARE(entries(d), (Names{"1 alias", "2 target"}));
+        char buffer[64] = {};
+        QCOMPARE(::readlink((d + "/1 alias").constData(), buffer, sizeof buffer - 1), 6);
+        QCOMPARE(QByteArray(buffer), "target");
+        QCOMPARE(inode(d + "/2 target"), targetInode);
+        QCOMPARE(entries(d + "/2 target"), Names{"inside"});
+    }
+
+    void companionFollows()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = path(dir);
+        touch(d, "a.jpg");
+        writeFile(d + "/._a.jpg", "metadata");
+        makeFolder(d, "._b");   // a folder is an item of its own, not a companion
+        touch(d, "b");
+        QList<FSRef> items = listed(d);
+        QVERIFY(NumberItems(items, numbering(1, 1, 1)).failures.isEmpty());
+        QCOMPARE(entries(d), (Names{"._1 a.jpg", "._b", "1 a.jpg", "2 b"}));
+        QCOMPARE(readFile(d + "/._1 a.jpg"), "metadata");
+
+        // The companion's new name is taken: the item goes back, the pair stays together.
+        writeFile(d + "/._a.jpg", "stray");
+        items = listed(d);
+        const RenameReport report = RemoveNumberPrefixes(items);
+        QCOMPARE(report.failures.size(), 1);
+        QVERIFY(report.failures.first().reason.contains("._1 a.jpg"));
+        QCOMPARE(entries(d), (Names{"._1 a.jpg", "._a.jpg", "._b", "1 a.jpg", "b"}));
+        QCOMPARE(readFile(d + "/._a.jpg"), "stray");
+    }
+
+    // A dry run renames nothing, meets the names earlier items would free or take, and
+    // predicts the refusals.
+    void dryRun()
+    {
+        QStringList planned;
+        RenameRun run;
+        run.dryRun = true;
+        run.renamed = [&](const QString& from, const QString& to) { planned.append(from + " > " + to); };
+
+        QTemporaryDir dir;
+        touch(path(dir), "2 b");
+        touch(path(dir), "b");
+        QList<FSRef> items = listed(path(dir));
+        RenameReport report = NumberItems(items, numbering(1, 1, 1), run);
+        QVERIFY(report.failures.isEmpty());   // "2 b" is freed before b needs it
+        QCOMPARE(planned, (QStringList{"2 b > 1 2 b", "b > 2 b"}));
+        QCOMPARE(entries(path(dir)), (Names{"2 b", "b"}));
+
+        QTemporaryDir other;
+        touch(path(other), "1 x");
+        touch(path(other), "2 x");
+        items = listed(path(other));
+        report = RemoveNumberPrefixes(items, run);
+        QCOMPARE(report.failures.size(), 1);   // "x" would already be taken by "1 x"
+        QCOMPARE(report.failures.first().name, "2 x");
+        QCOMPARE(report.failures.first().error, EEXIST);
+        QCOMPARE(entries(path(other)), (Names{"1 x", "2 x"}));
+    }
+
+    // The window's commands: the width rule over the preferences, an item replaced after
+    // the listing, the reload, the report signal.
+    void controllerRuns()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = path(dir);
+        for (int i = 10; i < 22; ++i)
+            touch(d, "f" + QByteArray::number(i));
+        OrdinelloController controller;
+        QSignalSpy finished(&controller, &OrdinelloController::runFinished);
+        controller.renameItems();   // no folder yet: nothing happens
+        QCOMPARE(finished.size(), 0);
+        controller.selectDirectoryPath(d);
+        QCOMPARE(controller.automaticNumberLength(), 2);
+
+        writeFile(d + "/new", "newcomer");
+        QCOMPARE(::rename((d + "/new").constData(), (d + "/f11").constData()), 0);
+        controller.renameItems();
+        QVERIFY(entries(d).contains("f11"));
+        QCOMPARE(controller.directoryItems().first(), DecodeFileName(d + "/01 f10"));
+        QCOMPARE(controller.directoryItems().at(1), DecodeFileName(d + "/03 f12"));   // 02 was skipped
+        QCOMPARE(finished.first().at(0).toInt(), 11);
+        QCOMPARE(finished.first().at(1).toStringList().size(), 1);
+        QVERIFY(finished.first().at(1).toStringList().first().startsWith("f11: "));
+
+        // Fixed width with "NumberLength" never stored: 6 digits.
+        SetAutomaticNumberLength(false);
+        QCOMPARE(controller.automaticNumberLength(), 0);
+        controller.removeFilenamePrefixes();
+        controller.renameItems();
+        QCOMPARE(controller.directoryItems().first(), DecodeFileName(d + "/000001 f10"));
+    }
+
+    // The window: the commands wait for a folder; a run with failures says so in the
+    // status bar, and a click lists which items and why, without a modal alert.
+    void windowReportsFailures()
+    {
+        MainWindow window;
+        QVERIFY(!window.ui()->actionRenameItems->isEnabled());
+        QTemporaryDir dir;
+        const QByteArray longName = QByteArray(NAME_MAX - 1, 'x');   // "1 " makes it 256 bytes
+        touch(path(dir), longName);
+        touch(path(dir), "y");
+        window.controller()->selectDirectoryPath(path(dir));
+        QVERIFY(window.ui()->actionRenameItems->isEnabled());
+
+        window.ui()->actionRenameItems->trigger();
+        auto* report = window.statusBar()->findChild<RenameReportView*>();
+        QVERIFY(report && !report->isHidden());
+        QCOMPARE(report->text(), "1 item could not be renamed");
+        report->click();
+        QVERIFY(report->detailsWindow()->isVisible() && !report->detailsWindow()->isModal());
+        QCOMPARE(report->detailsWindow()->findChild<QPlainTextEdit*>()->toPlainText(),
+                 QString::fromLatin1(longName) + ": name too long");
+
+        window.ui()->actionRemovePrefixes->trigger();   // "2 y" back to "y"; the long one has no blank
+        QVERIFY(report->isHidden());
+        QCOMPARE(entries(path(dir)), (Names{longName, "y"}));
+    }
+};
+
+QTEST_MAIN(TestNumbering)
+#include "tst_numbering.moc"

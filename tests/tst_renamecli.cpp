@@ -1,0 +1,200 @@
+// ordinello-cli rename and strip, run as a script runs them: options, preferences, the
+// wanted order, output lines, failures and exit status.
+
+#include "TestFolders.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QTest>
+
+using namespace TestFolders;
+using Names = QList<QByteArray>;
+
+class TestRenameCli : public QObject
+{
+    Q_OBJECT
+
+    struct Result {
+        int status = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    QByteArray m_configFile;
+
+    static Result run(const QStringList& args, const QByteArray& input = {})
+    {
+        QProcess process;
+        process.start(qEnvironmentVariable("ORDINELLO_BIN_DIR") + QStringLiteral("/ordinello-cli"), args);
+        if (!process.waitForStarted())
+            return {};
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    static QByteArray folderWith(const QTemporaryDir& dir, const Names& names)
+    {
+        for (const QByteArray& name : names)
+            touch(path(dir), name);
+        return path(dir);
+    }
+
+    // The settings file the program reads (it runs without Qt's test mode).
+    void store(const QVariantMap& values)
+    {
+        QSettings settings(QString::fromUtf8(m_configFile), QSettings::IniFormat);
+        settings.clear();
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        isolateUserFolders();
+        m_configFile = qgetenv("XDG_CONFIG_HOME") + "/Ordinello/Ordinello.conf";
+    }
+
+    void init() { store({}); }
+
+    void numbering_data()
+    {
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<Names>("renamed");
+        QTest::newRow("defaults") << QVariantMap{} << QStringList{} << Names{"1 a", "2 b", "3 c"};
+        QTest::newRow("preferences")
+            << QVariantMap{{"InitialNumber", 5}, {"AutomaticNumberLength", false}, {"NumberLength", 3}}
+            << QStringList{} << Names{"005 a", "006 b", "007 c"};
+        QTest::newRow("options override them")
+            << QVariantMap{{"InitialNumber", 5}, {"IncrementBy", 7}}
+            << QStringList{"--first", "10", "--step", "-2", "--width", "2"} << Names{"06 c", "08 b", "10 a"};
+        QTest::newRow("= forms, automatic width")
+            << QVariantMap{{"AutomaticNumberLength", false}} << QStringList{"--first=-1", "--step=-1", "--auto-width"}
+            << Names{"-1 a", "-2 b", "-3 c"};
+        QTest::newRow("width 0, smallest number")
+            << QVariantMap{} << QStringList{"--width", "0", "--first", "-2147483648"}
+            << Names{"-2147483646 c", "-2147483647 b", "-2147483648 a"};
+    }
+
+    void numbering()
+    {
+        QFETCH(QVariantMap, stored);
+        QFETCH(QStringList, options);
+        QFETCH(Names, renamed);
+        store(stored);
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"a", "b", "c"});
+        const Result result = run(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)});
+        QCOMPARE(result.err, "");
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, "");
+        QCOMPARE(entries(d), renamed);
+    }
+
+    // Names are quoted as GNU mv -v quotes them.
+    void verboseAndDryRunLines_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("quoted");
+        QTest::newRow("plain") << QByteArray("a b.txt") << QByteArray("'a b.txt'");
+        QTest::newRow("single quote") << QByteArray("it's") << QByteArray("\"it's\"");
+        QTest::newRow("quote and dollar") << QByteArray("it's$x") << QByteArray("'it'\\''s$x'");
+        QTest::newRow("not UTF-8") << QByteArray("caf\xe9") << QByteArray("'caf'$'\\351'");
+        QTest::newRow("newline") << QByteArray("new\nline") << QByteArray("'new'$'\\n''line'");
+        QTest::newRow("starts unprintable") << QByteArray("\x7f" "x") << QByteArray("''$'\\177''x'");
+    }
+
+    void verboseAndDryRunLines()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, quoted);
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"1 " + name});
+        const QString folder = QString::fromUtf8(d);
+        const QByteArray from = quoted.startsWith('"') ? "\"1 " + quoted.mid(1) : "'1 " + quoted.mid(1);
+
+        Result result = run({"strip", "--dry-run", folder});
+        QCOMPARE(result.out, "would rename " + from + " -> " + quoted + '\n');
+        QCOMPARE(entries(d), Names{"1 " + name});
+        result = run({"strip", "-v", folder});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, "renamed " + from + " -> " + quoted + '\n');
+        QCOMPARE(entries(d), Names{name});
+        ::unlink((d + '/' + name).constData());   // QTemporaryDir cannot remove non-UTF-8 names
+    }
+
+    void order_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArrayList>("errors");
+        QTest::newRow("lines on standard input") << QStringList{"--order", "-"} << QByteArray("c\na\nb\n") << 0
+                                                 << QByteArrayList{};
+        QTest::newRow("NUL-separated") << QStringList{"--order=-", "-0"} << QByteArray("c\0a\0b", 5) << 0
+                                       << QByteArrayList{};
+        QTest::newRow("missing, unknown, repeated")
+            << QStringList{"--order", "-"} << QByteArray("c\nx\nc\n") << 2
+            << QByteArrayList{"'x': not a listed item", "'c': named more than once", "'a': missing", "'b': missing"};
+        QTest::newRow("unreadable order file") << QStringList{"--order", "/nonexistent/order"} << QByteArray() << 2
+                                               << QByteArrayList{"no such file or folder"};
+    }
+
+    void order()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QFETCH(QByteArrayList, errors);
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"a", "b", "c"});
+        const Result result = run(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)}, input);
+        QCOMPARE(result.status, status);
+        for (const QByteArray& error : errors)
+            QVERIFY2(result.err.contains(error), result.err.constData());
+        QCOMPARE(entries(d), status == 0 ? (Names{"1 c", "2 a", "3 b"}) : (Names{"a", "b", "c"}));
+    }
+
+    // "b" comes first and wants "1 b", which is taken: named with its reason, status 1,
+    // the rest renamed.
+    void failedItemsAreNamed()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"b", "1 b", "c"});
+        const Result result = run({"rename", "--order", "-", QString::fromUtf8(d)}, "b\n1 b\nc\n");
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.err, "ordinello-cli: 'b': an item with that name already exists\n");
+        QCOMPARE(entries(d), (Names{"2 1 b", "3 c", "b"}));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no folder") << QStringList{"rename"};
+        QTest::newRow("unknown option") << QStringList{"rename", "--fast", "FOLDER"};
+        QTest::newRow("not a number") << QStringList{"rename", "--first", "1e3", "FOLDER"};
+        QTest::newRow("beyond 32 bits") << QStringList{"rename", "--step", "2147483648", "FOLDER"};
+        QTest::newRow("both widths") << QStringList{"rename", "--width", "3", "--auto-width", "FOLDER"};
+        QTest::newRow("numbering option to strip") << QStringList{"strip", "--first", "2", "FOLDER"};
+        QTest::newRow("folder missing") << QStringList{"strip", "FOLDER/none"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"a"});
+        args.replaceInStrings(QStringLiteral("FOLDER"), dir.path());
+        const Result result = run(args);
+        QCOMPARE(result.status, 2);
+        QVERIFY(result.err.startsWith("ordinello-cli: "));
+        QCOMPARE(entries(d), Names{"a"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRenameCli)
+#include "tst_renamecli.moc"
