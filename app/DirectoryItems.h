@@ -29,3 +29,13 @@ int CompareLikeTheFinder(const QString& a, const QString& b, void* context = nul
 // Enumerates, filters and sorts. On failure the list is empty and the status and
 // *sysErrno say why; an empty folder is success with an empty list.
 OSErr ListDirectoryItems(const FSRef& folder, QStringList* paths, int* sysErrno = nullptr);
+
+enum class ListOrder { FileManager, Enumeration };
+
+// The same items in the same order as ListDirectoryItems, as references made when the
+// folder was enumerated: renaming compares an item against the identity it had when it
+// was listed, so an object that took its place since is never renamed in its stead.
+// ListOrder::Enumeration skips the sort for callers that bring their own order. With
+// paths, also gives the items' paths as text, in the same order.
+OSErr ListDirectoryItemRefs(const FSRef& folder, QList<FSRef>* items, ListOrder order = ListOrder::FileManager,
+                            int* sysErrno = nullptr, QStringList* paths = nullptr);

@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,9 +75,19 @@ public:
     {
     }
 
-    // The item's name, or a null string after reporting that it is stale.
+    ~Renamer()
+    {
+        if (m_folderFd >= 0)
+            ::close(m_folderFd);
+    }
+
+    // The item's name, or a null string after reporting that it is stale. A real run
+    // takes the name from the reference: the rename itself refuses an item that is gone
+    // or was replaced, and that refusal is reported the same way.
     QString currentName(const FSRef& item)
     {
+        if (!m_run.dryRun)
+            return DecodeFileName(item.nameBytes());
         const QString name = GetObjectName(&item);
         if (name.isNull())
             fail(staleFailure(item));
@@ -159,12 +171,15 @@ private:
     bool doRename(FSRef* item, const QString& name, const QString& newName, FSRef* companion)
     {
         int error = 0;
-        if (SetObjectName(item, newName, &error) != noErr) {
-            // The identity was checked a moment ago; losing it now means it went meanwhile.
-            if (error == ENOENT)
+        if (FSRenameUnicode(item, newName, &error, folderHandle(*item)) != noErr) {
+            // Gone or replaced since the listing: skipped quietly, and reported. Any other
+            // refusal sounds the alert, as every refused rename does.
+            if (error == ENOENT) {
                 fail(staleFailure(*item));
-            else
+            } else {
+                SysBeep(30);
                 fail(name, newName, error, reasonFor(error));
+            }
             return false;
         }
         told(name, newName);
@@ -174,7 +189,7 @@ private:
         const QString from = companionName(name);
         const QString to = companionName(newName);
         int companionError = 0;
-        if (FSRenameUnicode(companion, to, &companionError) == noErr) {
+        if (FSRenameUnicode(companion, to, &companionError, folderHandle(*companion)) == noErr) {
             if (m_scanFolders) {
                 QSet<QByteArray>& names = companionNames(*item);
                 names.remove(EncodeFileName(from));
@@ -189,7 +204,7 @@ private:
         const QString why = LocalizedString("its AppleDouble file “%1” could not be renamed with it: %2")
                                 .arg(DisplayFileName(from), reasonFor(companionError));
         int undoError = 0;
-        if (FSRenameUnicode(item, name, &undoError) == noErr) {
+        if (FSRenameUnicode(item, name, &undoError, folderHandle(*item)) == noErr) {
             told(newName, name);
             fail(name, newName, companionError, why);
         } else {
@@ -260,6 +275,22 @@ private:
     bool m_scanFolders;
     QHash<QByteArray, QSet<QByteArray>> m_companionNames;   // folder -> its "._" names
     QHash<QByteArray, bool> m_planned;   // dry run: path -> would exist
+
+    // One open handle on the folder being worked in, kept for the run: opening the folder
+    // for every rename would double the system calls of a run.
+    int folderHandle(const FSRef& item)
+    {
+        const QByteArrayView folder = item.parentPath();
+        if (m_folderFd >= 0 && folder == m_folderPath)
+            return m_folderFd;
+        if (m_folderFd >= 0)
+            ::close(m_folderFd);
+        m_folderPath = folder.toByteArray();
+        m_folderFd = ::open(m_folderPath.isEmpty() ? "/" : m_folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        return m_folderFd;   // -1: FSRenameUnicode opens the folder itself and says why it cannot
+    }
+    QByteArray m_folderPath;
+    int m_folderFd = -1;
 };
 
 void removePrefix(Renamer& renamer, FSRef* item)

@@ -125,8 +125,13 @@ void OrdinelloController::loadDirectoryItems()
     startSpinner();
     beginResetModel();
     m_directoryItems.clear();
+    m_listedIdentities.clear();
+    QList<FSRef> refs;
     if (!m_folderFSRef.isNull())
-        ListDirectoryItems(m_folderFSRef, &m_directoryItems);
+        ListDirectoryItemRefs(m_folderFSRef, &refs, ListOrder::FileManager, nullptr, &m_directoryItems);
+    m_listedIdentities.reserve(refs.size());
+    for (qsizetype i = 0; i < refs.size(); ++i)
+        m_listedIdentities.insert(m_directoryItems.at(i), std::move(refs[i]));
     endResetModel();
     stopSpinner();
 }

@@ -98,13 +98,11 @@ public:
     int automaticNumberLength() const;
 
 private:
-    // The identity each listed path had when the list was loaded, refreshed after every
-    // reload: a run renames an item only while its path still names that object.
-    void rememberListedIdentities();
+    // The references of the listed items, in list order: a run renames an item only while
+    // its path still names the object that was listed.
     QList<FSRef> listedReferences() const;
+    // The identity each listed path had when the folder was read, set by every load.
     QHash<QString, FSRef> m_listedIdentities;
-    QMetaObject::Connection m_listedIdentitiesUpdate =
-        connect(this, &QAbstractItemModel::modelReset, this, &OrdinelloController::rememberListedIdentities);
 
 Q_SIGNALS:
     // A folder was chosen (or the choice ended without one): actions that need a listed

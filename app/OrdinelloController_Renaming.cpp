@@ -48,19 +48,6 @@ int OrdinelloController::automaticNumberLength() const
     return int(QString::number(m_directoryItems.size()).size());
 }
 
-void OrdinelloController::rememberListedIdentities()
-{
-    // Called right after a reload, in the same event: what lstat sees now is what the
-    // listing saw.
-    m_listedIdentities.clear();
-    m_listedIdentities.reserve(m_directoryItems.size());
-    for (const QString& path : std::as_const(m_directoryItems)) {
-        FSRef ref;
-        if (FSPathMakeRef(EncodeFileName(path), &ref) == noErr)
-            m_listedIdentities.insert(path, ref);
-    }
-}
-
 QList<FSRef> OrdinelloController::listedReferences() const
 {
     QList<FSRef> refs;

@@ -9,7 +9,7 @@
 
 #include "cli/CommandLine.h"
 
-#include "app/ListedItems.h"
+#include "app/DirectoryItems.h"
 #include "app/Numbering.h"
 #include "app/Preferences.h"
 #include "platform/NameCodec.h"

@@ -26,9 +26,9 @@ QString GetObjectDisplayName(const FSRef* ref)
     return name.isNull() ? QString() : DisplayFileName(name);
 }
 
-OSErr SetObjectName(FSRef* ref, const QString& name, int* sysErrno)
+OSErr SetObjectName(FSRef* ref, const QString& name, int* sysErrno, int folderFd)
 {
-    const OSErr status = FSRenameUnicode(ref, name, sysErrno);
+    const OSErr status = FSRenameUnicode(ref, name, sysErrno, folderFd);
     if (status != noErr)
         SysBeep(30);
     return status;

@@ -20,7 +20,8 @@ QString GetObjectDisplayName(const FSRef* ref);
 // Renames the object to the given full name and updates the reference. Never replaces
 // another item. On failure sounds the system alert, leaves the object as it was and
 // returns the status; *sysErrno, when given, receives the file system's reason.
-OSErr SetObjectName(FSRef* ref, const QString& name, int* sysErrno = nullptr);
+// folderFd: see FSRenameUnicode.
+OSErr SetObjectName(FSRef* ref, const QString& name, int* sysErrno = nullptr, int folderFd = -1);
 
 // The extension without its dot: the text after the last dot, when that dot is neither
 // the name's first nor its last character. Null when there is none.

@@ -114,6 +114,20 @@ void sort(QStringList& strings)
 {
     if (strings.size() < 2)
         return;
+    const std::vector<qsizetype> order = sortedOrder(strings);
+    QStringList sorted;
+    sorted.reserve(strings.size());
+    for (qsizetype index : order)
+        sorted.append(std::move(strings[index]));
+    strings = std::move(sorted);
+}
+
+std::vector<qsizetype> sortedOrder(const QStringList& strings)
+{
+    std::vector<qsizetype> order(static_cast<size_t>(strings.size()));
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    if (strings.size() < 2)
+        return order;
     // Strings that share a folder prefix (ending in a separator) sort by what follows it:
     // the shared part weighs the same in every key, and a separator is not a digit, so
     // cutting there cannot change how digit runs compare. Saves most of the key work for
@@ -197,11 +211,9 @@ void sort(QStringList& strings)
         }
     }, n >= 8192 ? 1 : 2);
     std::inplace_merge(entries.begin(), middle, entries.end(), before);
-    QStringList sorted;
-    sorted.reserve(n);
-    for (const Entry& e : entries)
-        sorted.append(std::move(strings[e.index]));
-    strings = std::move(sorted);
+    for (size_t i = 0; i < entries.size(); ++i)
+        order[i] = entries[i].index;
+    return order;
 }
 
 } // namespace FinderOrder

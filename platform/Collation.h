@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <vector>
+
 namespace FinderOrder {
 
 // The collation locale: LC_ALL, then LC_COLLATE, then LANG; C or POSIX is the root locale.
@@ -22,5 +24,9 @@ QByteArray sortKey(QStringView text);
 
 // Sorts in place in the order of compare(), computing one key per string.
 void sort(QStringList& strings);
+
+// The same order as positions into strings, which are left as they are: for sorting
+// other lists alongside.
+std::vector<qsizetype> sortedOrder(const QStringList& strings);
 
 } // namespace FinderOrder

@@ -319,7 +319,7 @@ QSet<QByteArray> ReadHiddenNames(const FSRef& folder)
     return names;
 }
 
-OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno)
+OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno, int folderFd)
 {
     if (!ref || ref->isNull())
         return fail(sysErrno, EINVAL);
@@ -330,14 +330,18 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno)
         return fail(sysErrno, ENAMETOOLONG);
 
     ParentHandle parent;
-    if (const int error = openParent(*ref, &parent))
+    if (folderFd >= 0) {
+        parent.name = ref->nameBytes().toByteArray();
+    } else if (const int error = openParent(*ref, &parent)) {
         return fail(sysErrno, error);
+    }
+    const int dirfd = folderFd >= 0 ? folderFd : parent.fd;
     const QByteArray& from = parent.name;
 
     // The object must still be the one the reference was made of: never rename an item
     // that took its place since.
     struct stat st;
-    if (::fstatat(parent.fd, from.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(dirfd, from.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return fail(sysErrno, errno);
     if (st.st_dev != ref->device || st.st_ino != ref->inode)
         return fail(sysErrno, ENOENT);
@@ -346,12 +350,12 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno)
 
     int error = 0;
     if (!gNoReplaceDisabled.load(std::memory_order_relaxed)
-        && ::renameat2(parent.fd, from.constData(), parent.fd, to.constData(), RENAME_NOREPLACE) == 0) {
+        && ::renameat2(dirfd, from.constData(), dirfd, to.constData(), RENAME_NOREPLACE) == 0) {
         error = 0;
     } else {
         error = gNoReplaceDisabled.load(std::memory_order_relaxed) ? EINVAL : errno;
         if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
-            error = renameWithoutNoReplace(parent.fd, from, to, S_ISDIR(st.st_mode));
+            error = renameWithoutNoReplace(dirfd, from, to, S_ISDIR(st.st_mode));
     }
     if (error != 0)
         return fail(sysErrno, error);

@@ -93,7 +93,9 @@ QSet<QByteArray> ReadHiddenNames(const FSRef& folder);
 // where the file system supports it, otherwise a method that reserves the new name first
 // (see the .cpp). A reference that no longer names its object (gone, or replaced by
 // another object) is refused with fnfErr. Names over NAME_MAX bytes are refused, never cut.
-OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno = nullptr);
+// A run over many items of one folder may pass an open handle on that folder (never
+// taken over) to save opening it for every item.
+OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno = nullptr, int folderFd = -1);
 
 // Tests only: pretend the file system refuses RENAME_NOREPLACE, to exercise the fallback.
 void SetRenameNoReplaceDisabledForTesting(bool disabled);

@@ -3,7 +3,7 @@
 // the controller's commands with the preferences, and the status bar's report.
 
 #include "TestFolders.h"
-#include "app/ListedItems.h"
+#include "app/DirectoryItems.h"
 #include "app/MainWindow.h"
 #include "app/Numbering.h"
 #include "app/OrdinelloController.h"
