@@ -1,4 +1,518 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="it_IT">
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: cannot be read: %2</source>
+        <translation>%1: impossibile leggere: %2</translation>
+    </message>
+    <message>
+        <source>list: unknown option %1</source>
+        <translation>list: opzione sconosciuta %1</translation>
+    </message>
+    <message>
+        <source>list: expected one FOLDER (see --help)</source>
+        <translation>list: serve una CARTELLA (vedi --help)</translation>
+    </message>
+    <message>
+        <source>unknown command %1 (see --help)</source>
+        <translation>comando sconosciuto %1 (vedi --help)</translation>
+    </message>
+    <message>
+        <source>unknown option %1 (see --help)</source>
+        <translation>opzione sconosciuta %1 (vedi --help)</translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 richiede un valore</translation>
+    </message>
+    <message>
+        <source>%1: not a whole number from -2147483648 to 2147483647: %2</source>
+        <translation>%1: non è un numero intero da -2147483648 a 2147483647: %2</translation>
+    </message>
+    <message>
+        <source>--width: must be from 0 to 255</source>
+        <translation>--width: deve essere tra 0 e 255</translation>
+    </message>
+    <message>
+        <source>--width and --auto-width exclude each other</source>
+        <translation>--width e --auto-width si escludono a vicenda</translation>
+    </message>
+    <message>
+        <source>-0 applies to the names given with --order</source>
+        <translation>-0 vale per i nomi indicati con --order</translation>
+    </message>
+    <message>
+        <source>expected one FOLDER (see --help)</source>
+        <translation>serve una CARTELLA (vedi --help)</translation>
+    </message>
+    <message>
+        <source>--order: %1: %2</source>
+        <translation>--order: %1: %2</translation>
+    </message>
+    <message>
+        <source>--order: %1: not a listed item of the folder</source>
+        <translation>--order: %1: non è un elemento elencato della cartella</translation>
+    </message>
+    <message>
+        <source>--order: %1: named more than once</source>
+        <translation>--order: %1: indicato più di una volta</translation>
+    </message>
+    <message>
+        <source>--order: %1: missing</source>
+        <translation>--order: %1: manca</translation>
+    </message>
+    <message>
+        <source>cannot write the output: %1</source>
+        <translation>impossibile scrivere l&apos;output: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Launch</name>
+    <message>
+        <source>Usage: ordinello [FOLDER]
+Lists FOLDER&apos;s items in the file manager&apos;s order so you can drag them into the
+order you want and number them.
+
+  -h, --help     show this help
+      --version  show the version
+</source>
+        <translation>Uso: ordinello [CARTELLA]
+Elenca gli elementi di CARTELLA nell&apos;ordine del file manager, così puoi trascinarli
+nell&apos;ordine che vuoi e numerarli.
+
+  -h, --help     mostra questo aiuto
+      --version  mostra la versione
+</translation>
+    </message>
+    <message>
+        <source>ordinello: unknown option %1
+</source>
+        <translation>ordinello: opzione sconosciuta %1
+</translation>
+    </message>
+</context>
+<context>
+    <name>LocalizedStrings</name>
+    <message>
+        <source>an item with that name already exists</source>
+        <translation>esiste già un elemento con quel nome</translation>
+    </message>
+    <message>
+        <source>name too long</source>
+        <translation>nome troppo lungo</translation>
+    </message>
+    <message>
+        <source>no such file or folder</source>
+        <translation>file o cartella inesistente</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>permesso negato</translation>
+    </message>
+    <message>
+        <source>not a folder</source>
+        <translation>non è una cartella</translation>
+    </message>
+    <message>
+        <source>read-only file system</source>
+        <translation>file system in sola lettura</translation>
+    </message>
+    <message>
+        <source>Choose folder</source>
+        <translation>Scegli la cartella</translation>
+    </message>
+    <message>
+        <source>Choose</source>
+        <translation>Scegli</translation>
+    </message>
+    <message>
+        <source>An update is available for Ordinello (version %@.) Use Software Update in the Ordinello menu to download it.</source>
+        <translation>È disponibile un aggiornamento di Ordinello (versione %@). Usa Aggiornamento software nel menu Ordinello per scaricarlo.</translation>
+    </message>
+    <message>
+        <source>(You can turn off automatic software update checks in Preferences.)</source>
+        <translation>(Puoi disattivare il controllo automatico degli aggiornamenti nelle Preferenze.)</translation>
+    </message>
+    <message>
+        <source>Checking for a software update...</source>
+        <translation>Ricerca di un aggiornamento software...</translation>
+    </message>
+    <message>
+        <source>Ordinello could not check for a software update at this time.</source>
+        <translation>Ordinello non può cercare aggiornamenti software in questo momento.</translation>
+    </message>
+    <message>
+        <source>Connection failed with error: %@ %@</source>
+        <translation>Connessione non riuscita con errore: %@ %@</translation>
+    </message>
+    <message>
+        <source>Loaded the version information...</source>
+        <translation>Informazioni sulla versione caricate...</translation>
+    </message>
+    <message>
+        <source>An update is available for Ordinello.</source>
+        <translation>È disponibile un aggiornamento di Ordinello.</translation>
+    </message>
+    <message>
+        <source>Your software is up to date.</source>
+        <translation>Il software è aggiornato.</translation>
+    </message>
+    <message>
+        <source>The current version information could not be read.</source>
+        <translation>Impossibile leggere le informazioni sulla versione attuale.</translation>
+    </message>
+    <message>
+        <source>The download could not start.</source>
+        <translation>Impossibile avviare lo scaricamento.</translation>
+    </message>
+    <message>
+        <source>Final file destination: %@</source>
+        <translation>Destinazione finale del file: %@</translation>
+    </message>
+    <message>
+        <source>Bytes received : %d</source>
+        <translation>Byte ricevuti : %d</translation>
+    </message>
+    <message>
+        <source>Percent complete : %f</source>
+        <translation>Percentuale completata : %f</translation>
+    </message>
+    <message>
+        <source>The download has completed.</source>
+        <translation>Lo scaricamento è terminato.</translation>
+    </message>
+    <message>
+        <source>Download failed! Error - %@ %@</source>
+        <translation>Scaricamento non riuscito! Errore - %@ %@</translation>
+    </message>
+    <message>
+        <source>The address %1 cannot be downloaded.</source>
+        <translation>Impossibile scaricare dall&apos;indirizzo %1.</translation>
+    </message>
+    <message>
+        <source>The file is larger than the %1 bytes accepted.</source>
+        <translation>Il file supera i %1 byte accettati.</translation>
+    </message>
+    <message>
+        <source>The server answered %1.</source>
+        <translation>Il server ha risposto %1.</translation>
+    </message>
+    <message>
+        <source>The server did not answer within %1 seconds.</source>
+        <translation>Il server non ha risposto entro %1 secondi.</translation>
+    </message>
+    <message>
+        <source>The server sent %1 of the %2 bytes it announced.</source>
+        <translation>Il server ha inviato %1 dei %2 byte annunciati.</translation>
+    </message>
+    <message>
+        <source>The server sent no file.</source>
+        <translation>Il server non ha inviato alcun file.</translation>
+    </message>
+    <message>
+        <source>The server sent the request on to another site, which is not followed.</source>
+        <translation>Il server ha rinviato la richiesta a un altro sito, che non viene seguito.</translation>
+    </message>
+    <message>
+        <source>There is no folder to download to.</source>
+        <translation>Non esiste una cartella in cui scaricare.</translation>
+    </message>
+    <message>
+        <source>There is no free name for %1 in the download folder.</source>
+        <translation>Nella cartella di scaricamento non c&apos;è un nome libero per %1.</translation>
+    </message>
+    <message>
+        <source>another item took its place since the folder was listed</source>
+        <translation>un altro elemento ne ha preso il posto dopo l&apos;elenco della cartella</translation>
+    </message>
+    <message>
+        <source>its AppleDouble file “%1” could not be renamed with it: %2</source>
+        <translation>il suo file AppleDouble “%1” non ha potuto essere rinominato insieme: %2</translation>
+    </message>
+    <message>
+        <source>renamed to “%1”, but %2</source>
+        <translation>rinominato in “%1”, ma %2</translation>
+    </message>
+    <message>
+        <source>the item was removed or moved away since the folder was listed</source>
+        <translation>l&apos;elemento è stato rimosso o spostato dopo l&apos;elenco della cartella</translation>
+    </message>
+    <message>
+        <source>the new name would not be a valid name</source>
+        <translation>il nuovo nome non sarebbe un nome valido</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Ordinello</source>
+        <translation>Ordinello</translation>
+    </message>
+    <message>
+        <source>Choose a folder to put its items in order.</source>
+        <translation>Scegli una cartella per metterne in ordine gli elementi.</translation>
+    </message>
+    <message>
+        <source>&amp;Ordinello</source>
+        <translation>&amp;Ordinello</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Modifica</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Aiuto</translation>
+    </message>
+    <message>
+        <source>Toolbar</source>
+        <translation>Barra degli strumenti</translation>
+    </message>
+    <message>
+        <source>Choose &amp;Folder…</source>
+        <translation>Scegli &amp;cartella…</translation>
+    </message>
+    <message>
+        <source>Ctrl+O</source>
+        <translation>Ctrl+O</translation>
+    </message>
+    <message>
+        <source>Choose the folder whose items to put in order</source>
+        <translation>Scegli la cartella di cui ordinare gli elementi</translation>
+    </message>
+    <message>
+        <source>&amp;Number Items</source>
+        <translation>&amp;Numera elementi</translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>Rename every listed item with a sequence number in front, in the order shown</source>
+        <translation>Rinomina ogni elemento elencato anteponendo un numero progressivo, nell&apos;ordine mostrato</translation>
+    </message>
+    <message>
+        <source>&amp;Remove Number Prefixes</source>
+        <translation>&amp;Rimuovi prefissi numerici</translation>
+    </message>
+    <message>
+        <source>Ctrl+Shift+R</source>
+        <translation>Ctrl+Shift+R</translation>
+    </message>
+    <message>
+        <source>Take one prefix (up to the first blank) off every listed item</source>
+        <translation>Togli un prefisso (fino al primo spazio) da ogni elemento elencato</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Esci</translation>
+    </message>
+    <message>
+        <source>Ctrl+Q</source>
+        <translation>Ctrl+Q</translation>
+    </message>
+    <message>
+        <source>Move &amp;Up</source>
+        <translation>Sposta in &amp;su</translation>
+    </message>
+    <message>
+        <source>Ctrl+Up</source>
+        <translation>Ctrl+Up</translation>
+    </message>
+    <message>
+        <source>Move &amp;Down</source>
+        <translation>Sposta in &amp;giù</translation>
+    </message>
+    <message>
+        <source>Ctrl+Down</source>
+        <translation>Ctrl+Down</translation>
+    </message>
+    <message>
+        <source>Move to &amp;Top</source>
+        <translation>Sposta in &amp;cima</translation>
+    </message>
+    <message>
+        <source>Ctrl+Home</source>
+        <translation>Ctrl+Home</translation>
+    </message>
+    <message>
+        <source>Move to &amp;Bottom</source>
+        <translation>Sposta in &amp;fondo</translation>
+    </message>
+    <message>
+        <source>Ctrl+End</source>
+        <translation>Ctrl+End</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>&amp;Apri</translation>
+    </message>
+    <message>
+        <source>Show in File &amp;Manager</source>
+        <translation>Mostra nel &amp;file manager</translation>
+    </message>
+    <message>
+        <source>&amp;Preferences…</source>
+        <translation>&amp;Preferenze…</translation>
+    </message>
+    <message>
+        <source>Ctrl+,</source>
+        <translation>Ctrl+,</translation>
+    </message>
+    <message>
+        <source>Software &amp;Update…</source>
+        <translation>Aggiornamento &amp;software…</translation>
+    </message>
+    <message>
+        <source>Ordinello &amp;Help</source>
+        <translation>&amp;Guida di Ordinello</translation>
+    </message>
+    <message>
+        <source>F1</source>
+        <translation>F1</translation>
+    </message>
+    <message>
+        <source>&amp;About Ordinello</source>
+        <translation>&amp;Informazioni su Ordinello</translation>
+    </message>
+    <message>
+        <source>About Ordinello</source>
+        <translation>Informazioni su Ordinello</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Ordinello %1&lt;/h3&gt;&lt;p&gt;Put a folder&apos;s items in the order you choose, then number them so every name-sorted view keeps that order.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Ordinello %1&lt;/h3&gt;&lt;p&gt;Metti gli elementi di una cartella nell&apos;ordine che scegli, poi numerali perché ogni vista ordinata per nome mantenga quell&apos;ordine.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>OrdinelloController</name>
+    <message>
+        <source>#</source>
+        <translation>N.</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Anteprima</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nome</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesWindow</name>
+    <message>
+        <source>Preferences</source>
+        <translation>Preferenze</translation>
+    </message>
+    <message>
+        <source>Numbering</source>
+        <translation>Numerazione</translation>
+    </message>
+    <message>
+        <source>&amp;First number:</source>
+        <translation>&amp;Primo numero:</translation>
+    </message>
+    <message>
+        <source>The number the first item in the list gets</source>
+        <translation>Il numero che riceve il primo elemento dell&apos;elenco</translation>
+    </message>
+    <message>
+        <source>&amp;Increment by:</source>
+        <translation>&amp;Incremento:</translation>
+    </message>
+    <message>
+        <source>Added to the number from one item to the next; may be 0 or negative</source>
+        <translation>Aggiunto al numero da un elemento al successivo; può essere 0 o negativo</translation>
+    </message>
+    <message>
+        <source>&amp;Automatic number length (as many digits as the number of items has)</source>
+        <translation>&amp;Lunghezza automatica del numero (tante cifre quante ne ha il numero di elementi)</translation>
+    </message>
+    <message>
+        <source>Fixed number &amp;length:</source>
+        <translation>Lunghezza &amp;fissa del numero:</translation>
+    </message>
+    <message>
+        <source>Numbers are padded with zeros to this many digits</source>
+        <translation>I numeri sono completati con zeri fino a questo numero di cifre</translation>
+    </message>
+    <message>
+        <source> digits</source>
+        <translation> cifre</translation>
+    </message>
+    <message>
+        <source>&amp;Check for software updates after launch</source>
+        <translation>&amp;Cerca aggiornamenti software all&apos;avvio</translation>
+    </message>
+    <message>
+        <source>Changes apply from the next renaming.</source>
+        <translation>Le modifiche valgono dalla prossima rinomina.</translation>
+    </message>
+</context>
+<context>
+    <name>RenameReportView</name>
+    <message>
+        <source>Show which items could not be renamed, and why</source>
+        <translation>Mostra quali elementi non è stato possibile rinominare, e perché</translation>
+    </message>
+    <message>
+        <source>Done: 1 item</source>
+        <translation>Fatto: 1 elemento</translation>
+    </message>
+    <message>
+        <source>Done: %1 items</source>
+        <translation>Fatto: %1 elementi</translation>
+    </message>
+    <message>
+        <source>1 item could not be renamed</source>
+        <translation>1 elemento non è stato rinominato</translation>
+    </message>
+    <message>
+        <source>%1 items could not be renamed</source>
+        <translation>%1 elementi non sono stati rinominati</translation>
+    </message>
+    <message>
+        <source>Items Not Renamed</source>
+        <translation>Elementi non rinominati</translation>
+    </message>
+    <message>
+        <source>These items could not be renamed:</source>
+        <translation>Questi elementi non sono stati rinominati:</translation>
+    </message>
+</context>
+<context>
+    <name>SoftwareUpdateWindow</name>
+    <message>
+        <source>Software Update</source>
+        <translation>Aggiornamento software</translation>
+    </message>
+    <message>
+        <source>Your version:</source>
+        <translation>La tua versione:</translation>
+    </message>
+    <message>
+        <source>Current version:</source>
+        <translation>Versione attuale:</translation>
+    </message>
+    <message>
+        <source>&amp;Download Update</source>
+        <translation>&amp;Scarica aggiornamento</translation>
+    </message>
+    <message>
+        <source>&amp;Check Now</source>
+        <translation>&amp;Controlla ora</translation>
+    </message>
+</context>
 </TS>
