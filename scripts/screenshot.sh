@@ -5,10 +5,11 @@
 set -euo pipefail
 build=${1:-build}
 top=$(cd "$(dirname "$0")/.." && pwd)
-work=$(mktemp -d)
+work=/tmp/ordinello-screenshot
+rm -rf "$work"
 trap 'rm -rf "$work"' EXIT
 
-folder="$work/Trip to Lisbon"
+folder="$work/Pictures/Trip to Lisbon"
 mkdir -p "$folder"
 # Sample pictures: gradients and plasma noise under names a camera and a person would give.
 i=0
