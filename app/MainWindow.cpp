@@ -10,6 +10,7 @@
 #include "ui_MainWindow.h"
 
 #include <QFile>
+#include <algorithm>
 #include <QFileOpenEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -39,7 +40,10 @@ MainWindow::MainWindow(QWidget* parent)
     table->horizontalHeader()->setSectionsClickable(false);
     table->horizontalHeader()->setSectionResizeMode(OrdinelloController::IndexColumn, QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(OrdinelloController::IconColumn, QHeaderView::Fixed);
-    table->horizontalHeader()->resizeSection(OrdinelloController::IconColumn, 64);
+    // Wide enough for the pictures and for the column's title in every language.
+    table->horizontalHeader()->resizeSection(
+        OrdinelloController::IconColumn,
+        std::max(64, table->horizontalHeader()->sectionSizeHint(OrdinelloController::IconColumn)));
 
     auto* menu = new QMenu(this);
     menu->addAction(m_ui->actionOpen);
