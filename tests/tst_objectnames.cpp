@@ -1,5 +1,5 @@
-// Object names: the lossless name codec, reading names and extensions, and renaming that
-// never replaces another item, with and without the kernel's no-replace flag.
+// Object names: the lossless name codec, reading names and extensions, and renaming with
+// and without the kernel's no-replace flag (refusals to replace: see tst_numbering).
 
 #include "TestFolders.h"
 #include "fsobjects/ObjectNames.h"
@@ -143,38 +143,6 @@ private Q_SLOTS:
         QCOMPARE(m_beeps, 0);
     }
 
-    void renameNeverReplaces_data()
-    {
-        renameUpdatesTheReference_data();
-    }
-
-    void renameNeverReplaces()
-    {
-        QFETCH(bool, withoutNoReplaceFlag);
-        SetRenameNoReplaceDisabledForTesting(withoutNoReplaceFlag);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        writeFile(dir + "/b.txt", "mine");
-        writeFile(dir + "/1 b.txt", "theirs");
-        makeFolder(dir, "folder");
-        makeFolder(dir, "1 folder");
-        touch(dir + "/1 folder", "kept");
-
-        FSRef file = refTo(dir + "/b.txt");
-        int error = 0;
-        QCOMPARE(SetObjectName(&file, QStringLiteral("1 b.txt"), &error), dupFNErr);
-        QCOMPARE(error, EEXIST);
-        FSRef folder = refTo(dir + "/folder");
-        QVERIFY(SetObjectName(&folder, QStringLiteral("1 folder"), &error) != noErr);
-
-        QCOMPARE(m_beeps, 2);
-        QCOMPARE(entries(dir), (QList<QByteArray>{"1 b.txt", "1 folder", "b.txt", "folder"}));
-        QCOMPARE(readFile(dir + "/1 b.txt"), QByteArray("theirs"));
-        QCOMPARE(readFile(dir + "/b.txt"), QByteArray("mine"));
-        QCOMPARE(entries(dir + "/1 folder"), QList<QByteArray>{"kept"});
-        QCOMPARE(file.path, dir + "/b.txt");
-    }
-
     void refusedNames_data()
     {
         QTest::addColumn<QString>("name");
@@ -198,35 +166,6 @@ private Q_SLOTS:
         QCOMPARE(error, expectedErrno);
         QCOMPARE(entries(path(tmp)), QList<QByteArray>{"a.txt"});
         QCOMPARE(m_beeps, 1);
-    }
-
-    void linksAreRenamedThemselves()
-    {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        writeFile(dir + "/target.txt", "data");
-        QCOMPARE(::symlink("target.txt", (dir + "/link").constData()), 0);
-        FSRef link = refTo(dir + "/link");
-        QVERIFY(link.isSymbolicLink());
-        QCOMPARE(SetObjectName(&link, QStringLiteral("1 link")), noErr);
-        QCOMPARE(entries(dir), (QList<QByteArray>{"1 link", "target.txt"}));
-        char target[64] = {};
-        QCOMPARE(::readlink((dir + "/1 link").constData(), target, sizeof target - 1), ssize_t(10));
-        QCOMPARE(QByteArray(target), QByteArray("target.txt"));
-    }
-
-    void replacedItemIsNotRenamed()
-    {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        writeFile(dir + "/a.txt", "old");
-        FSRef ref = refTo(dir + "/a.txt");
-        QCOMPARE(::rename((dir + "/a.txt").constData(), (dir + "/.old").constData()), 0);
-        writeFile(dir + "/a.txt", "new object under the old name");
-        int error = 0;
-        QCOMPARE(SetObjectName(&ref, QStringLiteral("1 a.txt"), &error), fnfErr);
-        QCOMPARE(entries(dir), (QList<QByteArray>{".old", "a.txt"}));
-        QCOMPARE(readFile(dir + "/a.txt"), QByteArray("new object under the old name"));
     }
 
     void invisibility()
