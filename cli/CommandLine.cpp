@@ -66,7 +66,7 @@ QString displayArgument(const QByteArray& argument)
     return DisplayFileName(DecodeFileName(argument));
 }
 
-bool listFolder(const QByteArray& argument, FSRef* folder, QStringList* paths)
+bool resolveFolder(const QByteArray& argument, FSRef* folder)
 {
     int error = 0;
     if (FSPathMakeRef(argument, folder, FinalLink::Followed, &error) != noErr) {
@@ -79,9 +79,22 @@ bool listFolder(const QByteArray& argument, FSRef* folder, QStringList* paths)
                        .arg(displayArgument(argument), DescribeErrno(ENOTDIR)));
         return false;
     }
+    return true;
+}
+
+void printUnreadableFolder(const QByteArray& argument, int error)
+{
+    printError(QCoreApplication::translate("CommandLine", "%1: cannot be read: %2")
+                   .arg(displayArgument(argument), DescribeErrno(error)));
+}
+
+bool listFolder(const QByteArray& argument, FSRef* folder, QStringList* paths)
+{
+    if (!resolveFolder(argument, folder))
+        return false;
+    int error = 0;
     if (ListDirectoryItems(*folder, paths, &error) != noErr) {
-        printError(QCoreApplication::translate("CommandLine", "%1: cannot be read: %2")
-                       .arg(displayArgument(argument), DescribeErrno(error)));
+        printUnreadableFolder(argument, error);
         return false;
     }
     return true;

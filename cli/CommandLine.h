@@ -26,6 +26,12 @@ void writeBytes(std::FILE* stream, QByteArrayView bytes);
 // The folder argument made readable for messages.
 QString displayArgument(const QByteArray& argument);
 
+// Resolves the FOLDER argument (a link to a folder is followed). On failure prints a
+// message naming the folder and the reason and returns false.
+bool resolveFolder(const QByteArray& argument, FSRef* folder);
+// The message for a folder that cannot be listed.
+void printUnreadableFolder(const QByteArray& argument, int error);
+
 // Resolves the FOLDER argument and lists it as the window does. On failure prints a
 // message naming the folder and the reason and returns false.
 bool listFolder(const QByteArray& argument, FSRef* folder, QStringList* paths);

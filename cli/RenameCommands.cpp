@@ -239,20 +239,11 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
 bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items)
 {
     FSRef folder;
+    if (!Cli::resolveFolder(argument, &folder))
+        return false;
     int error = 0;
-    if (FSPathMakeRef(argument, &folder, FinalLink::Followed, &error) != noErr) {
-        Cli::printError(QCoreApplication::translate("CommandLine", "%1: %2")
-                            .arg(Cli::displayArgument(argument), DescribeErrno(error)));
-        return false;
-    }
-    if (!folder.isDirectory()) {
-        Cli::printError(QCoreApplication::translate("CommandLine", "%1: %2")
-                            .arg(Cli::displayArgument(argument), DescribeErrno(ENOTDIR)));
-        return false;
-    }
     if (ListDirectoryItemRefs(folder, items, order, &error) != noErr) {
-        Cli::printError(QCoreApplication::translate("CommandLine", "%1: cannot be read: %2")
-                            .arg(Cli::displayArgument(argument), DescribeErrno(error)));
+        Cli::printUnreadableFolder(argument, error);
         return false;
     }
     return true;
