@@ -6,6 +6,7 @@
 #include "support/LocalizedStrings.h"
 
 #include <QCoreApplication>
+#include <QStringEncoder>
 
 #include <cerrno>
 #include <cstring>
@@ -128,13 +129,21 @@ int listCommand(const QList<QByteArray>& args)
     const char terminator = nul ? '\0' : '\n';
     QByteArray buffer;
     buffer.reserve(1 << 16);
+    QStringEncoder utf8(QStringEncoder::Utf8);
     for (const QString& path : std::as_const(paths)) {
-        const QByteArray bytes = EncodeFileName(path);
-        buffer.append(QByteArrayView(bytes).sliced(bytes.lastIndexOf('/') + 1));
+        const QStringView name = QStringView(path).sliced(path.lastIndexOf(u'/') + 1);
+        if (HasEscapedBytes(name)) {
+            buffer.append(EncodeFileName(name));
+        } else {
+            // Straight into the buffer: no string made per name.
+            const qsizetype used = buffer.size();
+            buffer.resize(used + utf8.requiredSpace(name.size()));
+            buffer.truncate(utf8.appendToBuffer(buffer.data() + used, name) - buffer.constData());
+        }
         buffer.append(terminator);
-        if (buffer.size() >= (1 << 16) - 512) {
+        if (buffer.size() >= (1 << 16) - 1024) {
             writeBytes(stdout, buffer);
-            buffer.clear();
+            buffer.truncate(0);   // keeps the capacity
         }
     }
     writeBytes(stdout, buffer);

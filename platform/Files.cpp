@@ -209,47 +209,46 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
     QByteArray prefix = folder.path;
     if (!prefix.endsWith('/'))
         prefix += '/';
-    // Names first (one pass of getdents), then each child's identity. The lstat calls
+    // Paths first (one pass of getdents), then each child's identity. The lstat calls
     // dominate on large folders and are independent, so they run in parallel.
-    QList<QByteArray> names;
-    QList<unsigned char> types;
     errno = 0;
     while (struct dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        names.append(QByteArray(name));
-        types.append(entry->d_type);
+        FSRef child;
+        const qsizetype length = qsizetype(std::strlen(name));
+        child.path.reserve(prefix.size() + length);
+        child.path.append(prefix).append(name, length);
+        child.mode = DTTOIF(entry->d_type);   // DT_UNKNOWN gives 0: asked below
+        items->append(std::move(child));
         errno = 0;
     }
     const int readError = errno;
     if (readError != 0) {
+        items->clear();
         ::closedir(dir);
         return fail(sysErrno, readError);
     }
 
-    items->resize(names.size());
-    // Raw pointers: the threads must not touch the lists' shared-data bookkeeping.
+    // Raw pointers: the threads must not touch the list's shared-data bookkeeping.
     FSRef* children = items->data();
-    QByteArray* childNames = names.data();
-    const unsigned char* childTypes = types.constData();
-    ParallelFor(names.size(), [&](qsizetype begin, qsizetype end) {
+    const qsizetype nameStart = prefix.size();
+    ParallelFor(items->size(), [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
             FSRef& child = children[i];
-            struct stat st{};
-            if (detail == ItemDetail::NameAndType && childTypes[i] != DT_UNKNOWN) {
-                st.st_mode = DTTOIF(childTypes[i]);
-            } else if (::fstatat(dirfd, childNames[i].constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                continue;   // vanished since readdir saw it: stays null and is dropped below
+            if (detail == ItemDetail::NameAndType && child.mode != 0)
+                continue;
+            struct stat st;
+            if (::fstatat(dirfd, child.path.constData() + nameStart, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                child = FSRef();   // vanished since readdir saw it: dropped below
+                continue;
             }
-            if (detail == ItemDetail::NameAndType)
-                st.st_dev = st.st_ino = 0;
-            child.path.reserve(prefix.size() + childNames[i].size());
-            child.path.append(prefix).append(childNames[i]);
-            childNames[i] = QByteArray();   // keeps the peak down on very large folders
-            child.device = st.st_dev;
-            child.inode = st.st_ino;
             child.mode = st.st_mode;
+            if (detail == ItemDetail::Identity) {
+                child.device = st.st_dev;
+                child.inode = st.st_ino;
+            }
         }
     });
     items->removeIf([](const FSRef& ref) { return ref.isNull(); });
