@@ -6,7 +6,10 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
+#include <ftw.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,9 +60,38 @@ QList<QByteArray> entries(const QByteArray& dir)
     return names;
 }
 
+namespace {
+
+int removeEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+    ::remove(path);
+    return 0;
+}
+
+// Folders handed out by path(): QTemporaryDir removes through Qt's file names and leaves
+// behind whatever holds a name that is not UTF-8, so what is left goes at exit, by bytes.
+QList<QByteArray>& handedOut()
+{
+    static QList<QByteArray> folders;
+    static const bool registered = [] {
+        std::atexit([] {
+            for (const QByteArray& folder : std::as_const(handedOut()))
+                ::nftw(folder.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+        });
+        return true;
+    }();
+    Q_UNUSED(registered);
+    return folders;
+}
+
+} // namespace
+
 QByteArray path(const QTemporaryDir& dir)
 {
-    return QFile::encodeName(dir.path());
+    const QByteArray bytes = QFile::encodeName(dir.path());
+    if (!handedOut().contains(bytes))
+        handedOut().append(bytes);
+    return bytes;
 }
 
 void isolateUserFolders()
