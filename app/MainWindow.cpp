@@ -14,7 +14,10 @@
 #include <QFileOpenEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QLabel>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -55,8 +58,16 @@ MainWindow::MainWindow(QWidget* parent)
     menu->addAction(m_ui->actionMoveToBottom);
     table->setContextMenu(menu);
 
+    // How many items are listed, at the right of the status bar.
+    m_itemCount = new QLabel(statusBar());
+    statusBar()->addPermanentWidget(m_itemCount);
+
     connectActions();
     updateActions();
+
+    // The window comes back where and as large as the user left it.
+    restoreGeometry(QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello"))
+                        .value(QStringLiteral("MainWindowGeometry")).toByteArray());
 
     // Runs that leave items unrenamed say so in the status bar; a click tells which and why.
     auto* renameReport = new RenameReportView(statusBar());
@@ -90,6 +101,7 @@ void MainWindow::connectActions()
 
     connect(c, &OrdinelloController::folderStateChanged, this, &MainWindow::updateActions);
     connect(c, &QAbstractItemModel::modelReset, this, &MainWindow::updateActions);
+    connect(c, &QAbstractItemModel::modelReset, this, &MainWindow::updateItemCount);
     connect(m_ui->fileTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateActions);
     connect(m_ui->fileTable, &QAbstractItemView::doubleClicked, c, &OrdinelloController::openSelectedItems);
 }
@@ -103,6 +115,22 @@ void MainWindow::updateActions()
     for (QAction* action : {m_ui->actionOpen, m_ui->actionShowInFileManager, m_ui->actionMoveUp,
                             m_ui->actionMoveDown, m_ui->actionMoveToTop, m_ui->actionMoveToBottom})
         action->setEnabled(selected);
+}
+
+void MainWindow::updateItemCount()
+{
+    const int count = m_controller->rowCount();
+    if (!m_controller->hasFolder())
+        m_itemCount->clear();
+    else
+        m_itemCount->setText(count == 1 ? tr("1 item") : tr("%1 items").arg(count));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello"))
+        .setValue(QStringLiteral("MainWindowGeometry"), saveGeometry());
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::applicationWillFinishLaunching()

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class QLabel;
+
 namespace Ui {
 class MainWindow;
 }
@@ -31,13 +33,17 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void connectActions();
     void updateActions();
     void showAbout();
 
+    void updateItemCount();
+
     std::unique_ptr<Ui::MainWindow> m_ui;
+    QLabel* m_itemCount = nullptr;
     OrdinelloController* m_controller = nullptr;
     SoftwareUpdateController* m_softwareUpdate = nullptr;
 };

@@ -394,6 +394,14 @@ nell&apos;ordine che vuoi e numerarli.
         <source>&lt;h3&gt;Ordinello %1&lt;/h3&gt;&lt;p&gt;Put a folder&apos;s items in the order you choose, then number them so every name-sorted view keeps that order.&lt;/p&gt;</source>
         <translation>&lt;h3&gt;Ordinello %1&lt;/h3&gt;&lt;p&gt;Metti gli elementi di una cartella nell&apos;ordine che scegli, poi numerali perché ogni vista ordinata per nome mantenga quell&apos;ordine.&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>1 item</source>
+        <translation>1 elemento</translation>
+    </message>
+    <message>
+        <source>%1 items</source>
+        <translation>%1 elementi</translation>
+    </message>
 </context>
 <context>
     <name>OrdinelloController</name>
