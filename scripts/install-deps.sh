@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-translations-l10n libgl-dev libqt6svg6
-    libicu-dev libplist-dev
+    libicu-dev libplist-dev libglib2.0-dev
     xvfb xauth desktop-file-utils appstream
     hicolor-icon-theme adwaita-icon-theme fonts-dejavu-core
 )
