@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -249,7 +250,9 @@ bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* 
     return true;
 }
 
-bool readAll(int fd, QByteArray* data)
+// Reads at most limit bytes; EFBIG when there is more (an endless pipe or /dev/zero
+// must not take all memory).
+bool readAll(int fd, qsizetype limit, QByteArray* data)
 {
     char buffer[1 << 16];
     for (;;) {
@@ -261,8 +264,22 @@ bool readAll(int fd, QByteArray* data)
                 continue;
             return false;
         }
+        if (data->size() + n > limit) {
+            errno = EFBIG;
+            return false;
+        }
         data->append(buffer, n);
     }
+}
+
+// The most an order list of these items can sensibly hold: every name sixteen times
+// over, and never less than 64 MiB, so separators, blank lines and repeats still fit.
+qsizetype orderInputLimit(const QList<FSRef>& items)
+{
+    qsizetype names = 0;
+    for (const FSRef& item : items)
+        names += item.nameBytes().size() + 1;
+    return std::max<qsizetype>(qsizetype(64) << 20, 16 * names);
 }
 
 // Puts the items into the order the file gives. The file must name every listed item
@@ -274,10 +291,19 @@ bool applyOrder(const QByteArray& file, bool nulSeparated, QList<FSRef>* items)
     int fd = STDIN_FILENO;
     if (file != "-")
         fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
-    const bool read = fd >= 0 && readAll(fd, &data);
+    const qsizetype limit = orderInputLimit(*items);
+    const bool read = fd >= 0 && readAll(fd, limit, &data);
     const int error = errno;
     if (fd >= 0 && fd != STDIN_FILENO)
         ::close(fd);
+    if (!read && error == EFBIG) {
+        Cli::printError(QCoreApplication::translate("CommandLine",
+                                                    "--order: %1: more than %2 bytes, too long for a list of "
+                                                    "this folder's items")
+                            .arg(Cli::displayArgument(file))
+                            .arg(limit));
+        return false;
+    }
     if (!read) {
         Cli::printError(QCoreApplication::translate("CommandLine", "--order: %1: %2")
                             .arg(Cli::displayArgument(file), DescribeErrno(error)));

@@ -2,6 +2,9 @@
 #include "platform/NameCodec.h"
 #include "platform/Parallel.h"
 
+#include <QMutex>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -9,12 +12,33 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
 
 std::atomic<bool> gNoReplaceDisabled{false};
+std::atomic<bool> gHardLinksDisabled{false};
+QMutex gStepHookLock;
+RenameStepHook gStepHook;
+
+// What the fallback leaves on disk between its steps, so that a rename cut short (a
+// crash, a power cut) is recognised at the next listing of the folder:
+// - while the object has a second link under its new name, the object carries
+//   kRenamingAttribute with that new name;
+// - a placeholder file holds kPlaceholderMagic, then the name being renamed, then '\n';
+// - a placeholder folder is empty and carries kPlaceholderAttribute.
+constexpr char kRenamingAttribute[] = "user.org.ordinello.renaming";
+constexpr char kPlaceholderAttribute[] = "user.org.ordinello.placeholder";
+constexpr char kPlaceholderMagic[] = "\x7FOrdinello rename placeholder\n";
+constexpr qsizetype kPlaceholderMagicSize = sizeof kPlaceholderMagic - 1;
+
+bool stepAllowed(RenameStep step, int dirfd, const QByteArray& from, const QByteArray& to)
+{
+    QMutexLocker lock(&gStepHookLock);
+    return !gStepHook || gStepHook(step, dirfd, from, to);
+}
 
 void setErrno(int* out, int value)
 {
@@ -45,10 +69,47 @@ QByteArray absolutePath(QByteArrayView path)
     return result;
 }
 
+void fillIdentity(const struct statx& sx, FSRef* ref)
+{
+    ref->device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    ref->inode = sx.stx_ino;
+    ref->mode = sx.stx_mode;
+    ref->hasBirthTime = (sx.stx_mask & STATX_BTIME) != 0;
+    ref->birthSeconds = ref->hasBirthTime ? sx.stx_btime.tv_sec : 0;
+    ref->birthNanoseconds = ref->hasBirthTime ? sx.stx_btime.tv_nsec : 0;
+}
+
+constexpr unsigned kIdentityMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_BTIME;
+
+int statxNoFollow(int dirfd, const char* path, struct statx* sx)
+{
+    return ::statx(dirfd, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kIdentityMask, sx) == 0 ? 0 : errno;
+}
+
+// The object at name in the folder, if it is still the one identity describes.
+bool stillThere(int dirfd, const QByteArray& name, const FSRef& identity)
+{
+    struct statx sx;
+    if (statxNoFollow(dirfd, name.constData(), &sx) != 0)
+        return false;
+    FSRef now;
+    fillIdentity(sx, &now);
+    return now.sameObjectAs(identity);
+}
+
+// Extended attributes have no *at() calls: reach the name through the folder handle.
+QByteArray procPath(int dirfd, const QByteArray& name)
+{
+    return "/proc/self/fd/" + QByteArray::number(dirfd) + '/' + name;
+}
+
 // A handle on the folder that holds the reference's object, and the object's name in it.
 struct ParentHandle {
     int fd = -1;
     QByteArray name;
+    ParentHandle() = default;
+    ParentHandle(const ParentHandle&) = delete;
+    ParentHandle& operator=(const ParentHandle&) = delete;
     ~ParentHandle()
     {
         if (fd >= 0)
@@ -71,41 +132,157 @@ bool validName(const QByteArray& name)
 }
 
 // Fallback for file systems that refuse RENAME_NOREPLACE (NFS, many FUSE file systems).
-// For a non-folder, a hard link under the new name fails if the name is taken; the old
-// name is then removed. Where hard links are not possible, and for folders, the new
-// name is reserved by creating an empty placeholder (O_EXCL / mkdir, both refuse a taken
-// name) and the object is renamed over our own placeholder. Never a plain rename(2) onto
-// a name we have not reserved.
-int renameWithoutNoReplace(int dirfd, const QByteArray& from, const QByteArray& to, bool isDirectory)
+// The new name is always reserved first by something that fails when the name is taken,
+// and every step that could remove or replace something first checks that the objects
+// are still the ones seen (another program may save a new version of the item, or put a
+// file at the new name, between two of our steps):
+// - a non-folder gets a hard link under the new name, then loses its old name, but only
+//   while the old name still holds the same object;
+// - where hard links are refused, and for folders, an empty placeholder (O_EXCL file or
+//   mkdir) takes the new name and the object is renamed over it, but only while the
+//   placeholder is still ours.
+// The small window between a check and the step it guards cannot be closed without the
+// kernel's flag; what is found changed is left alone and the rename fails with ECANCELED.
+int renameWithPlaceholder(int dirfd, const QByteArray& from, const QByteArray& to, const FSRef& source)
 {
-    if (!isDirectory) {
-        if (::linkat(dirfd, from.constData(), dirfd, to.constData(), 0) == 0) {
-            if (::unlinkat(dirfd, from.constData(), 0) == 0)
-                return 0;
-            const int error = errno;
-            ::unlinkat(dirfd, to.constData(), 0);
-            return error;
-        }
-        const int error = errno;
-        if (error != EPERM && error != EOPNOTSUPP && error != EMLINK && error != ENOSYS)
-            return error;
-        const int fd = ::openat(dirfd, to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const bool folder = S_ISDIR(source.mode);
+    FSRef placeholder;
+    if (folder) {
+        if (::mkdirat(dirfd, to.constData(), 0700) != 0)
+            return errno;
+        // Best effort: a file system without extended attributes keeps an unmarked folder,
+        // which is then never taken for ours.
+        ::lsetxattr(procPath(dirfd, to).constData(), kPlaceholderAttribute, from.constData(), size_t(from.size()), 0);
+        struct statx sx;
+        if (statxNoFollow(dirfd, to.constData(), &sx) != 0)
+            return errno;
+        fillIdentity(sx, &placeholder);
+    } else {
+        const int fd = ::openat(dirfd, to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0)
             return errno;
+        const QByteArray content = kPlaceholderMagic + from + '\n';
+        const bool written = ::write(fd, content.constData(), size_t(content.size())) == content.size();
+        struct statx sx;
+        const int statError = ::statx(fd, "", AT_EMPTY_PATH, kIdentityMask, &sx) == 0 ? 0 : errno;
         ::close(fd);
-        if (::renameat(dirfd, from.constData(), dirfd, to.constData()) == 0)
-            return 0;
-        const int renameError = errno;
-        ::unlinkat(dirfd, to.constData(), 0);
-        return renameError;
+        if (!written || statError) {
+            ::unlinkat(dirfd, to.constData(), 0);
+            return statError ? statError : EIO;
+        }
+        fillIdentity(sx, &placeholder);
     }
-    if (::mkdirat(dirfd, to.constData(), 0700) != 0)
-        return errno;
-    if (::renameat(dirfd, from.constData(), dirfd, to.constData()) == 0)
-        return 0;
-    const int error = errno;
-    ::unlinkat(dirfd, to.constData(), AT_REMOVEDIR);
-    return error;
+    if (!stepAllowed(RenameStep::PlaceholderMade, dirfd, from, to))
+        return EINTR;
+
+    auto removePlaceholder = [&] {
+        if (stillThere(dirfd, to, placeholder))
+            ::unlinkat(dirfd, to.constData(), folder ? AT_REMOVEDIR : 0);
+    };
+    if (!stillThere(dirfd, to, placeholder))
+        return EEXIST;   // someone else's object now holds the name: it stays
+    if (!stillThere(dirfd, from, source)) {
+        removePlaceholder();
+        return ECANCELED;
+    }
+    if (::renameat(dirfd, from.constData(), dirfd, to.constData()) != 0) {
+        const int error = errno;
+        removePlaceholder();
+        return error;
+    }
+    return 0;
+}
+
+int renameWithoutNoReplace(int dirfd, const QByteArray& from, const QByteArray& to, const FSRef& source)
+{
+    if (S_ISDIR(source.mode) || gHardLinksDisabled.load(std::memory_order_relaxed))
+        return renameWithPlaceholder(dirfd, from, to, source);
+
+    // The mark lets the next listing finish a rename cut short while the object has two
+    // names. Links cannot carry user attributes, and some file systems carry none: then
+    // the rename goes on unmarked.
+    const QByteArray fromPath = procPath(dirfd, from);
+    const bool marked = !S_ISLNK(source.mode)
+                        && ::lsetxattr(fromPath.constData(), kRenamingAttribute, to.constData(), size_t(to.size()), 0) == 0;
+    auto unmark = [&](const QByteArray& name) {
+        if (marked)
+            ::lremovexattr(procPath(dirfd, name).constData(), kRenamingAttribute);
+    };
+
+    if (::linkat(dirfd, from.constData(), dirfd, to.constData(), 0) != 0) {
+        const int error = errno;
+        unmark(from);
+        if (error != EPERM && error != EOPNOTSUPP && error != EMLINK && error != ENOSYS)
+            return error;
+        return renameWithPlaceholder(dirfd, from, to, source);
+    }
+    if (!stepAllowed(RenameStep::Linked, dirfd, from, to))
+        return EINTR;
+
+    // Another program may have saved a new version of the item under its old name since
+    // the link was made (write a temporary file, rename it over): that version is theirs
+    // to keep, and our second name for the old object goes.
+    if (!stillThere(dirfd, from, source)) {
+        if (stillThere(dirfd, to, source)) {
+            unmark(to);
+            ::unlinkat(dirfd, to.constData(), 0);
+        }
+        return ECANCELED;
+    }
+    if (::unlinkat(dirfd, from.constData(), 0) != 0) {
+        const int error = errno;
+        if (stillThere(dirfd, to, source)) {
+            unmark(to);
+            ::unlinkat(dirfd, to.constData(), 0);
+        }
+        return error;
+    }
+    unmark(to);
+    return 0;
+}
+
+// A rename of ours cut short leaves one of the states described above. Finishes or
+// removes it when it is certainly ours; true when the child is gone from the listing.
+bool recoverInterruptedRename(int dirfd, const QByteArray& name, const struct statx& sx)
+{
+    char value[NAME_MAX + 1];
+    const QByteArray path = procPath(dirfd, name);
+    if (S_ISREG(sx.stx_mode) && sx.stx_nlink == 1) {
+        if (qint64(sx.stx_size) <= kPlaceholderMagicSize + 1 || qint64(sx.stx_size) > kPlaceholderMagicSize + NAME_MAX + 1)
+            return false;
+        const int fd = ::openat(dirfd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        char content[kPlaceholderMagicSize + NAME_MAX + 2];
+        const ssize_t n = ::read(fd, content, sizeof content);
+        ::close(fd);
+        if (n != ssize_t(sx.stx_size) || QByteArrayView(content, n).first(kPlaceholderMagicSize) != kPlaceholderMagic
+            || content[n - 1] != '\n')
+            return false;
+        return ::unlinkat(dirfd, name.constData(), 0) == 0;
+    }
+    if (S_ISDIR(sx.stx_mode)) {
+        // Only an empty folder can be a placeholder; rmdir refuses any other.
+        if (sx.stx_nlink > 2 || ::lgetxattr(path.constData(), kPlaceholderAttribute, value, sizeof value) < 0)
+            return false;
+        return ::unlinkat(dirfd, name.constData(), AT_REMOVEDIR) == 0;
+    }
+    if (sx.stx_nlink < 2)
+        return false;
+    const ssize_t n = ::lgetxattr(path.constData(), kRenamingAttribute, value, sizeof value - 1);
+    if (n <= 0)
+        return false;
+    const QByteArray newName(value, n);
+    FSRef self;
+    fillIdentity(sx, &self);
+    if (newName == name) {
+        // The new name stays; the old one is (or will be) taken away below.
+        return false;
+    }
+    if (!stillThere(dirfd, newName, self))
+        return false;   // not the pair we made: leave both names to their owner
+    ::lremovexattr(procPath(dirfd, newName).constData(), kRenamingAttribute);
+    return ::unlinkat(dirfd, name.constData(), 0) == 0;
 }
 
 } // namespace
@@ -145,16 +322,24 @@ OSErr FSPathMakeRef(QByteArrayView path, FSRef* ref, FinalLink link, int* sysErr
         return fail(sysErrno, errno ? errno : ENOENT);
     if (absolute.size() >= PATH_MAX)
         return fail(sysErrno, ENAMETOOLONG);
-    struct stat st;
-    const int rc = link == FinalLink::Followed ? ::stat(absolute.constData(), &st)
-                                               : ::lstat(absolute.constData(), &st);
-    if (rc != 0)
+    struct statx sx;
+    const int flags = link == FinalLink::Followed ? AT_NO_AUTOMOUNT : AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
+    if (::statx(AT_FDCWD, absolute.constData(), flags, kIdentityMask, &sx) != 0)
         return fail(sysErrno, errno);
     ref->path = std::move(absolute);
-    ref->device = st.st_dev;
-    ref->inode = st.st_ino;
-    ref->mode = st.st_mode;
+    fillIdentity(sx, ref);
     return noErr;
+}
+
+int ReadObjectIdentity(int dirfd, const char* path, FSRef* identity)
+{
+    struct statx sx;
+    if (!identity || !path)
+        return EINVAL;
+    if (const int error = statxNoFollow(dirfd, path, &sx))
+        return error;
+    fillIdentity(sx, identity);
+    return 0;
 }
 
 OSErr FSRefMakePath(const FSRef* ref, QByteArray* path)
@@ -169,10 +354,7 @@ bool FSIsFSRefValid(const FSRef* ref)
 {
     if (!ref || ref->isNull())
         return false;
-    struct stat st;
-    if (::lstat(ref->path.constData(), &st) != 0)
-        return false;
-    return st.st_dev == ref->device && st.st_ino == ref->inode;
+    return stillThere(AT_FDCWD, ref->path, *ref);
 }
 
 OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* changed, int* sysErrno,
@@ -234,23 +416,41 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
     // Raw pointers: the threads must not touch the list's shared-data bookkeeping.
     FSRef* children = items->data();
     const qsizetype nameStart = prefix.size();
+    // Children that may be what a rename of ours left half done (see the fallback):
+    // rare, looked at one by one after the parallel pass.
+    QMutex suspectsLock;
+    QList<std::pair<qsizetype, struct statx>> suspects;
     ParallelFor(items->size(), [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
             FSRef& child = children[i];
             if (detail == ItemDetail::NameAndType && child.mode != 0)
                 continue;
-            struct stat st;
-            if (::fstatat(dirfd, child.path.constData() + nameStart, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            struct statx sx;
+            if (statxNoFollow(dirfd, child.path.constData() + nameStart, &sx) != 0) {
                 child = FSRef();   // vanished since readdir saw it: dropped below
                 continue;
             }
-            child.mode = st.st_mode;
-            if (detail == ItemDetail::Identity) {
-                child.device = st.st_dev;
-                child.inode = st.st_ino;
+            if (detail == ItemDetail::NameAndType) {
+                child.mode = sx.stx_mode;
+                continue;
+            }
+            fillIdentity(sx, &child);
+            const bool suspect = S_ISREG(sx.stx_mode)
+                                     ? sx.stx_nlink > 1
+                                           || (sx.stx_size > quint64(kPlaceholderMagicSize)
+                                               && sx.stx_size <= quint64(kPlaceholderMagicSize + NAME_MAX + 1))
+                                     : S_ISDIR(sx.stx_mode) ? sx.stx_nlink <= 2 : sx.stx_nlink > 1;
+            if (suspect) {
+                QMutexLocker lock(&suspectsLock);
+                suspects.append({i, sx});
             }
         }
     });
+    for (const auto& [index, sx] : std::as_const(suspects)) {
+        const QByteArray name = children[index].path.mid(nameStart);
+        if (recoverInterruptedRename(dirfd, name, sx))
+            children[index] = FSRef();
+    }
     items->removeIf([](const FSRef& ref) { return ref.isNull(); });
 
     struct stat after;
@@ -295,14 +495,22 @@ QSet<QByteArray> ReadHiddenNames(const FSRef& folder)
 {
     QSet<QByteArray> names;
     const QByteArray path = folder.path + "/.hidden";
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer forever.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return names;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return names;
+    }
     // The file lists names a person chose to hide; a megabyte is far beyond any real one.
-    QByteArray data(1 << 20, Qt::Uninitialized);
+    QByteArray data(qsizetype(std::min<off_t>(st.st_size + 1, 1 << 20)), Qt::Uninitialized);
     qsizetype total = 0;
     while (total < data.size()) {
         const ssize_t n = ::read(fd, data.data() + total, size_t(data.size() - total));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
             break;
         total += n;
@@ -339,10 +547,10 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno, int folder
 
     // The object must still be the one the reference was made of: never rename an item
     // that took its place since.
-    struct stat st;
-    if (::fstatat(dirfd, from.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return fail(sysErrno, errno);
-    if (st.st_dev != ref->device || st.st_ino != ref->inode)
+    FSRef current;
+    if (const int error = ReadObjectIdentity(dirfd, from.constData(), &current))
+        return fail(sysErrno, error);
+    if (!current.sameObjectAs(*ref))
         return fail(sysErrno, ENOENT);
     if (from == to)
         return noErr;
@@ -354,7 +562,7 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno, int folder
     } else {
         error = gNoReplaceDisabled.load(std::memory_order_relaxed) ? EINVAL : errno;
         if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
-            error = renameWithoutNoReplace(dirfd, from, to, S_ISDIR(st.st_mode));
+            error = renameWithoutNoReplace(dirfd, from, to, current);
     }
     if (error != 0)
         return fail(sysErrno, error);
@@ -370,4 +578,15 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno, int folder
 void SetRenameNoReplaceDisabledForTesting(bool disabled)
 {
     gNoReplaceDisabled.store(disabled, std::memory_order_relaxed);
+}
+
+void SetHardLinksDisabledForTesting(bool disabled)
+{
+    gHardLinksDisabled.store(disabled, std::memory_order_relaxed);
+}
+
+void SetRenameStepHookForTesting(RenameStepHook hook)
+{
+    QMutexLocker lock(&gStepHookLock);
+    gStepHook = std::move(hook);
 }

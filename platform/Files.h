@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <sys/types.h>
 
 struct FSRef {
@@ -24,6 +25,12 @@ struct FSRef {
     dev_t device = 0;
     ino_t inode = 0;
     mode_t mode = 0;    // file type and permissions when the reference was made
+    // The birth time, where the file system records one (ext4, btrfs, xfs, tmpfs):
+    // ext4 gives a deleted object's inode number to the next object made, so device and
+    // inode alone can name a newcomer. Compared only when both sides know it.
+    bool hasBirthTime = false;
+    std::int64_t birthSeconds = 0;
+    std::uint32_t birthNanoseconds = 0;
 
     bool isNull() const { return path.isEmpty(); }
     bool isDirectory() const;
@@ -32,11 +39,21 @@ struct FSRef {
     QByteArrayView nameBytes() const;
     QByteArrayView parentPath() const;
 
-    friend bool operator==(const FSRef& a, const FSRef& b)
+    // The same object: device and inode equal, and the birth times where both know one.
+    bool sameObjectAs(const FSRef& other) const
     {
-        return a.path == b.path && a.device == b.device && a.inode == b.inode;
+        return device == other.device && inode == other.inode
+               && (!hasBirthTime || !other.hasBirthTime
+                   || (birthSeconds == other.birthSeconds && birthNanoseconds == other.birthNanoseconds));
     }
+
+    friend bool operator==(const FSRef& a, const FSRef& b) { return a.path == b.path && a.sameObjectAs(b); }
 };
+
+// The identity (and type and mode) of the object at path, relative to the folder handle
+// dirfd (AT_FDCWD for the working folder), never following a final link; the reference's
+// path is left as it is. 0 on success, else errno.
+int ReadObjectIdentity(int dirfd, const char* path, FSRef* identity);
 
 enum class FinalLink { NotFollowed, Followed };
 
@@ -61,7 +78,9 @@ enum class ItemDetail {
 };
 
 // The folder's direct children, in the order the file system returns them. Children that
-// vanish during the enumeration are left out. *changed is set when the folder's
+// vanish during the enumeration are left out. With ItemDetail::Identity, what a rename
+// of this program left half done when it was cut short (see FSRenameUnicode) is
+// finished or taken away first, and is not listed. *changed is set when the folder's
 // modification time moved during the walk. Never uses Qt's directory classes: they drop
 // names that are not valid UTF-8.
 OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* changed = nullptr,
@@ -85,13 +104,16 @@ OSErr FSGetFinderInfo(const FSRef& item, FinderInfo* info, bool* isDirectory = n
 OSErr FSSetFinderInfo(const FSRef& item, const FinderInfo& info);
 
 // Names listed in the folder's ".hidden" file, one per line, as GNOME and KDE file
-// managers honour it. Empty when there is none.
+// managers honour it. Empty when there is none, or when ".hidden" is not a regular file
+// (a FIFO or a device is never waited on); only its first megabyte is read.
 QSet<QByteArray> ReadHiddenNames(const FSRef& folder);
 
 // Renames the object within its folder to newName (the whole name) and updates the
 // reference to name it. An existing item is never replaced: renameat2(RENAME_NOREPLACE)
 // where the file system supports it, otherwise a method that reserves the new name first
-// (see the .cpp). A reference that no longer names its object (gone, or replaced by
+// and checks, before each step that could lose something, that the objects are still the
+// ones it saw (see the .cpp); what another program changed meanwhile is kept and the
+// rename fails with ECANCELED. A reference that no longer names its object (gone, or replaced by
 // another object) is refused with fnfErr. Names over NAME_MAX bytes are refused, never cut.
 // A run over many items of one folder may pass an open handle on that folder (never
 // taken over) to save opening it for every item.
@@ -99,3 +121,18 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno = nullptr, 
 
 // Tests only: pretend the file system refuses RENAME_NOREPLACE, to exercise the fallback.
 void SetRenameNoReplaceDisabledForTesting(bool disabled);
+// Tests only: pretend the file system refuses hard links, so the fallback reserves the
+// new name with a placeholder.
+void SetHardLinksDisabledForTesting(bool disabled);
+
+// The two moments between the fallback's steps, where another program may act or the
+// process may die.
+enum class RenameStep {
+    Linked,             // the object has its new name as a second link; the old one is still there
+    PlaceholderMade,    // the new name is reserved by an empty placeholder
+};
+// Tests only: called at each step of the fallback, in the folder's handle with the old
+// and the new name. Answering false plays a process that dies there: the rename stops
+// at once and leaves its intermediate state behind. Pass an empty function to remove it.
+using RenameStepHook = std::function<bool(RenameStep step, int dirfd, const QByteArray& from, const QByteArray& to)>;
+void SetRenameStepHookForTesting(RenameStepHook hook);

@@ -51,6 +51,10 @@ QString DescribeErrno(int error)
         return QCoreApplication::translate("LocalizedStrings", "not a folder");
     case EROFS:
         return QCoreApplication::translate("LocalizedStrings", "read-only file system");
+    case ECANCELED:
+        // The no-replace fallback found the item or its new name changed by another
+        // program between two of its steps, and left both alone.
+        return QCoreApplication::translate("LocalizedStrings", "another program changed the item while it was being renamed");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }

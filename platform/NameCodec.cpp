@@ -48,7 +48,9 @@ int validSequenceLength(const unsigned char* p, const unsigned char* end, char32
 
 QString DecodeFileName(QByteArrayView bytes)
 {
-    if (QUtf8StringView(bytes.data(), bytes.size()).isValidUtf8())
+    // Qt's own decoder is fast but drops a leading byte-order mark, and a name may well
+    // begin with one: such names take the loop below, which keeps every character.
+    if (!bytes.startsWith("\xEF\xBB\xBF") && QUtf8StringView(bytes.data(), bytes.size()).isValidUtf8())
         return QString::fromUtf8(bytes);
 
     QString out;

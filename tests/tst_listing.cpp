@@ -205,6 +205,23 @@ private Q_SLOTS:
         QCOMPARE(list.readAllStandardOutput(), QByteArray("bad\xFF\0file9\0file10\0", 18));
     }
 
+    // A ".hidden" that is a FIFO (or a device) is not a list of names: it is never
+    // waited on, and nothing is hidden by it.
+    void hiddenListThatIsNotAFile()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        touch(dir, "a");
+        QCOMPARE(::mkfifo((dir + "/.hidden").constData(), 0600), 0);
+        QProcess list;
+        list.start(QString::fromLocal8Bit(cli()), {"list", QString::fromLocal8Bit(dir)});
+        const bool finished = list.waitForFinished(20000);
+        if (!finished)
+            list.kill();
+        QVERIFY(finished);
+        QCOMPARE(list.readAllStandardOutput(), QByteArray("a\n"));
+    }
+
     void commandLineErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -209,6 +209,7 @@ private Q_SLOTS:
         QTest::newRow("stray bytes") << QByteArray("\xff\xfe x\x80");
         QTest::newRow("encoded surrogate") << QByteArray("\xed\xb3\xa9 and more");
         QTest::newRow("cut sequence before a blank") << QByteArray("\xc3 \xa9");
+        QTest::newRow("byte-order mark first") << QByteArray("\xef\xbb\xbf" "Beach.jpg");
     }
 
     void keepsEveryByte()

@@ -2,13 +2,17 @@
 // and without the kernel's no-replace flag (refusals to replace: see tst_numbering).
 
 #include "TestFolders.h"
+#include "app/DirectoryItems.h"
 #include "fsobjects/ObjectNames.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace TestFolders;
@@ -50,6 +54,11 @@ private Q_SLOTS:
         QTest::newRow("encoded surrogate") << QByteArray("\xED\xB2\x80");
         QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80");
         QTest::newRow("invalid after 4-byte char") << QByteArray("\xF0\x90\x80\x80\xFF");
+        QTest::newRow("byte-order mark first") << QByteArray("\xEF\xBB\xBF" "Beach.jpg");
+        QTest::newRow("byte-order mark alone") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("two byte-order marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF" "a");
+        QTest::newRow("half a byte-order mark") << QByteArray("\xEF\xBB" "a");
+        QTest::newRow("byte-order mark, then invalid") << QByteArray("\xEF\xBB\xBF" "caf\xE9");
         QTest::newRow("every high byte") << [] {
             QByteArray b;
             for (int c = 0x80; c <= 0xFF; ++c)
@@ -67,6 +76,47 @@ private Q_SLOTS:
         QVERIFY(!HasEscapedBytes(DisplayFileName(text)));
         // A prefix added in text keeps the rest's bytes.
         QCOMPARE(EncodeFileName(QStringLiteral("0007 ") + text), "0007 " + bytes);
+    }
+
+    // Every byte string a name can be (no '/', no NUL) must come back exactly: all strings
+    // of one and two bytes, every three-byte string that starts like a multi-byte
+    // sequence or a byte-order mark, and random strings mixing the kinds of bytes that
+    // make UTF-8 valid or not.
+    void codecRoundTripIsExact()
+    {
+        auto check = [](const QByteArray& bytes) {
+            const QByteArray back = EncodeFileName(DecodeFileName(bytes));
+            if (back != bytes)
+                QFAIL(qPrintable("round trip changed " + bytes.toHex(' ') + " into " + back.toHex(' ')));
+        };
+        auto nameByte = [](int b) { return b != 0 && b != '/'; };
+        QByteArray bytes;
+        for (int a = 1; a < 256; ++a) {
+            if (!nameByte(a))
+                continue;
+            check(QByteArray(1, char(a)));
+            for (int b = 1; b < 256; ++b) {
+                if (!nameByte(b))
+                    continue;
+                bytes = QByteArray{char(a), char(b)};
+                check(bytes);
+                if (a == 0xE0 || a == 0xED || a == 0xEF || a == 0xF0 || a == 0xF4) {
+                    for (int c = 1; c < 256; ++c) {
+                        if (nameByte(c))
+                            check(bytes + char(c));
+                    }
+                }
+            }
+        }
+        const QList<QByteArray> pieces = {"a", " ", "\xC3\xA8", "\xF0\x9F\x8C\x8A", "\xEF\xBB\xBF", "\x80",
+                                          "\xBF", "\xC0", "\xE2\x82", "\xED\xB2\x80", "\xF4\x90", "\xFF"};
+        QRandomGenerator random(20261206);
+        for (int i = 0; i < 100000; ++i) {
+            bytes.clear();
+            for (int n = random.bounded(1, 9); n > 0; --n)
+                bytes += pieces[random.bounded(int(pieces.size()))];
+            check(bytes);
+        }
     }
 
     void namesAndExtensions_data()
@@ -141,6 +191,130 @@ private Q_SLOTS:
         QCOMPARE(EncodeFileName(GetObjectName(&file)), QByteArray("0007 caf\xE9.jpg"));
         QVERIFY(FSIsFSRefValid(&folder));
         QCOMPARE(m_beeps, 0);
+    }
+
+    // Without the kernel's no-replace flag the rename takes two steps. Another program
+    // acting between them (saving a new version of the item, putting its own object at
+    // the new name) keeps what it made, and the rename reports the item untouched.
+    void fallbackKeepsWhatAnotherProgramChanged_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<bool>("hardLinks");
+        QTest::addColumn<bool>("replaceNewName");   // else a new version replaces the item
+        QTest::addColumn<int>("expectedErrno");
+        QTest::newRow("new version saved between link and unlink") << false << true << false << int(ECANCELED);
+        QTest::newRow("new version saved beside the placeholder") << false << false << false << int(ECANCELED);
+        QTest::newRow("file put over the placeholder") << false << false << true << int(EEXIST);
+        QTest::newRow("folder put over the placeholder folder") << true << false << true << int(EEXIST);
+    }
+
+    void fallbackKeepsWhatAnotherProgramChanged()
+    {
+        QFETCH(bool, folder);
+        QFETCH(bool, hardLinks);
+        QFETCH(bool, replaceNewName);
+        QFETCH(int, expectedErrno);
+        SetRenameNoReplaceDisabledForTesting(true);
+        SetHardLinksDisabledForTesting(!hardLinks);
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        if (folder) {
+            makeFolder(dir, "a");
+            writeFile(dir + "/a/inside", "mine");
+            makeFolder(dir, "theirs");
+        } else {
+            writeFile(dir + "/a", "mine");
+            writeFile(dir + "/theirs", "theirs");
+        }
+        FSRef item = refTo(dir + "/a");
+        SetRenameStepHookForTesting([&](RenameStep, int dirfd, const QByteArray& from, const QByteArray& to) {
+            // The other program's object replaces ours at one of the two names.
+            if (folder)
+                ::unlinkat(dirfd, to.constData(), AT_REMOVEDIR);
+            return ::renameat(dirfd, "theirs", dirfd, (replaceNewName ? to : from).constData()) == 0;
+        });
+        int error = 0;
+        QVERIFY(SetObjectName(&item, QStringLiteral("1 a"), &error) != noErr);
+        SetRenameStepHookForTesting({});
+        SetHardLinksDisabledForTesting(false);
+        QCOMPARE(error, expectedErrno);
+        if (folder) {
+            QCOMPARE(entries(dir), (QList<QByteArray>{"1 a", "a"}));
+            QCOMPARE(readFile(dir + "/a/inside"), QByteArray("mine"));
+        } else if (replaceNewName) {
+            QCOMPARE(entries(dir), (QList<QByteArray>{"1 a", "a"}));
+            QCOMPARE(readFile(dir + "/1 a"), QByteArray("theirs"));
+            QCOMPARE(readFile(dir + "/a"), QByteArray("mine"));
+        } else {
+            QCOMPARE(entries(dir), QList<QByteArray>{"a"});
+            QCOMPARE(readFile(dir + "/a"), QByteArray("theirs"));
+        }
+    }
+
+    // A process that dies between the fallback's two steps leaves the item under two
+    // names, or a placeholder beside it. The next listing of the folder finishes or
+    // removes what it left, and lists the item once.
+    void fallbackCutShortIsRecoveredAtNextListing_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<bool>("hardLinks");
+        QTest::addColumn<QByteArray>("expectedName");
+        QTest::newRow("file with two names") << false << true << QByteArray("1 a");
+        QTest::newRow("file beside its placeholder") << false << false << QByteArray("a");
+        QTest::newRow("folder beside its placeholder") << true << false << QByteArray("a");
+    }
+
+    void fallbackCutShortIsRecoveredAtNextListing()
+    {
+        QFETCH(bool, folder);
+        QFETCH(bool, hardLinks);
+        QFETCH(QByteArray, expectedName);
+        SetRenameNoReplaceDisabledForTesting(true);
+        SetHardLinksDisabledForTesting(!hardLinks);
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        if (folder) {
+            makeFolder(dir, "a");
+            writeFile(dir + "/a/inside", "mine");
+        } else {
+            writeFile(dir + "/a", "mine");
+        }
+        writeFile(dir + "/small.txt", "a small file of its own, listed as it is\n");
+        FSRef item = refTo(dir + "/a");
+        SetRenameStepHookForTesting([](RenameStep, int, const QByteArray&, const QByteArray&) { return false; });
+        QVERIFY(SetObjectName(&item, QStringLiteral("1 a")) != noErr);
+        SetRenameStepHookForTesting({});
+        SetHardLinksDisabledForTesting(false);
+        QCOMPARE(entries(dir).size(), 3);   // the state a crash leaves
+
+        FSRef parent = refTo(dir);
+        QList<FSRef> items;
+        QCOMPARE(ListDirectoryItemRefs(parent, &items), noErr);
+        QList<QByteArray> listed;
+        for (const FSRef& ref : items)
+            listed.append(ref.nameBytes().toByteArray());
+        QCOMPARE(listed, (QList<QByteArray>{expectedName, "small.txt"}));
+        QCOMPARE(entries(dir), listed);
+        QCOMPARE(readFile(dir + '/' + expectedName + (folder ? "/inside" : "")), QByteArray("mine"));
+        char mark[8];
+        QCOMPARE(::lgetxattr((dir + '/' + expectedName).constData(), "user.org.ordinello.renaming", mark, sizeof mark), -1);
+    }
+
+    // ext4 gives a deleted object's inode number to the next object made: an object with
+    // the listed device and inode but another birth time is not the listed one.
+    void identityIncludesTheBirthTime()
+    {
+        QTemporaryDir tmp;
+        touch(path(tmp), "a");
+        FSRef ref = refTo(path(tmp) + "/a");
+        if (!ref.hasBirthTime)
+            QSKIP("this file system records no birth time");
+        ref.birthNanoseconds = (ref.birthNanoseconds + 1) % 1000000000;
+        QVERIFY(!FSIsFSRefValid(&ref));
+        int error = 0;
+        QVERIFY(SetObjectName(&ref, QStringLiteral("1 a"), &error) != noErr);
+        QCOMPARE(error, ENOENT);
+        QCOMPARE(entries(path(tmp)), QList<QByteArray>{"a"});
     }
 
     void refusedNames_data()

@@ -140,6 +140,10 @@ private Q_SLOTS:
         QTest::newRow("missing, unknown, repeated")
             << QStringList{"--order", "-"} << QByteArray("c\nx\nc\n") << 2
             << QByteArrayList{"'x': not a listed item", "'c': named more than once", "'a': missing", "'b': missing"};
+        QTest::newRow("endless order input") << QStringList{"--order", "/dev/zero"} << QByteArray() << 2
+                                             << QByteArrayList{"too long for a list of this folder's items"};
+        QTest::newRow("endless NUL-separated input") << QStringList{"--order", "/dev/zero", "-0"} << QByteArray() << 2
+                                                     << QByteArrayList{"too long for a list"};
         QTest::newRow("unreadable order file") << QStringList{"--order", "/nonexistent/order"} << QByteArray() << 2
                                                << QByteArrayList{"no such file or folder"};
     }
