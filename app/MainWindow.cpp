@@ -5,6 +5,7 @@
 #include "app/PreferencesWindow.h"
 #include "app/RenameReportView.h"
 #include "platform/Bundle.h"
+#include "platform/NameCodec.h"
 #include "update/SoftwareUpdateController.h"
 
 #include "ui_MainWindow.h"
@@ -15,6 +16,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
@@ -70,8 +72,26 @@ MainWindow::MainWindow(QWidget* parent)
                         .value(QStringLiteral("MainWindowGeometry")).toByteArray());
 
     // Runs that leave items unrenamed say so in the status bar; a click tells which and why.
+    // The account belongs to one run in one folder: a new folder or a new run clears it.
     auto* renameReport = new RenameReportView(statusBar());
-    connect(m_controller, &OrdinelloController::runFinished, renameReport, &RenameReportView::showRun);
+    connect(m_controller, &OrdinelloController::runFinished, renameReport, [this, renameReport](int handled, const QStringList& names, const QStringList& reasons) {
+        renameReport->showRun(DisplayFileName(m_controller->folderPath()), handled, names, reasons);
+    });
+    connect(m_controller, &OrdinelloController::runStarted, renameReport, &RenameReportView::clear);
+    connect(m_controller, &OrdinelloController::folderChanged, renameReport, &RenameReportView::clear);
+
+    // What could not be done is said in the window, never only on standard error.
+    connect(m_controller, &OrdinelloController::errorOccurred, this, &MainWindow::showError);
+}
+
+void MainWindow::showError(const QString& message)
+{
+    // Window-modal and opened without a nested event loop: the window stays as it was
+    // behind it, and tests can look at it.
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
 }
 
 MainWindow::~MainWindow() = default;
@@ -98,10 +118,12 @@ void MainWindow::connectActions()
     connect(m_ui->actionSoftwareUpdate, &QAction::triggered, m_softwareUpdate, &SoftwareUpdateController::showWindow);
     connect(m_ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
     connect(m_ui->actionQuit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->actionReload, &QAction::triggered, c, &OrdinelloController::reloadDirectoryItems);
 
     connect(c, &OrdinelloController::folderStateChanged, this, &MainWindow::updateActions);
     connect(c, &QAbstractItemModel::modelReset, this, &MainWindow::updateActions);
     connect(c, &QAbstractItemModel::modelReset, this, &MainWindow::updateItemCount);
+    connect(c, &QAbstractItemModel::layoutChanged, this, &MainWindow::updateActions);
     connect(m_ui->fileTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateActions);
     connect(m_ui->fileTable, &QAbstractItemView::doubleClicked, c, &OrdinelloController::openSelectedItems);
 }
@@ -109,12 +131,23 @@ void MainWindow::connectActions()
 void MainWindow::updateActions()
 {
     const bool listed = m_controller->hasFolder();
-    m_ui->actionRenameItems->setEnabled(listed);
-    m_ui->actionRemovePrefixes->setEnabled(listed);
-    const bool selected = !m_controller->selectedRows().isEmpty();
-    for (QAction* action : {m_ui->actionOpen, m_ui->actionShowInFileManager, m_ui->actionMoveUp,
-                            m_ui->actionMoveDown, m_ui->actionMoveToTop, m_ui->actionMoveToBottom})
-        action->setEnabled(selected);
+    const bool items = listed && m_controller->rowCount() > 0;
+    m_ui->actionRenameItems->setEnabled(items);
+    m_ui->actionRemovePrefixes->setEnabled(items);
+    m_ui->actionReload->setEnabled(listed);
+    QList<int> rows = m_controller->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    const bool selected = !rows.isEmpty();
+    m_ui->actionOpen->setEnabled(selected);
+    m_ui->actionShowInFileManager->setEnabled(selected);
+    // A move is offered only when it would move something: not for a block at the top
+    // (up) or at the bottom (down).
+    const bool blockAtTop = selected && rows.last() == rows.size() - 1;
+    const bool blockAtBottom = selected && rows.first() == m_controller->rowCount() - rows.size();
+    m_ui->actionMoveUp->setEnabled(selected && !blockAtTop);
+    m_ui->actionMoveToTop->setEnabled(selected && !blockAtTop);
+    m_ui->actionMoveDown->setEnabled(selected && !blockAtBottom);
+    m_ui->actionMoveToBottom->setEnabled(selected && !blockAtBottom);
 }
 
 void MainWindow::updateItemCount()
@@ -123,7 +156,7 @@ void MainWindow::updateItemCount()
     if (!m_controller->hasFolder())
         m_itemCount->clear();
     else
-        m_itemCount->setText(count == 1 ? tr("1 item") : tr("%1 items").arg(count));
+        m_itemCount->setText(count == 1 ? tr("1 item") : tr("%1 items").arg(QLocale().toString(count)));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

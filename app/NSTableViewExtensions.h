@@ -21,10 +21,25 @@ public:
     // Selects the row under the point (viewport coordinates) alone and returns the menu.
     QMenu* menuForEvent(const QPoint& viewportPos);
 
+    // Where a drop at this point (viewport coordinates) would land: the row the dragged
+    // rows go before (rowCount() at the end), or -1 over the middle of a row, where a
+    // drop is refused as the rows' order asks ("between rows" only).
+    int dropRowAt(const QPoint& viewportPos) const;
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    // Home and End go to the first and last row, as in every list.
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:
+    void setDropLine(int row);
+
     QMenu* m_menu = nullptr;
+    int m_dropLineRow = -1;   // the drop indicator stands above this row (-1: none)
 };

@@ -16,7 +16,10 @@
 class QLabel;
 class QMainWindow;
 class QProgressBar;
+class FolderWatcher;
+struct RenameReport;
 class ItemImages;
+class QTimer;
 class TableView;
 
 // The private drag type: dragged rows travel under it, and only drags that carry it are
@@ -49,8 +52,16 @@ public:
     void setFolderChooser(FolderChooser chooser);
 
     // Chooses a folder as if picked in the chooser (command line, "Open With").
+    // A path that names no folder is refused with errorOccurred; the folder listed
+    // before, if any, stays.
     void selectDirectoryPath(const QByteArray& path);
+    // Reads the folder afresh in the file manager's order.
     void loadDirectoryItems();
+    // Reads the folder afresh but keeps the user's arranged order: items still there
+    // (also when renamed outside the program) keep their places, new items stand where
+    // the file manager's order puts them among their neighbours. The folder being
+    // watched, this runs shortly after every outside change.
+    void reloadDirectoryItems();
     QString HandleChooseDirectory();
 
     const QStringList& directoryItems() const { return m_directoryItems; }
@@ -101,6 +112,7 @@ private:
     // The references of the listed items, in list order: a run renames an item only while
     // its path still names the object that was listed.
     QList<FSRef> listedReferences() const;
+    void finishRun(const RenameReport& report);
     // The identity each listed path had when the folder was read, set by every load.
     QHash<QString, FSRef> m_listedIdentities;
 
@@ -108,8 +120,16 @@ Q_SIGNALS:
     // A folder was chosen (or the choice ended without one): actions that need a listed
     // folder follow hasFolder().
     void folderStateChanged(bool hasFolder);
-    // A renaming or prefix-removal run ended; failures lists "name: reason" lines.
-    void runFinished(int handled, const QStringList& failures);
+    // The chosen folder changed (another folder, or the same one chosen again).
+    void folderChanged();
+    // A renaming or prefix-removal run is about to start.
+    void runStarted();
+    // A renaming or prefix-removal run ended; names (lossless) and reasons of the items
+    // it could not rename, side by side.
+    void runFinished(int handled, const QStringList& names, const QStringList& reasons);
+    // Something the user asked for could not be done (a folder that cannot be listed, an
+    // item no application opens): the message says what and why, for the window to show.
+    void errorOccurred(const QString& message);
 
 private:
     void startSpinner();
@@ -118,7 +138,12 @@ private:
     void selectRows(const QList<int>& rows);
     QStringList pathsForRows(const QList<int>& rows) const;
 
+    QList<FSRef> freshListing(QStringList* paths, int* error = nullptr) const;
+    void setListing(QStringList paths, QList<FSRef> refs);
+
     QStringList m_directoryItems;
+    FolderWatcher* m_watcher = nullptr;
+    QTimer* m_reloadTimer = nullptr;
     QString m_folderPath;          // null until a folder is chosen, and after a cancelled choice
     FSRef m_folderFSRef;           // null until the first successful choice; never cleared
     FolderChooser m_chooser;

@@ -22,22 +22,34 @@ void OrdinelloController::renameItems()
         return automatic != 0 ? automatic : int(NumberLength());
     };
 
+    Q_EMIT runStarted();
     startSpinner();
     QList<FSRef> items = listedReferences();
     const RenameReport report = NumberItems(items, settings);
     loadDirectoryItems();
     stopSpinner();
-    Q_EMIT runFinished(report.handled, report.failureLines());
+    finishRun(report);
 }
 
 void OrdinelloController::removeFilenamePrefixes()
 {
     if (!hasFolder())
         return;
+    Q_EMIT runStarted();
     QList<FSRef> items = listedReferences();
     const RenameReport report = RemoveNumberPrefixes(items);
     loadDirectoryItems();
-    Q_EMIT runFinished(report.handled, report.failureLines());
+    finishRun(report);
+}
+
+void OrdinelloController::finishRun(const RenameReport& report)
+{
+    QStringList names, reasons;
+    for (const RenameFailure& failure : report.failures) {
+        names.append(failure.name);
+        reasons.append(failure.reason);
+    }
+    Q_EMIT runFinished(report.handled, names, reasons);
 }
 
 int OrdinelloController::automaticNumberLength() const

@@ -3,6 +3,7 @@
 #include "app/OrdinelloController.h"
 
 #include "app/NSTableViewExtensions.h"
+#include "platform/Launcher.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>
@@ -10,7 +11,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDataStream>
-#include <QDesktopServices>
 #include <QIODevice>
 #include <QItemSelectionModel>
 #include <QMimeData>
@@ -257,8 +257,14 @@ QStringList OrdinelloController::pathsForRows(const QList<int>& rows) const
 
 void OrdinelloController::openSelectedItems()
 {
-    for (const QString& path : pathsForRows(selectedRows()))
-        QDesktopServices::openUrl(FileUrlFromPath(path));
+    for (const QString& path : pathsForRows(selectedRows())) {
+        QString reason;
+        if (LaunchDefaultForPath(EncodeFileName(path), &reason) != noErr) {
+            Q_EMIT errorOccurred(tr("“%1” could not be opened: %2")
+                                     .arg(DisplayFileName(QStringView(path).sliced(path.lastIndexOf(u'/') + 1)), reason));
+            return;
+        }
+    }
 }
 
 void OrdinelloController::showSelectedItemsInFileManager()
@@ -267,9 +273,14 @@ void OrdinelloController::showSelectedItemsInFileManager()
     QStringList uris;
     for (const QString& path : paths)
         uris.append(QString::fromLatin1(FileUrlFromPath(path).toEncoded()));
+    // Opening the folder itself, where no file manager can select the items in it.
+    const auto openFolder = [this](const QString& folder) {
+        QString reason;
+        if (!folder.isEmpty() && LaunchDefaultForPath(EncodeFileName(folder), &reason) != noErr)
+            Q_EMIT errorOccurred(tr("The folder “%1” could not be shown: %2").arg(DisplayFileName(folder), reason));
+    };
     if (uris.isEmpty()) {
-        if (!m_folderPath.isEmpty())
-            QDesktopServices::openUrl(FileUrlFromPath(m_folderPath));
+        openFolder(m_folderPath);
         return;
     }
     // The freedesktop file-manager interface selects the items in their folder; where no
@@ -280,9 +291,9 @@ void OrdinelloController::showSelectedItemsInFileManager()
     call << uris << QString();
     const QString folder = m_folderPath;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 5000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [folder](QDBusPendingCallWatcher* w) {
-        if (w->isError() && !folder.isEmpty())
-            QDesktopServices::openUrl(FileUrlFromPath(folder));
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [folder, openFolder](QDBusPendingCallWatcher* w) {
+        if (w->isError())
+            openFolder(folder);
         w->deleteLater();
     });
 }

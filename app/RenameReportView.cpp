@@ -1,11 +1,15 @@
 #include "app/RenameReportView.h"
 
+#include "platform/NameCodec.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QLocale>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 RenameReportView::RenameReportView(QStatusBar* statusBar)
@@ -21,22 +25,57 @@ RenameReportView::RenameReportView(QStatusBar* statusBar)
     connect(this, &QToolButton::clicked, this, &RenameReportView::showDetails);
 }
 
-void RenameReportView::showRun(int handled, const QStringList& failures)
+void RenameReportView::showRun(const QString& folder, int handled, const QStringList& names,
+                               const QStringList& reasons)
 {
-    m_failures = failures;
-    if (m_details)
-        m_detailsText->setPlainText(m_failures.join(u'\n'));
-    if (failures.isEmpty()) {
+    m_folder = folder;
+    m_names = names;
+    m_reasons = reasons;
+    fillDetails();
+    if (names.isEmpty()) {
         hide();
         if (m_details)
             m_details->hide();
-        m_statusBar->showMessage(handled == 1 ? tr("Done: 1 item") : tr("Done: %1 items").arg(handled), 5000);
+        m_statusBar->showMessage(handled == 1 ? tr("Done: 1 item") : tr("Done: %1 items").arg(QLocale().toString(handled)),
+                                 5000);
         return;
     }
     m_statusBar->clearMessage();
-    const qsizetype n = failures.size();
-    setText(n == 1 ? tr("1 item could not be renamed") : tr("%1 items could not be renamed").arg(n));
+    const qsizetype n = names.size();
+    setText(n == 1 ? tr("1 item could not be renamed")
+                   : tr("%1 items could not be renamed").arg(QLocale().toString(qint64(n))));
     show();
+}
+
+void RenameReportView::clear()
+{
+    m_folder.clear();
+    m_names.clear();
+    m_reasons.clear();
+    hide();
+    if (m_details) {
+        m_details->hide();
+        fillDetails();
+    }
+}
+
+void RenameReportView::fillDetails()
+{
+    if (!m_details)
+        return;
+    m_details->setWindowTitle(tr("Items Not Renamed in “%1”").arg(m_folder.mid(m_folder.lastIndexOf(u'/') + 1)));
+    m_detailsLabel->setText(tr("These items in %1 could not be renamed:").arg(m_folder));
+    m_detailsList->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(m_names.size());
+    for (qsizetype i = 0; i < m_names.size(); ++i) {
+        const QString name = DisplayFileName(m_names[i]);
+        auto* row = new QTreeWidgetItem({name, m_reasons.value(i)});
+        row->setToolTip(0, name);
+        row->setToolTip(1, m_reasons.value(i));
+        rows.append(row);
+    }
+    m_detailsList->addTopLevelItems(rows);
 }
 
 void RenameReportView::showDetails()
@@ -45,20 +84,26 @@ void RenameReportView::showDetails()
     // the list while putting things right.
     if (!m_details) {
         m_details = new QDialog(window());
-        m_details->setWindowTitle(tr("Items Not Renamed"));
         m_details->setModal(false);
         auto* layout = new QVBoxLayout(m_details);
-        auto* label = new QLabel(tr("These items could not be renamed:"), m_details);
-        m_detailsText = new QPlainTextEdit(m_details);
-        m_detailsText->setReadOnly(true);
-        m_detailsText->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m_detailsLabel = new QLabel(m_details);
+        m_detailsLabel->setWordWrap(true);
+        m_detailsList = new QTreeWidget(m_details);
+        m_detailsList->setRootIsDecorated(false);
+        m_detailsList->setHeaderLabels({tr("Item"), tr("Why")});
+        m_detailsList->setTextElideMode(Qt::ElideMiddle);
+        // The reason is what the user needs: it always gets its share of the width, and
+        // a long name is shortened in the middle instead of pushing it out of view.
+        m_detailsList->header()->setStretchLastSection(false);
+        m_detailsList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        m_detailsList->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, m_details);
         connect(buttons, &QDialogButtonBox::rejected, m_details, &QDialog::hide);
-        layout->addWidget(label);
-        layout->addWidget(m_detailsText);
+        layout->addWidget(m_detailsLabel);
+        layout->addWidget(m_detailsList);
         layout->addWidget(buttons);
-        m_details->resize(560, 320);
-        m_detailsText->setPlainText(m_failures.join(u'\n'));
+        m_details->resize(640, 320);
+        fillDetails();
     }
     m_details->show();
     m_details->raise();

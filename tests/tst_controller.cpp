@@ -13,11 +13,13 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
-#include <QDesktopServices>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QTimer>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QTest>
@@ -28,15 +30,6 @@
 
 using namespace TestFolders;
 
-// Stands in for the desktop's URL handler.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QUrl url;
-    Q_INVOKABLE void open(const QUrl& u) { url = u; }
-};
-
 class TestController : public QObject
 {
     Q_OBJECT
@@ -44,6 +37,7 @@ class TestController : public QObject
     std::unique_ptr<MainWindow> m_window;
     OrdinelloController* m_controller = nullptr;
     QTemporaryDir* m_dir = nullptr;
+    QByteArray m_recorder;
 
     // Plays the user in the folder chooser: picks the given folder, or cancels when empty.
     void chooseNext(const QByteArray& folder)
@@ -97,6 +91,7 @@ private Q_SLOTS:
         qputenv("ORDINELLO_LIBRARY_DIR", "/nonexistent");   // no thumbnail library: file icons
         qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:1");  // the automatic update check goes nowhere
         isolateUserFolders();
+        m_recorder = installRecorderApplication({"x-scheme-handler/http", "inode/directory"});
     }
 
     void init()
@@ -176,6 +171,8 @@ private Q_SLOTS:
         m_controller->selectDirectory();
         QCOMPARE(m_controller->rowCount(), 0);
         QVERIFY(m_controller->hasFolder());
+        QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());   // nothing to number
+        QVERIFY(m_window->ui()->actionReload->isEnabled());
 
         // A folder whose items cannot be listed still names the choice in the window.
         const QByteArray locked = path(*m_dir) + "/locked";
@@ -318,15 +315,131 @@ private Q_SLOTS:
         QCOMPARE(message, QStringLiteral("<Choose folder>"));
     }
 
-    void helpOpensTheMakersPage()
+    // Help, Open and Show in File Manager go through the desktop's default applications,
+    // and say so in the window when nothing could be opened.
+    void openingGoesToTheDefaultApplication()
     {
-        UrlCatcher catcher;
         qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:9/mirror/");
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
         m_window->ui()->actionHelp->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:1");
-        QCOMPARE(catcher.url, QUrl(QStringLiteral("http://127.0.0.1:9/mirror/Utilities/Ordinello.html")));
+        QTRY_COMPARE(recordedOpens(m_recorder).value(0), "http://127.0.0.1:9/mirror/Utilities/Ordinello.html");
+        QVERIFY(!m_window->findChild<QMessageBox*>());
+
+        // Nothing handles arbitrary bytes here: the user is told, with the reason.
+        writeFile(path(*m_dir) + "/blob.unknown-to-anyone", QByteArray("\x01\x02\x03\xFF", 4));
+        m_controller->selectDirectoryPath(path(*m_dir));
+        select({0});
+        m_window->ui()->actionOpen->trigger();
+        auto* box = m_window->findChild<QMessageBox*>();
+        QVERIFY(box && box->isVisible());
+        QVERIFY2(box->text().contains("“blob.unknown-to-anyone” could not be opened"), qPrintable(box->text()));
+    }
+
+    // Outside changes reach the list on their own: the arranged order stays, an item
+    // renamed outside keeps its place under its new name, a new item stands where the
+    // file manager's order puts it. A row never goes blank meanwhile.
+    void outsideChangesAreFollowed()
+    {
+        listFiveItems();
+        QVERIFY(drop({4}, 0));   // E A B C D
+        select({2});
+        const QByteArray d = path(*m_dir);
+        QCOMPARE(::rename((d + "/B").constData(), (d + "/B2").constData()), 0);
+        touch(d, "C1");
+        QCOMPARE(m_controller->data(m_controller->index(2, OrdinelloController::NameColumn)).toString(), "B");
+        QTRY_COMPARE(names(), (QStringList{"E", "A", "B2", "C", "C1", "D"}));
+        QCOMPARE(m_controller->selectedRows(), QList<int>{2});
+        QCOMPARE(m_window->ui()->actionReload->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(::unlink((d + "/A").constData()), 0);
+        m_window->ui()->actionReload->trigger();
+        QCOMPARE(names(), (QStringList{"E", "B2", "C", "C1", "D"}));
+    }
+
+    void badFolderArgumentsAreSaid_data()
+    {
+        QTest::addColumn<QByteArray>("argument");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QByteArray("/no/such/folder") << "no such file or folder";
+        QTest::newRow("a file") << QByteArray("FILE") << "not a folder";
+    }
+
+    void badFolderArgumentsAreSaid()
+    {
+        QFETCH(QByteArray, argument);
+        QFETCH(QString, reason);
+        touch(path(*m_dir), "some-file.txt");
+        argument.replace("FILE", path(*m_dir) + "/some-file.txt");
+        m_controller->selectDirectoryPath(argument);
+        auto* box = m_window->findChild<QMessageBox*>();
+        QVERIFY(box && box->isVisible());
+        QVERIFY2(box->text().contains(reason) && box->text().contains(QString::fromLocal8Bit(argument)),
+                 qPrintable(box->text()));
+        QVERIFY(!m_controller->hasFolder());
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Ordinello"));
+        QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());
+        QVERIFY(!m_window->ui()->actionRemovePrefixes->isEnabled());
+    }
+
+    // Moves are offered only where they move something; Home and End go to the ends.
+    void movesFollowTheListsEnds_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<bool>("down");
+        QTest::newRow("first row") << QList<int>{0} << false << true;
+        QTest::newRow("last row") << QList<int>{4} << true << false;
+        QTest::newRow("block at the top") << QList<int>{0, 1} << false << true;
+        QTest::newRow("first and third") << QList<int>{0, 2} << true << true;
+        QTest::newRow("everything") << QList<int>{0, 1, 2, 3, 4} << false << false;
+    }
+
+    void movesFollowTheListsEnds()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(bool, up);
+        QFETCH(bool, down);
+        listFiveItems();
+        select(rows);
+        const Ui::MainWindow* ui = m_window->ui();
+        QCOMPARE(ui->actionMoveUp->isEnabled(), up);
+        QCOMPARE(ui->actionMoveToTop->isEnabled(), up);
+        QCOMPARE(ui->actionMoveDown->isEnabled(), down);
+        QCOMPARE(ui->actionMoveToBottom->isEnabled(), down);
+
+        TableView* table = m_window->fileTable();
+        table->setCurrentIndex(m_controller->index(2, OrdinelloController::NameColumn));
+        QTest::keyClick(table, Qt::Key_End);
+        QCOMPARE(table->currentIndex().row(), 4);
+        QTest::keyClick(table, Qt::Key_Home);
+        QCOMPARE(table->currentIndex().row(), 0);
+        QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E"}));
+    }
+
+    // Through the view's own drag events, as a real mouse drag sends them: B over the
+    // middle of D is refused while hovering and changes nothing; B at D's top edge
+    // lands between C and D.
+    void dropOntoTheMiddleOfARowIsRefused()
+    {
+        listFiveItems();
+        TableView* table = m_window->fileTable();
+        m_window->resize(600, 600);
+        QWidget* viewport = table->viewport();
+        const QRect rowD = table->visualRect(m_controller->index(3, OrdinelloController::NameColumn));
+        auto dragTo = [&](const QPoint& at) {
+            std::unique_ptr<QMimeData> data(m_controller->mimeData({m_controller->index(1, 0)}));
+            QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &enter);
+            QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+            const bool accepted = move.isAccepted();
+            QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &drop);
+            return accepted;
+        };
+        QVERIFY(!dragTo(rowD.center()));
+        QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E"}));
+        QVERIFY(dragTo(QPoint(rowD.center().x(), rowD.top() + 1)));
+        QCOMPARE(names(), (QStringList{"A", "C", "B", "D", "E"}));
     }
 
     void contextClickSelectsTheRowUnderThePointer()

@@ -16,7 +16,7 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QPlainTextEdit>
+#include <QTreeWidget>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -365,8 +365,8 @@ private Q_SLOTS:
         QCOMPARE(controller.directoryItems().first(), DecodeFileName(d + "/01 f10"));
         QCOMPARE(controller.directoryItems().at(1), DecodeFileName(d + "/03 f12"));   // 02 was skipped
         QCOMPARE(finished.first().at(0).toInt(), 11);
-        QCOMPARE(finished.first().at(1).toStringList().size(), 1);
-        QVERIFY(finished.first().at(1).toStringList().first().startsWith("f11: "));
+        QCOMPARE(finished.first().at(1).toStringList(), QStringList{"f11"});
+        QVERIFY(finished.first().at(2).toStringList().first().contains("took its place"));
 
         // Fixed width with "NumberLength" never stored: 6 digits.
         SetAutomaticNumberLength(false);
@@ -395,12 +395,24 @@ private Q_SLOTS:
         QCOMPARE(report->text(), "1 item could not be renamed");
         report->click();
         QVERIFY(report->detailsWindow()->isVisible() && !report->detailsWindow()->isModal());
-        QCOMPARE(report->detailsWindow()->findChild<QPlainTextEdit*>()->toPlainText(),
-                 QString::fromLatin1(longName) + ": name too long");
+        const QTreeWidget* list = report->detailsWindow()->findChild<QTreeWidget*>();
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(0), QString::fromLatin1(longName));
+        QCOMPARE(list->topLevelItem(0)->text(1), "name too long");
+        QVERIFY(report->detailsWindow()->windowTitle().contains(dir.path().section(u'/', -1)));
 
-        window.ui()->actionRemovePrefixes->trigger();   // "2 y" back to "y"; the long one has no blank
+        // The account belongs to its folder: choosing another folder clears it.
+        window.ui()->actionRenameItems->trigger();
+        QVERIFY(!report->isHidden());
+        QTemporaryDir other;
+        window.controller()->selectDirectoryPath(path(other));
+        QVERIFY(report->isHidden() && !report->detailsWindow()->isVisible());
+        QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
+        window.controller()->selectDirectoryPath(path(dir));
+
+        window.ui()->actionRemovePrefixes->trigger();   // "2 2 y" to "2 y"; the long one has no blank
         QVERIFY(report->isHidden());
-        QCOMPARE(entries(path(dir)), (Names{longName, "y"}));
+        QCOMPARE(entries(path(dir)), (Names{"2 y", longName}));
     }
 };
 

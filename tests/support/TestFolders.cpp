@@ -107,4 +107,28 @@ void isolateUserFolders()
     QDir().mkpath(home.path() + QStringLiteral("/config"));
 }
 
+QByteArray installRecorderApplication(const QList<QByteArray>& types)
+{
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray record = data + "/recorded-opens";
+    QDir().mkpath(QFile::decodeName(data + "/applications"));
+    QDir().mkpath(QFile::decodeName(config));
+    writeFile(data + "/applications/ordinello-test-recorder.desktop",
+              "[Desktop Entry]\nType=Application\nName=Recorder\nExec=/bin/sh -c 'printf \"%%s\\\\n\" \"$1\" >> "
+                  + record + "' recorder %u\nMimeType=" + types.join(';') + ";\n");
+    QByteArray defaults = "[Default Applications]\n";
+    for (const QByteArray& type : types)
+        defaults += type + "=ordinello-test-recorder.desktop\n";
+    writeFile(config + "/mimeapps.list", defaults);
+    return record;
+}
+
+QList<QByteArray> recordedOpens(const QByteArray& recordFile)
+{
+    QList<QByteArray> opens = readFile(recordFile).split('\n');
+    opens.removeAll(QByteArray());
+    return opens;
+}
+
 } // namespace TestFolders

@@ -21,4 +21,12 @@ QByteArray path(const QTemporaryDir& dir);
 // Points the XDG folders and QSettings at a private temporary home for this process.
 void isolateUserFolders();
 
+// After isolateUserFolders(), before anything asks GIO for applications (GLib reads the
+// XDG variables once): installs a desktop application that writes each address it is
+// asked to open, one per line, to the returned file, and makes it the default for the
+// given MIME types and URL scheme handlers ("x-scheme-handler/http").
+QByteArray installRecorderApplication(const QList<QByteArray>& types);
+// What the recorder was asked to open so far, one address per entry.
+QList<QByteArray> recordedOpens(const QByteArray& recordFile);
+
 } // namespace TestFolders
