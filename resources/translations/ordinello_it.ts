@@ -71,6 +71,10 @@
         <source>cannot write the output: %1</source>
         <translation>impossibile scrivere l&apos;output: %1</translation>
     </message>
+    <message>
+        <source>--order: %1: more than %2 bytes, too long for a list of this folder&apos;s items</source>
+        <translation>--order: %1: più di %2 byte, troppo lungo per un elenco degli elementi di questa cartella</translation>
+    </message>
 </context>
 <context>
     <name>Launch</name>
@@ -247,6 +251,14 @@ nell&apos;ordine che vuoi e numerarli.
         <source>the new name would not be a valid name</source>
         <translation>il nuovo nome non sarebbe un nome valido</translation>
     </message>
+    <message>
+        <source>The address is not valid.</source>
+        <translation>L’indirizzo non è valido.</translation>
+    </message>
+    <message>
+        <source>another program changed the item while it was being renamed</source>
+        <translation>un altro programma ha modificato l’elemento mentre veniva rinominato</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -402,6 +414,22 @@ nell&apos;ordine che vuoi e numerarli.
         <source>%1 items</source>
         <translation>%1 elementi</translation>
     </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Vista</translation>
+    </message>
+    <message>
+        <source>&amp;Reload</source>
+        <translation>&amp;Ricarica</translation>
+    </message>
+    <message>
+        <source>F5</source>
+        <translation>F5</translation>
+    </message>
+    <message>
+        <source>Read the folder again, keeping the order you arranged</source>
+        <translation>Rileggi la cartella mantenendo l’ordine che hai scelto</translation>
+    </message>
 </context>
 <context>
     <name>OrdinelloController</name>
@@ -416,6 +444,30 @@ nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>Name</source>
         <translation>Nome</translation>
+    </message>
+    <message>
+        <source>The help page %1 could not be opened: %2</source>
+        <translation>Non è stato possibile aprire la pagina di aiuto %1: %2</translation>
+    </message>
+    <message>
+        <source>“%1” cannot be listed: %2.</source>
+        <translation>Impossibile elencare “%1”: %2.</translation>
+    </message>
+    <message>
+        <source>Current Directory: %1</source>
+        <translation>Cartella attuale: %1</translation>
+    </message>
+    <message>
+        <source>The items of “%1” cannot be listed: %2.</source>
+        <translation>Impossibile elencare gli elementi di “%1”: %2.</translation>
+    </message>
+    <message>
+        <source>“%1” could not be opened: %2</source>
+        <translation>Non è stato possibile aprire “%1”: %2</translation>
+    </message>
+    <message>
+        <source>The folder “%1” could not be shown: %2</source>
+        <translation>Non è stato possibile mostrare la cartella “%1”: %2</translation>
     </message>
 </context>
 <context>
@@ -492,12 +544,20 @@ nell&apos;ordine che vuoi e numerarli.
         <translation>%1 elementi non sono stati rinominati</translation>
     </message>
     <message>
-        <source>Items Not Renamed</source>
-        <translation>Elementi non rinominati</translation>
+        <source>Items Not Renamed in “%1”</source>
+        <translation>Elementi non rinominati in “%1”</translation>
     </message>
     <message>
-        <source>These items could not be renamed:</source>
-        <translation>Questi elementi non sono stati rinominati:</translation>
+        <source>These items in %1 could not be renamed:</source>
+        <translation>Non è stato possibile rinominare questi elementi in %1:</translation>
+    </message>
+    <message>
+        <source>Item</source>
+        <translation>Elemento</translation>
+    </message>
+    <message>
+        <source>Why</source>
+        <translation>Motivo</translation>
     </message>
 </context>
 <context>
