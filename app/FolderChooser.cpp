@@ -10,7 +10,7 @@ OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result)
     if (!result)
         return paramErr;
     QFileDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("Choose"));
+    dialog.setWindowTitle(LocalizedString("Choose"));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     if (prompt) {

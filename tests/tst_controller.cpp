@@ -310,7 +310,7 @@ private Q_SLOTS:
         QCOMPARE(ChooseFolder(m_window.get(), "Choose directory", &chosen), userCanceledErr);
         SetLocalizedLookupForTesting({});
         QVERIFY(chosen.isEmpty());
-        QCOMPARE(title, QStringLiteral("Choose"));
+        QCOMPARE(title, QStringLiteral("<Choose>"));
         QCOMPARE(accept, QStringLiteral("<Choose>"));
         QCOMPARE(message, QStringLiteral("<Choose folder>"));
     }
