@@ -60,6 +60,57 @@ QByteArray binaryPlist(std::uint64_t currentVersion, const char* currentVersionS
     return result;
 }
 
+// Arrays nested depth deep under the product key, each in the one before: the shape that
+// made a recursive reader run out of stack.
+QByteArray nestedBinaryPlist(quint32 depth)
+{
+    const quint32 count = depth + 3;   // root, key, the arrays, an integer at the bottom
+    QByteArray body("bplist00");
+    QList<quint32> offsets;
+    auto be32 = [&body](quint32 v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            body += char((v >> shift) & 0xff);
+    };
+    offsets.append(body.size());
+    body += char(0xD1);
+    be32(1);
+    be32(2);
+    offsets.append(body.size());
+    body += char(0x59);
+    body += "Ordinello";
+    for (quint32 i = 0; i < depth; ++i) {
+        offsets.append(body.size());
+        body += char(0xA1);
+        be32(3 + i);
+    }
+    offsets.append(body.size());
+    body += QByteArray("\x10\x01", 2);
+    const quint32 table = body.size();
+    for (quint32 offset : offsets)
+        be32(offset);
+    body += QByteArray(6, '\0') + char(4) + char(4);
+    body += QByteArray(4, '\0');
+    be32(count);
+    body += QByteArray(8, '\0');
+    body += QByteArray(4, '\0');
+    be32(table);
+    return body;
+}
+
+QByteArray nestedXmlPlist(int depth)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Ordinello</key>"
+         + QByteArray("<array>").repeated(depth) + "<integer>1</integer>" + QByteArray("</array>").repeated(depth)
+         + "</dict></plist>\n";
+}
+
+// A file of the hostile corpus that tests/data/make_versionfiles.py writes.
+QByteArray corpusFile(const char* name)
+{
+    QFile file(QFINDTESTDATA(QStringLiteral("data/versionfiles/") + QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 HttpTestServer::Response ok(const QByteArray& body)
 {
     HttpTestServer::Response r;
@@ -215,6 +266,22 @@ private Q_SLOTS:
         QTest::newRow("boolean") << versionPlist("<true/>") << QString() << -1;
         QTest::newRow("string missing") << versionPlist("<integer>105</integer>", {}) << QString() << 105;
         QTest::newRow("string not text") << versionPlist("<integer>105</integer>", "<integer>1</integer>") << QString() << 105;
+        // A NUL in the string made libplist abort the program; the version is refused instead.
+        QTest::newRow("UTF-16 string with NUL") << corpusFile("utf16-nul.bplist") << QString() << -1;
+        QTest::newRow("ASCII string with NUL") << corpusFile("ascii-nul.bplist") << QString() << -1;
+        QTest::newRow("corpus writer sound") << corpusFile("good.bplist") << "1.0.5" << 105;
+        // Shapes that exhaust a recursive reader's stack or time are refused whole.
+        QTest::newRow("binary nested 200") << corpusFile("nested-200.bplist") << QString() << -1;
+        QTest::newRow("binary nested 100000") << nestedBinaryPlist(100'000) << QString() << -1;
+        QTest::newRow("xml nested 200") << corpusFile("nested-200.xml") << QString() << -1;
+        QTest::newRow("xml nested 100000") << nestedXmlPlist(100'000) << QString() << -1;
+        QTest::newRow("shared 2^60 times") << corpusFile("doubling-60.bplist") << QString() << -1;
+        QTest::newRow("one string 1000 times") << corpusFile("shared-string.bplist") << QString() << -1;
+        QTest::newRow("cycle") << corpusFile("cycle.bplist") << QString() << -1;
+        QTest::newRow("offset outside") << corpusFile("offset-outside.bplist") << QString() << -1;
+        QTest::newRow("reference outside") << corpusFile("ref-outside.bplist") << QString() << -1;
+        QTest::newRow("top object outside") << corpusFile("top-outside.bplist") << QString() << -1;
+        QTest::newRow("truncated") << corpusFile("truncated.bplist") << QString() << -1;
     }
     void versionFile()
     {
