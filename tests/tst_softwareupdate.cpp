@@ -111,6 +111,8 @@ QByteArray corpusFile(const char* name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+const char kImageSha256[] = "<key>CurrentVersionSHA256</key><string>";
+
 HttpTestServer::Response ok(const QByteArray& body)
 {
     HttpTestServer::Response r;
@@ -282,6 +284,18 @@ private Q_SLOTS:
         QTest::newRow("reference outside") << corpusFile("ref-outside.bplist") << QString() << -1;
         QTest::newRow("top object outside") << corpusFile("top-outside.bplist") << QString() << -1;
         QTest::newRow("truncated") << corpusFile("truncated.bplist") << QString() << -1;
+        // The string as it may be shown: invisible and direction-changing characters left
+        // out, cut to 40 characters.
+        QTest::newRow("bidi override") << versionPlist("<integer>105</integer>", "<string>1.0.5\u202e\u2066 beta\t\u200f</string>")
+                                       << "1.0.5 beta" << 105;
+        QTest::newRow("very long") << versionPlist("<integer>105</integer>", "<string>" + QByteArray(5007, '7') + "</string>")
+                                   << QString(40, u'7') + u'\u2026' << 105;
+        QTest::newRow("digest") << versionPlist("<integer>105</integer>", "<string>1.0.5</string>" + QByteArray(kImageSha256)
+                                                + QByteArray(64, 'a') + "</string>")
+                                << "1.0.5" << 105;
+        QTest::newRow("digest not hex") << versionPlist("<integer>105</integer>", "<string>1.0.5</string>" + QByteArray(kImageSha256)
+                                                        + QByteArray(64, 'x') + "</string>")
+                                        << QString() << 105;
     }
     void versionFile()
     {
@@ -326,7 +340,7 @@ private Q_SLOTS:
         cut.announcedLength = cut.body.size() + 100;
         QTest::newRow("body cut short") << "1.0.4" << cut << "Connection failed with error: The server sent " << "";
         HttpTestServer::Response huge = ok(QByteArray((1 << 20) + 1, ' '));
-        huge.sendLength = false;
+        huge.chunked = true;
         QTest::newRow("over 1 MiB") << "1.0.4" << huge
                                     << "Connection failed with error: The file is larger than the 1048576 bytes accepted." << "";
     }
@@ -348,6 +362,54 @@ private Q_SLOTS:
         QVERIFY(m_alerts.isEmpty());
         if (expectedStatus.startsWith(QStringLiteral("Connection failed")))
             QVERIFY2(status().endsWith(QStringLiteral(".plist")), qPrintable(status()));   // the failing address
+    }
+
+    // Redirects within the site are followed, however the hops are timed, up to five; a
+    // loop is reported as one.
+    void redirects_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("hops");   // each path sends on to the next
+        QTest::addColumn<QString>("expectedStatus");
+        const QString loop = QStringLiteral("Connection failed with error: The server sent the request round in a loop.");
+        QTest::newRow("two hops") << QList<QByteArray>{kVersionPath, "/a.plist", "/v2.plist"}
+                                  << "An update is available for Ordinello.";
+        QTest::newRow("five hops") << QList<QByteArray>{kVersionPath, "/a", "/b", "/c", "/d", "/v2.plist"}
+                                   << "An update is available for Ordinello.";
+        QTest::newRow("six hops") << QList<QByteArray>{kVersionPath, "/a", "/b", "/c", "/d", "/e", "/v2.plist"}
+                                  << "Connection failed with error: The server sent the request on more than 5 times.";
+        QTest::newRow("loop") << QList<QByteArray>{kVersionPath, "/a", kVersionPath} << loop;
+        QTest::newRow("to itself") << QList<QByteArray>{kVersionPath, kVersionPath} << loop;
+    }
+    void redirects()
+    {
+        QFETCH(QList<QByteArray>, hops);
+        QFETCH(QString, expectedStatus);
+        for (qsizetype i = 0; i + 1 < hops.size(); ++i) {
+            // With a body, as servers send them: a hop's body must never count for the file's.
+            HttpTestServer::Response hop = HttpTestServer::redirect(hops[i + 1], QByteArray(300, 'r'));
+            m_server->setResponse(hops[i], hop);
+        }
+        if (hops.last() == "/v2.plist")
+            m_server->setResponse("/v2.plist", ok(versionPlist("<integer>105</integer>")));
+        makeController();
+        for (int run = 0; run < 10; ++run) {
+            checkAndWait();
+            QVERIFY2(status().startsWith(expectedStatus), qPrintable(status()));
+        }
+    }
+
+    // However slowly the data keeps coming, a check ends at its deadline.
+    void checkHasDeadline()
+    {
+        HttpTestServer::Response trickle = ok(versionPlist("<integer>105</integer>"));
+        trickle.trickleMs = 20;
+        m_server->setResponse(kVersionPath, trickle);
+        SoftwareUpdateController* c = makeController();
+        c->setDeadlinesForTesting(400, 400, 1);
+        checkAndWait();
+        QVERIFY2(status().startsWith(QStringLiteral("Connection failed with error: The server did not send the file within 0.4 seconds. http://")),
+                 qPrintable(status()));
+        QVERIFY(c->m_checkVersionButton->isEnabled());
     }
 
     void checkShowsProgressAndTimesOut()
@@ -394,7 +456,11 @@ private Q_SLOTS:
         c->connectionDidReceiveData("<html>moved</html>");
         c->connectionDidReceiveResponse();
         c->connectionDidReceiveData(versionPlist("<integer>104</integer>"));
+        QSignalSpy ended(c, &SoftwareUpdateController::versionCheckEnded);
         c->connectionDidFinishLoading();
+        // The file is read on a worker thread: the window is not held up meanwhile.
+        QCOMPARE(status(), QStringLiteral("Loaded the version information..."));
+        QVERIFY(ended.wait(5000));
         QCOMPARE(status(), QStringLiteral("Your software is up to date."));
 
         c->downloadDidReceiveResponse(1000);
@@ -464,7 +530,7 @@ private Q_SLOTS:
         thirds.holdAfter = 2;
         QTest::newRow("2 of 3") << QByteArray(kImagePath) << thirds << "Percent complete : 66.666669" << 66;
         HttpTestServer::Response unknown = ok(QByteArray(6000, 'u'));
-        unknown.sendLength = false;
+        unknown.chunked = true;
         unknown.holdAfter = 4096;
         QTest::newRow("no length") << QByteArray(kImagePath) << unknown << "Bytes received : 4096" << 0;
         QTest::newRow("after a redirect") << QByteArray("/Utilities/Ordinello-1.0.5.dmg") << quarter
@@ -545,6 +611,15 @@ private Q_SLOTS:
         HttpTestServer::Response huge = ok("small");
         huge.announcedLength = qint64(3) << 30;
         QTest::newRow("over 2 GiB") << huge << "The file is larger than the 2147483648 bytes accepted.";
+        // Only a length or the closing chunk tells a whole body from one cut short.
+        HttpTestServer::Response closed = ok(QByteArray(500, 'c'));
+        closed.sendLength = false;
+        const QString unmarked = QStringLiteral("The server closed the connection before the end of the file was marked.");
+        QTest::newRow("no length, closed") << closed << unmarked;
+        // A server that keeps the connection alive with a byte now and then.
+        HttpTestServer::Response trickle = ok(QByteArray(1000, 't'));
+        trickle.trickleMs = 20;
+        QTest::newRow("too slow") << trickle << "The server sent fewer than 100 bytes in 0.4 seconds.";
     }
     void downloadFails()
     {
@@ -553,6 +628,7 @@ private Q_SLOTS:
         m_server->setResponse(kImagePath, response);
         SoftwareUpdateController* c = makeController();
         c->setTimeoutsForTesting(500, 500);
+        c->setDeadlinesForTesting(400, 400, 100);
         downloadAndWait();
         const QString expected = QStringLiteral("Download failed! Error - ") + error;
         QVERIFY2(status().startsWith(expected), qPrintable(status()));

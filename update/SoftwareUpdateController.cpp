@@ -12,11 +12,13 @@
 
 #include "ui_SoftwareUpdateWindow.h"
 
+#include <QFutureWatcher>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <initializer_list>
 
@@ -128,10 +130,29 @@ QString SoftwareUpdateController::getOurVersionString() const
 
 QString SoftwareUpdateController::getCurrentVersionString(const QByteArray& data)
 {
-    const PublishedVersion published = ReadVersionFile(data);
+    return keepPublishedVersion(ReadVersionFile(data));
+}
+
+QString SoftwareUpdateController::keepPublishedVersion(const PublishedVersion& published)
+{
     if (published.number)
         m_currentVersionNumber = *published.number;
-    return published.string;
+    if (published.string.isNull())
+        return {};
+    // The text comes from the network: it is shown only without invisible characters and cut
+    // to a sane length.
+    return DisplayableVersionString(published.string);
+}
+
+void SoftwareUpdateController::readVersionFile(const QByteArray& data, std::function<void(const QString&)> done)
+{
+    // A hostile file may take a while to be refused; the window stays responsive meanwhile.
+    auto* watcher = new QFutureWatcher<PublishedVersion>(this);
+    connect(watcher, &QFutureWatcher<PublishedVersion>::finished, this, [this, watcher, done = std::move(done)] {
+        watcher->deleteLater();
+        done(keepPublishedVersion(watcher->result()));
+    });
+    watcher->setFuture(QtConcurrent::run([data] { return ReadVersionFile(data); }));
 }
 
 void SoftwareUpdateController::doAlert(const QString& message, const QString& informative)
@@ -160,8 +181,7 @@ void SoftwareUpdateController::checkForSoftwareUpdate()
 {
     if (m_automaticConnection)
         return;
-    m_automaticConnection = UpdateConnection::start(m_network, versionFileUrl(), m_checkTimeoutMs,
-                                                    kMaximumVersionFileBytes, this);
+    m_automaticConnection = UpdateConnection::start(m_network, versionFileUrl(), checkLimits(), this);
     if (!m_automaticConnection) {
         Q_EMIT automaticCheckEnded();
         return;
@@ -174,19 +194,20 @@ void SoftwareUpdateController::checkForSoftwareUpdate()
     connect(connection, &UpdateConnection::failed, this, &SoftwareUpdateController::endAutomaticCheck);
     connect(connection, &UpdateConnection::finished, this, [this] {
         const QByteArray data = std::exchange(m_automaticData, {});
-        const QString published = getCurrentVersionString(data);
-        // The alert runs a nested event loop: the connection is let go before it.
-        if (m_automaticConnection)
-            m_automaticConnection->deleteLater();
-        m_automaticConnection = nullptr;
-        if (!published.isNull() && m_ourVersionNumber < m_currentVersionNumber) {
-            const QString message = formatted(
-                LocalizedStringNS("An update is available for Ordinello (version %@.) Use Software Update in the "
-                                  "Ordinello menu to download it."),
-                {published});
-            doAlert(message, LocalizedStringNS("(You can turn off automatic software update checks in Preferences.)"));
-        }
-        Q_EMIT automaticCheckEnded();
+        readVersionFile(data, [this](const QString& published) {
+            // The alert runs a nested event loop: the connection is let go before it.
+            if (m_automaticConnection)
+                m_automaticConnection->deleteLater();
+            m_automaticConnection = nullptr;
+            if (!published.isNull() && m_ourVersionNumber < m_currentVersionNumber) {
+                const QString message = formatted(
+                    LocalizedStringNS("An update is available for Ordinello (version %@.) Use Software Update in the "
+                                      "Ordinello menu to download it."),
+                    {published});
+                doAlert(message, LocalizedStringNS("(You can turn off automatic software update checks in Preferences.)"));
+            }
+            Q_EMIT automaticCheckEnded();
+        });
     });
 }
 
@@ -205,8 +226,7 @@ void SoftwareUpdateController::checkVersion()
         return;
     m_softwareUpdateCheckInProgress = true;
     setStatus(LocalizedStringNS("Checking for a software update..."));
-    m_connection = UpdateConnection::start(m_network, versionFileUrl(), m_checkTimeoutMs,
-                                           kMaximumVersionFileBytes, this);
+    m_connection = UpdateConnection::start(m_network, versionFileUrl(), checkLimits(), this);
     if (!m_connection) {
         setStatus(LocalizedStringNS("Ordinello could not check for a software update at this time."));
         m_softwareUpdateCheckInProgress = false;
@@ -243,18 +263,20 @@ void SoftwareUpdateController::connectionDidFailWithError(const QString& descrip
 
 void SoftwareUpdateController::connectionDidFinishLoading()
 {
-    m_softwareUpdateCheckInProgress = false;
     setStatus(LocalizedStringNS("Loaded the version information..."));
-    const QString published = getCurrentVersionString(m_receivedData);
-    if (!published.isNull()) {
-        setStatus(m_ourVersionNumber < m_currentVersionNumber
-                      ? LocalizedStringNS("An update is available for Ordinello.")
-                      : LocalizedStringNS("Your software is up to date."));
-        m_currentVersionField->setText(published);
-    } else {
-        setStatus(LocalizedStringNS("The current version information could not be read."));
-    }
-    endCheck();
+    // The check counts as running until the file is read: its button stays disabled.
+    readVersionFile(std::exchange(m_receivedData, {}), [this](const QString& published) {
+        m_softwareUpdateCheckInProgress = false;
+        if (!published.isNull()) {
+            setStatus(m_ourVersionNumber < m_currentVersionNumber
+                          ? LocalizedStringNS("An update is available for Ordinello.")
+                          : LocalizedStringNS("Your software is up to date."));
+            m_currentVersionField->setText(published);
+        } else {
+            setStatus(LocalizedStringNS("The current version information could not be read."));
+        }
+        endCheck();
+    });
 }
 
 void SoftwareUpdateController::endCheck()
@@ -280,8 +302,12 @@ void SoftwareUpdateController::clickSoftwareUpdateButton()
     // The Desktop of xdg-user-dirs ("XDG_DESKTOP_DIR"), as the user's file manager knows it.
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     QString why;
-    m_download = UpdateDownload::start(m_network, diskImageUrl(), desktop, m_downloadTimeoutMs,
-                                       kMaximumImageBytes, this, &why);
+    UpdateConnection::Limits limits;
+    limits.transferTimeoutMs = m_downloadTimeoutMs;
+    limits.rateWindowMs = m_downloadRateWindowMs;
+    limits.minimumBytesPerWindow = m_downloadMinimumBytesPerWindow;
+    limits.maximumBytes = kMaximumImageBytes;
+    m_download = UpdateDownload::start(m_network, diskImageUrl(), desktop, limits, this, &why);
     if (!m_download) {
         SysBeep();
         const QString& failure = LocalizedStringNS("The download could not start.");
@@ -376,6 +402,23 @@ void SoftwareUpdateController::setTimeoutsForTesting(int checkMs, int downloadMs
 {
     m_checkTimeoutMs = checkMs;
     m_downloadTimeoutMs = downloadMs;
+}
+
+void SoftwareUpdateController::setDeadlinesForTesting(int checkDeadlineMs, int downloadRateWindowMs,
+                                                      qint64 minimumBytesPerWindow)
+{
+    m_checkDeadlineMs = checkDeadlineMs;
+    m_downloadRateWindowMs = downloadRateWindowMs;
+    m_downloadMinimumBytesPerWindow = minimumBytesPerWindow;
+}
+
+UpdateConnection::Limits SoftwareUpdateController::checkLimits() const
+{
+    UpdateConnection::Limits limits;
+    limits.transferTimeoutMs = m_checkTimeoutMs;
+    limits.deadlineMs = m_checkDeadlineMs;
+    limits.maximumBytes = kMaximumVersionFileBytes;
+    return limits;
 }
 
 void SoftwareUpdateController::setModalRunnerForTesting(std::function<void(QMessageBox& alert)> runner)

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "update/UpdateConnection.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,8 +27,8 @@ class QNetworkAccessManager;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class UpdateConnection;
 class UpdateDownload;
+struct PublishedVersion;
 namespace Ui {
 class SoftwareUpdateWindow;
 }
@@ -35,9 +37,14 @@ class SoftwareUpdateController : public QObject
 {
     Q_OBJECT
 public:
-    // Every network wait is a transfer time-out: the time allowed with no data moving.
+    // The transfer time-outs: the time allowed with no data moving.
     static constexpr int kCheckTimeoutMs = 10'000;
     static constexpr int kDownloadTimeoutMs = 20'000;
+    // A check must end within this time, however slowly the data keeps coming.
+    static constexpr int kCheckDeadlineMs = 30'000;
+    // A download must bring at least 30 KiB in each 30 seconds (1 KiB/s on average).
+    static constexpr int kDownloadRateWindowMs = 30'000;
+    static constexpr qint64 kDownloadMinimumBytesPerWindow = 30 * 1024;
     static constexpr int kAutomaticCheckDelayMs = 5'000;
     static constexpr qint64 kMaximumVersionFileBytes = qint64(1) << 20;   // 1 MiB
     static constexpr qint64 kMaximumImageBytes = qint64(1) << 31;         // 2 GiB
@@ -65,8 +72,10 @@ public:
 
     static std::int32_t getVersionNumber(const QString& version);   // see VersionNumberFromString
     QString getOurVersionString() const;                            // null when there is none
-    // Reads a version file: the published version string, or null when the file is
-    // unreadable. Updates the published number whenever "CurrentVersion" is usable.
+    // Reads a version file: the published version string as it may be shown (see
+    // DisplayableVersionString), or null when the file is unreadable. Updates the published
+    // number whenever "CurrentVersion" is usable. Both
+    // checks read the file on a worker thread instead, with readVersionFile().
     QString getCurrentVersionString(const QByteArray& data);
 
     // Beeps and shows one modal alert with a single "OK" button.
@@ -97,6 +106,8 @@ public:
     void setOurVersionStringForTesting(std::optional<QString> version);
     // Tests: shorter time-outs.
     void setTimeoutsForTesting(int checkMs, int downloadMs);
+    // Tests: a shorter deadline for checks and a shorter window for the download's rate.
+    void setDeadlinesForTesting(int checkDeadlineMs, int downloadRateWindowMs, qint64 minimumBytesPerWindow);
     // Tests: runs the alert instead of QMessageBox::exec(), which would block.
     void setModalRunnerForTesting(std::function<void(QMessageBox& alert)> runner);
 
@@ -114,6 +125,11 @@ Q_SIGNALS:
 
 private:
     void setStatus(const QString& text);
+    // Reads data on a worker thread, keeps what it says as getCurrentVersionString() does,
+    // and hands the shown version string (null: unreadable) to done on this thread.
+    void readVersionFile(const QByteArray& data, std::function<void(const QString& published)> done);
+    QString keepPublishedVersion(const PublishedVersion& published);
+    UpdateConnection::Limits checkLimits() const;
     void endCheck();
     void endAutomaticCheck();
     void endDownload();
@@ -144,5 +160,8 @@ private:
     std::optional<std::optional<QString>> m_ourVersionForTesting;
     int m_checkTimeoutMs = kCheckTimeoutMs;
     int m_downloadTimeoutMs = kDownloadTimeoutMs;
+    int m_checkDeadlineMs = kCheckDeadlineMs;
+    int m_downloadRateWindowMs = kDownloadRateWindowMs;
+    qint64 m_downloadMinimumBytesPerWindow = kDownloadMinimumBytesPerWindow;
     std::function<void(QMessageBox&)> m_modalRunner;
 };

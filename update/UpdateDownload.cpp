@@ -46,7 +46,7 @@ QString describe(const char* what, int error)
 } // namespace
 
 UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl& url, const QString& folder,
-                                      int timeoutMs, qint64 maximumBytes, QObject* parent, QString* why)
+                                      const UpdateConnection::Limits& limits, QObject* parent, QString* why)
 {
     auto refuse = [why](const QString& reason) -> UpdateDownload* {
         if (why)
@@ -81,7 +81,7 @@ UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl
 
     auto* download = new UpdateDownload(folderBytes, folderFd, fileFd, temporaryName, parent);
     download->m_requestUrl = url;
-    download->m_connection = UpdateConnection::start(manager, url, timeoutMs, maximumBytes, download);
+    download->m_connection = UpdateConnection::start(manager, url, limits, download);
     if (!download->m_connection) {
         delete download;   // removes the temporary file
         return refuse(LocalizedString("The address %1 cannot be downloaded.").arg(url.toDisplayString()));

@@ -28,7 +28,7 @@ public:
     // Starts at once. Returns nullptr, with the reason in *why, when the address is not an
     // http or https URL or the folder (made when missing) cannot hold the temporary file.
     static UpdateDownload* start(QNetworkAccessManager* manager, const QUrl& url, const QString& folder,
-                                 int timeoutMs, qint64 maximumBytes, QObject* parent, QString* why = nullptr);
+                                 const UpdateConnection::Limits& limits, QObject* parent, QString* why = nullptr);
     // A download still running is cancelled.
     ~UpdateDownload() override;
 

@@ -1,8 +1,20 @@
 #include "HttpTestServer.h"
 
+#include <memory>
+
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+QByteArray chunk(const QByteArray& data)
+{
+    return data.isEmpty() ? QByteArray() : QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
+}
+
+} // namespace
 
 HttpTestServer::HttpTestServer(QObject* parent)
     : QObject(parent)
@@ -88,15 +100,39 @@ void HttpTestServer::answer(QTcpSocket* socket, const QByteArray& path)
     head += "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + r.reason + "\r\n";
     for (const auto& [name, value] : r.headers)
         head += name + ": " + value + "\r\n";
-    if (r.sendLength)
+    if (r.chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (r.sendLength)
         head += "Content-Length: " + QByteArray::number(r.announcedLength >= 0 ? r.announcedLength : r.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
 
-    if (r.holdAfter >= 0) {
-        socket->write(head + r.body.left(r.holdAfter));
-        m_held.append({socket, r.body.mid(r.holdAfter)});
+    if (r.trickleMs > 0) {
+        socket->write(head);
+        auto* timer = new QTimer(socket);
+        auto sent = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, sent, body = r.body] {
+            if (*sent == body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(body.mid((*sent)++, 1));
+        });
+        timer->start(r.trickleMs);
         return;
     }
-    socket->write(head + r.body);
+    const qsizetype split = r.holdAfter >= 0 ? std::min<qsizetype>(r.holdAfter, r.body.size()) : r.body.size();
+    QByteArray first = r.body.left(split);
+    QByteArray rest = r.body.mid(split);
+    if (r.chunked) {
+        first = chunk(first);
+        rest = chunk(rest) + (r.closingChunk ? QByteArray("0\r\n\r\n") : QByteArray());
+    }
+    if (r.holdAfter >= 0) {
+        socket->write(head + first);
+        m_held.append({socket, rest});
+        return;
+    }
+    socket->write(head + first + rest);
     socket->disconnectFromHost();
 }

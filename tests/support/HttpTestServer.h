@@ -1,8 +1,9 @@
 #pragma once
 // A small HTTP/1.1 server on 127.0.0.1 for tests that would otherwise need the network.
 // Each path answers with a scripted response; a response can leave out its length, stop
-// partway until release(), announce more bytes than it sends (a body cut short), or never
-// answer at all. Every connection is closed after its response.
+// partway until release(), announce more bytes than it sends (a body cut short), come in
+// chunks (with or without the closing chunk), trickle one byte at a time, or never answer
+// at all. Every connection is closed after its response.
 
 #include <QByteArray>
 #include <QHash>
@@ -30,6 +31,9 @@ public:
         qint64 holdAfter = -1;           // send this many body bytes, then wait for release()
         bool neverAnswer = false;        // read the request and stay silent
         QByteArray before;               // raw bytes sent before the response (an interim response)
+        bool chunked = false;            // chunked transfer encoding (no Content-Length then)
+        bool closingChunk = true;        // with chunked: end with the closing chunk
+        int trickleMs = 0;               // send the body one byte at a time at this interval
     };
 
     explicit HttpTestServer(QObject* parent = nullptr);
