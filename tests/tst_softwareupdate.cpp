@@ -10,6 +10,7 @@
 #include "update/SoftwareUpdateController.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QMessageBox>
 #include <QNetworkProxy>
@@ -545,7 +546,12 @@ private Q_SLOTS:
         if (path != kImagePath)
             m_server->setResponse(kImagePath, HttpTestServer::redirect(path, "xxxxx"));
         m_server->setResponse(path, response);
+        // The version file names the image's digest, which lets a body without a length count.
+        const QByteArray digest = QCryptographicHash::hash(response.body, QCryptographicHash::Sha256).toHex();
+        m_server->setResponse(kVersionPath, ok(versionPlist("<integer>105</integer>", "<string>1.0.5</string>"
+                                                            + QByteArray(kImageSha256) + digest + "</string>")));
         SoftwareUpdateController* c = makeController();
+        checkAndWait();
         QSignalSpy ended(c, &SoftwareUpdateController::downloadEnded);
         c->clickSoftwareUpdateButton();
         QVERIFY(m_log.waitFor(progress));
@@ -616,6 +622,15 @@ private Q_SLOTS:
         closed.sendLength = false;
         const QString unmarked = QStringLiteral("The server closed the connection before the end of the file was marked.");
         QTest::newRow("no length, closed") << closed << unmarked;
+        HttpTestServer::Response unclosedChunks = ok(QByteArray(500, 'c'));
+        unclosedChunks.chunked = true;
+        unclosedChunks.closingChunk = false;
+        // Qt reports this either as a closed connection or as a whole body; refused both ways.
+        QTest::newRow("chunks without the closing one") << unclosedChunks << "The server ";
+        QTest::newRow("empty") << ok({}) << "The server sent an empty file.";
+        HttpTestServer::Response empty = ok({});
+        empty.chunked = true;
+        QTest::newRow("empty in chunks") << empty << "The server sent an empty file.";
         // A server that keeps the connection alive with a byte now and then.
         HttpTestServer::Response trickle = ok(QByteArray(1000, 't'));
         trickle.trickleMs = 20;
@@ -636,6 +651,75 @@ private Q_SLOTS:
         QVERIFY(!c->isDownloadInProgress());
         QVERIFY(c->m_softwareDownloadButton->isEnabled());
         QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
+    }
+
+    // When the version file names the image's SHA-256 digest, only a matching image is kept;
+    // an image sent without a length is kept only then.
+    void downloadChecksDigest_data()
+    {
+        QTest::addColumn<QByteArray>("digest");   // hex, empty: none published
+        QTest::addColumn<bool>("chunked");        // sent without a length
+        QTest::addColumn<QString>("error");       // empty: kept
+        const QByteArray image = "the new image";
+        const QByteArray right = QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex();
+        const QString differs = QStringLiteral("The downloaded file does not match the published SHA-256 checksum.");
+        QTest::newRow("matches") << right << false << QString();
+        QTest::newRow("matches, upper case") << right.toUpper() << false << QString();
+        QTest::newRow("differs") << QCryptographicHash::hash("another", QCryptographicHash::Sha256).toHex() << false
+                                 << differs;
+        QTest::newRow("none published") << QByteArray() << false << QString();
+        QTest::newRow("no length, matches") << right << true << QString();
+        QTest::newRow("no length, differs") << right.left(63) + '0' << true << differs;
+        QTest::newRow("no length, none published")
+            << QByteArray() << true
+            << "The server sent no length and no checksum is published, so the file cannot be known to be whole.";
+    }
+    void downloadChecksDigest()
+    {
+        QFETCH(QByteArray, digest);
+        QFETCH(bool, chunked);
+        QFETCH(QString, error);
+        const QByteArray digestEntry = digest.isEmpty() ? QByteArray() : kImageSha256 + digest + "</string>";
+        m_server->setResponse(kVersionPath, ok(versionPlist("<integer>105</integer>", "<string>1.0.5</string>" + digestEntry)));
+        HttpTestServer::Response image = ok("the new image");
+        image.chunked = chunked;
+        m_server->setResponse(kImagePath, image);
+        makeController();
+        checkAndWait();
+        QCOMPARE(status(), QStringLiteral("An update is available for Ordinello."));
+        downloadAndWait();
+        if (error.isEmpty()) {
+            QCOMPARE(status(), QStringLiteral("The download has completed."));
+            QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{"Ordinello.dmg"});
+        } else {
+            QCOMPARE(status(), QStringLiteral("Download failed! Error - ") + error + u' ' + m_server->baseUrl()
+                                   + QLatin1String(kImagePath));
+            QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
+        }
+    }
+
+    // A download killed before it could clean up leaves its hidden partial file; the next
+    // download removes such files, and only those.
+    void downloadRemovesStalePartialFiles()
+    {
+        QDir().mkpath(m_desktop);
+        const QByteArray desktop = QFile::encodeName(m_desktop);
+        const QList<QByteArray> stale{".ordinello-download-1f2e3d4c.part", ".ordinello-download-0.part"};
+        const QList<QByteArray> others{".ordinello-download-notes.part", ".ordinello-download-1f.part.txt",
+                                       "ordinello-download-1f.part", ".other-download-1f.part"};
+        for (const QByteArray& name : stale + others)
+            writeFile(desktop + '/' + name, "left over");
+        QVERIFY(QDir().mkpath(m_desktop + QStringLiteral("/.ordinello-download-abc.part")));   // not a file
+        m_server->setResponse(kImagePath, ok("image"));
+        makeController();
+        downloadAndWait();
+        QCOMPARE(status(), QStringLiteral("The download has completed."));
+        QList<QByteArray> expected = others;
+        expected << ".ordinello-download-abc.part" << "Ordinello.dmg";
+        QList<QByteArray> found = entries(desktop);
+        std::sort(expected.begin(), expected.end());
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, expected);
     }
 
     void quittingCancelsDownload()

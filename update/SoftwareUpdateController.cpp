@@ -139,6 +139,7 @@ QString SoftwareUpdateController::keepPublishedVersion(const PublishedVersion& p
         m_currentVersionNumber = *published.number;
     if (published.string.isNull())
         return {};
+    m_currentVersionSha256 = published.sha256;
     // The text comes from the network: it is shown only without invisible characters and cut
     // to a sane length.
     return DisplayableVersionString(published.string);
@@ -307,7 +308,8 @@ void SoftwareUpdateController::clickSoftwareUpdateButton()
     limits.rateWindowMs = m_downloadRateWindowMs;
     limits.minimumBytesPerWindow = m_downloadMinimumBytesPerWindow;
     limits.maximumBytes = kMaximumImageBytes;
-    m_download = UpdateDownload::start(m_network, diskImageUrl(), desktop, limits, this, &why);
+    // When the last version file read named the image's digest, the image must match it.
+    m_download = UpdateDownload::start(m_network, diskImageUrl(), desktop, limits, m_currentVersionSha256, this, &why);
     if (!m_download) {
         SysBeep();
         const QString& failure = LocalizedStringNS("The download could not start.");

@@ -74,7 +74,7 @@ public:
     QString getOurVersionString() const;                            // null when there is none
     // Reads a version file: the published version string as it may be shown (see
     // DisplayableVersionString), or null when the file is unreadable. Updates the published
-    // number whenever "CurrentVersion" is usable. Both
+    // number whenever "CurrentVersion" is usable, and the image's expected digest. Both
     // checks read the file on a worker thread instead, with readVersionFile().
     QString getCurrentVersionString(const QByteArray& data);
 
@@ -140,6 +140,7 @@ private:
 
     std::int32_t m_ourVersionNumber = 0;
     std::int32_t m_currentVersionNumber = 0;
+    QByteArray m_currentVersionSha256;   // of the last readable version file; empty: none named
     bool m_softwareUpdateCheckInProgress = false;
     QPointer<UpdateConnection> m_connection;
     QByteArray m_receivedData;

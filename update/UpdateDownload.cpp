@@ -8,10 +8,14 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <utility>
 #include <climits>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +42,55 @@ QString acceptableName(const QUrl& url)
     return name;
 }
 
+constexpr char kTemporaryPrefix[] = ".ordinello-download-";
+constexpr char kTemporarySuffix[] = ".part";
+
+// ".ordinello-download-<hexadecimal digits>.part", as start() names its files.
+bool isTemporaryName(const QByteArray& name)
+{
+    const qsizetype prefix = qsizetype(sizeof kTemporaryPrefix) - 1;
+    const qsizetype suffix = qsizetype(sizeof kTemporarySuffix) - 1;
+    if (name.size() <= prefix + suffix || !name.startsWith(kTemporaryPrefix) || !name.endsWith(kTemporarySuffix))
+        return false;
+    const QByteArray digits = name.mid(prefix, name.size() - prefix - suffix);
+    return digits.size() <= 16
+        && std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+// A download killed before it could clean up leaves its hidden temporary file behind, up to
+// the size cap. Removed here: regular files of the program's own naming, owned by this
+// user, that no running download holds (each holds its own file locked).
+void removeStaleTemporaryFiles(int folderFd)
+{
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!isTemporaryName(name))
+            continue;
+        const int fd = ::openat(folderFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // Still the same file under that name: then it is removed while locked.
+            struct stat named;
+            if (::fstatat(folderFd, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+                && named.st_dev == st.st_dev && named.st_ino == st.st_ino)
+                ::unlinkat(folderFd, name.constData(), 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 QString describe(const char* what, int error)
 {
     return LocalizedString(what).arg(DescribeErrno(error));
@@ -46,7 +99,8 @@ QString describe(const char* what, int error)
 } // namespace
 
 UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl& url, const QString& folder,
-                                      const UpdateConnection::Limits& limits, QObject* parent, QString* why)
+                                      const UpdateConnection::Limits& limits, const QByteArray& expectedSha256,
+                                      QObject* parent, QString* why)
 {
     auto refuse = [why](const QString& reason) -> UpdateDownload* {
         if (why)
@@ -62,17 +116,22 @@ UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl
     const int folderFd = ::open(folderBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)
         return refuse(describe("The download folder cannot be opened: %1", errno));
+    removeStaleTemporaryFiles(folderFd);
 
     // A hidden name of our own with O_EXCL: never an existing file, never shown on the
     // Desktop while incomplete. The mode is 0666 less the umask, as any new file gets.
     QByteArray temporaryName;
     int fileFd = -1;
     for (int attempt = 0; attempt < 100 && fileFd < 0; ++attempt) {
-        temporaryName = ".ordinello-download-" + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        temporaryName = kTemporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate(), 16)
+            + kTemporarySuffix;
         fileFd = ::openat(folderFd, temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fileFd < 0 && errno != EEXIST)
             break;
     }
+    // Held for the download's life: the mark that the file is in use.
+    if (fileFd >= 0)
+        ::flock(fileFd, LOCK_EX | LOCK_NB);
     if (fileFd < 0) {
         const int error = errno;
         ::close(folderFd);
@@ -81,6 +140,7 @@ UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl
 
     auto* download = new UpdateDownload(folderBytes, folderFd, fileFd, temporaryName, parent);
     download->m_requestUrl = url;
+    download->m_expectedSha256 = expectedSha256;
     download->m_connection = UpdateConnection::start(manager, url, limits, download);
     if (!download->m_connection) {
         delete download;   // removes the temporary file
@@ -160,6 +220,7 @@ void UpdateDownload::onResponse(const UpdateConnection::Response& response)
 {
     if (m_done)
         return;
+    m_expectedLength = response.expectedContentLength;
     Q_EMIT didReceiveResponse(response.expectedContentLength);
     if (m_done || m_nameNumber >= 0)
         return;
@@ -204,6 +265,8 @@ void UpdateDownload::onData(const QByteArray& data)
         p += n;
         left -= n;
     }
+    m_hash.addData(data);
+    m_written += data.size();
     Q_EMIT didReceiveDataOfLength(data.size());
 }
 
@@ -214,6 +277,22 @@ void UpdateDownload::onFinished()
     const QString failingUrl = m_requestUrl.toDisplayString();
     if (m_nameNumber < 0) {
         fail(LocalizedString("The server sent no file."), failingUrl);
+        return;
+    }
+    if (m_written == 0) {
+        fail(LocalizedString("The server sent an empty file."), failingUrl);
+        return;
+    }
+    // Qt reports a chunked body whose closing chunk never came as complete: without a length
+    // only the published digest can tell a whole image from one cut short.
+    if (m_expectedLength < 0 && m_expectedSha256.isEmpty()) {
+        fail(LocalizedString("The server sent no length and no checksum is published, so the file cannot be "
+                             "known to be whole."),
+             failingUrl);
+        return;
+    }
+    if (!m_expectedSha256.isEmpty() && m_hash.result() != m_expectedSha256) {
+        fail(LocalizedString("The downloaded file does not match the published SHA-256 checksum."), failingUrl);
         return;
     }
     // The name must never stand for a file whose data is still only in memory.

@@ -4,7 +4,12 @@
 // flushed to disk. The name is the one the address suggests or, when a file of that name
 // exists, a free one made by adding a number before the extension ("Ordinello-1.dmg",
 // "Ordinello-2.dmg", …); the final rename refuses to replace, so a name taken meanwhile
-// moves on to the next number. A failed or cancelled download removes its temporary file.
+// moves on to the next number. A failed or cancelled download removes its temporary file,
+// and each download first removes temporary files that earlier downloads left behind when
+// the program was killed (only regular files of its own naming and owner that no running
+// download holds locked). An empty body, a body that does not end as announced, one whose
+// SHA-256 differs from the expected digest, and one without a length when no digest is
+// expected (nothing then tells a whole file from one cut short) are failures.
 //
 // Signals follow a download's life: didReceiveResponse, didCreateDestination once the name
 // is decided, didReceiveDataOfLength for each piece, then exactly one of didFinish or
@@ -14,6 +19,7 @@
 #include "update/UpdateConnection.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -27,8 +33,10 @@ class UpdateDownload : public QObject
 public:
     // Starts at once. Returns nullptr, with the reason in *why, when the address is not an
     // http or https URL or the folder (made when missing) cannot hold the temporary file.
+    // expectedSha256: the 32-byte digest the file must have; empty when none is known.
     static UpdateDownload* start(QNetworkAccessManager* manager, const QUrl& url, const QString& folder,
-                                 const UpdateConnection::Limits& limits, QObject* parent, QString* why = nullptr);
+                                 const UpdateConnection::Limits& limits, const QByteArray& expectedSha256,
+                                 QObject* parent, QString* why = nullptr);
     // A download still running is cancelled.
     ~UpdateDownload() override;
 
@@ -65,5 +73,9 @@ private:
     QString m_suggestedName;
     int m_nameNumber = -1;        // the candidate decided on: 0 is the suggested name itself
     QByteArray m_finalName;
+    QByteArray m_expectedSha256;
+    QCryptographicHash m_hash{QCryptographicHash::Sha256};
+    qint64 m_written = 0;
+    qint64 m_expectedLength = -1;
     bool m_done = false;
 };
