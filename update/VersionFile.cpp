@@ -30,7 +30,7 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 // take minutes. Before libplist sees a list, its shape is checked here without recursion.
 constexpr int kMaximumDepth = 64;
 constexpr std::uint64_t kMaximumObjects = 100'000;   // objects in the file, and visits of them
-constexpr std::uint64_t kMaximumBytes = 8 << 20;       // of strings and data, counted at each visit
+constexpr std::uint64_t kMaximumBytes = 2 << 20;       // of strings and data, counted at each visit
 
 // libplist's XML reader takes whatever strtoull makes of an <integer>: "2.5" becomes 2 and
 // "abc" becomes 0, where a strict reader refuses the file. So every integer element of an
