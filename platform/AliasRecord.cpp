@@ -1,0 +1,305 @@
+#include "platform/AliasRecord.h"
+
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kMagic[4] = {'O', 'r', 'd', 'A'};
+constexpr quint16 kVersion = 1;
+constexpr quint16 kHasBirthTime = 0x0001;
+// magic, version, flags, device, inode, birth s, birth ns, type, fsid[2], path length
+constexpr qsizetype kHeaderSize = 4 + 2 + 2 + 8 + 8 + 8 + 4 + 4 + 4 + 4 + 4;
+
+struct Identity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 birthSeconds = 0;
+    quint32 birthNanoseconds = 0;
+    bool hasBirthTime = false;
+    quint32 type = 0;   // S_IFMT bits
+    qint32 fsid[2] = {0, 0};
+};
+
+// The identity of dirfd/name (or of the path when dirfd is AT_FDCWD), never following a
+// final link. The file system id is read through an O_PATH handle: statfs(2) on a path
+// would follow a link to its target's file system.
+int readIdentity(int dirfd, const char* name, Identity* id)
+{
+    const int fd = ::openat(dirfd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct statx sx;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME, &sx) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    struct statfs sf;
+    const bool haveFsid = ::fstatfs(fd, &sf) == 0;
+    ::close(fd);
+    id->device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    id->inode = sx.stx_ino;
+    id->type = sx.stx_mode & S_IFMT;
+    // File systems without birth times (older NFS, some FUSE) leave the bit out of the
+    // answer: identity alone must do for them.
+    id->hasBirthTime = (sx.stx_mask & STATX_BTIME) != 0;
+    id->birthSeconds = id->hasBirthTime ? sx.stx_btime.tv_sec : 0;
+    id->birthNanoseconds = id->hasBirthTime ? sx.stx_btime.tv_nsec : 0;
+    if (haveFsid)
+        std::memcpy(id->fsid, &sf.f_fsid, sizeof id->fsid);
+    return 0;
+}
+
+// The device number of a file system can change between boots (removable disks, some
+// network and pooled file systems); its f_fsid usually does not. Either one will do.
+bool sameObject(const Identity& stored, const Identity& found)
+{
+    if (stored.inode != found.inode || stored.type != found.type)
+        return false;
+    if (stored.hasBirthTime
+        && (!found.hasBirthTime || stored.birthSeconds != found.birthSeconds
+            || stored.birthNanoseconds != found.birthNanoseconds))
+        return false;
+    if (stored.device == found.device)
+        return true;
+    const bool fsidKnown = stored.fsid[0] != 0 || stored.fsid[1] != 0;
+    return fsidKnown && stored.fsid[0] == found.fsid[0] && stored.fsid[1] == found.fsid[1];
+}
+
+template <class T>
+void put(QByteArray& out, T value)
+{
+    char bytes[sizeof(T)];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof(T));
+}
+
+template <class T>
+T take(const char*& p)
+{
+    const T value = qFromLittleEndian<T>(p);
+    p += sizeof(T);
+    return value;
+}
+
+QByteArray encode(const Identity& id, const QByteArray& path)
+{
+    QByteArray out;
+    out.reserve(kHeaderSize + path.size());
+    out.append(kMagic, 4);
+    put<quint16>(out, kVersion);
+    put<quint16>(out, id.hasBirthTime ? kHasBirthTime : 0);
+    put<quint64>(out, id.device);
+    put<quint64>(out, id.inode);
+    put<qint64>(out, id.birthSeconds);
+    put<quint32>(out, id.birthNanoseconds);
+    put<quint32>(out, id.type);
+    put<qint32>(out, id.fsid[0]);
+    put<qint32>(out, id.fsid[1]);
+    put<quint32>(out, quint32(path.size()));
+    out.append(path);
+    return out;
+}
+
+bool decode(const QByteArray& record, Identity* id, QByteArray* path)
+{
+    if (record.size() < kHeaderSize || std::memcmp(record.constData(), kMagic, 4) != 0)
+        return false;
+    const char* p = record.constData() + 4;
+    if (take<quint16>(p) != kVersion)
+        return false;
+    const quint16 flags = take<quint16>(p);
+    if (flags & ~kHasBirthTime)
+        return false;
+    id->hasBirthTime = flags & kHasBirthTime;
+    id->device = take<quint64>(p);
+    id->inode = take<quint64>(p);
+    id->birthSeconds = take<qint64>(p);
+    id->birthNanoseconds = take<quint32>(p);
+    id->type = take<quint32>(p);
+    id->fsid[0] = take<qint32>(p);
+    id->fsid[1] = take<qint32>(p);
+    const quint32 length = take<quint32>(p);
+    // The length must account for every remaining byte: a cut or padded record is foreign.
+    if (qsizetype(length) != record.size() - kHeaderSize || length == 0 || length >= PATH_MAX)
+        return false;
+    *path = record.sliced(kHeaderSize);
+    return path->startsWith('/') && !path->contains('\0') && id->birthNanoseconds < 1000000000u;
+}
+
+QByteArray parentOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.first(slash);
+}
+
+QByteArray childPath(const QByteArray& dir, const char* name)
+{
+    QByteArray path = dir;
+    if (!path.endsWith('/'))
+        path += '/';
+    return path + name;
+}
+
+// The top of a mount: the kernel says so, or the parent is on another device.
+bool isMountTop(const QByteArray& dir)
+{
+    if (dir == "/")
+        return true;
+    struct statx sx;
+    if (::statx(AT_FDCWD, dir.constData(), 0, STATX_BASIC_STATS, &sx) != 0)
+        return true;
+    if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        return true;
+    struct statx parent;
+    if (::statx(AT_FDCWD, parentOf(dir).constData(), 0, STATX_BASIC_STATS, &parent) != 0)
+        return true;
+    return parent.stx_dev_major != sx.stx_dev_major || parent.stx_dev_minor != sx.stx_dev_minor;
+}
+
+// Breadth-first search under root for the object, leaving out the subtree at skip (searched
+// already) and folders on other devices. Each folder read costs one unit of *budget.
+bool searchUnder(const QByteArray& root, const QByteArray& skip, const Identity& wanted, int* budget,
+                 QByteArray* found)
+{
+    struct stat rootStat;
+    if (::stat(root.constData(), &rootStat) != 0)
+        return false;
+    std::deque<QByteArray> queue{root};
+    while (!queue.empty() && *budget > 0) {
+        const QByteArray dir = std::move(queue.front());
+        queue.pop_front();
+        --*budget;
+        const int dirfd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (dir == root ? 0 : O_NOFOLLOW));
+        if (dirfd < 0)
+            continue;   // unreadable folders are passed over
+        DIR* stream = ::fdopendir(dirfd);
+        if (!stream) {
+            ::close(dirfd);
+            continue;
+        }
+        while (const struct dirent* entry = ::readdir(stream)) {
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            if (entry->d_ino == wanted.inode) {
+                Identity candidate;
+                if (readIdentity(dirfd, name, &candidate) == 0 && sameObject(wanted, candidate)) {
+                    *found = childPath(dir, name);
+                    ::closedir(stream);
+                    return true;
+                }
+            }
+            if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)
+                continue;
+            struct stat st;
+            if (::fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)
+                || st.st_dev != rootStat.st_dev)
+                continue;
+            QByteArray child = childPath(dir, name);
+            if (child != skip)
+                queue.push_back(std::move(child));
+        }
+        ::closedir(stream);
+    }
+    return false;
+}
+
+bool search(const Identity& wanted, const QByteArray& storedPath, QByteArray* found)
+{
+    QByteArray dir = parentOf(storedPath);
+    struct stat st;
+    while (dir != "/" && (::stat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        dir = parentOf(dir);
+    int budget = kAliasSearchFolderLimit;
+    QByteArray searched;
+    for (;;) {
+        if (searchUnder(dir, searched, wanted, &budget, found))
+            return true;
+        if (budget <= 0 || isMountTop(dir))
+            return false;
+        searched = dir;
+        dir = parentOf(dir);
+    }
+}
+
+OSErr makeRecord(const FSRef& target, QByteArray* alias)
+{
+    if (!alias || target.isNull())
+        return paramErr;
+    Identity id;
+    if (const int error = readIdentity(AT_FDCWD, target.path.constData(), &id))
+        return OSErrFromErrno(error);
+    if (id.device != quint64(target.device) || id.inode != quint64(target.inode))
+        return fnfErr;
+    *alias = encode(id, target.path);
+    return noErr;
+}
+
+} // namespace
+
+OSErr NewAlias(const FSRef& target, QByteArray* alias)
+{
+    return makeRecord(target, alias);
+}
+
+OSErr UpdateAlias(const FSRef& target, QByteArray* alias, bool* wasChanged)
+{
+    if (!alias)
+        return paramErr;
+    QByteArray fresh;
+    const OSErr status = makeRecord(target, &fresh);
+    if (status != noErr)
+        return status;
+    if (wasChanged)
+        *wasChanged = fresh != *alias;
+    *alias = std::move(fresh);
+    return noErr;
+}
+
+OSErr FSResolveAlias(const QByteArray& alias, FSRef* target, bool* wasChanged)
+{
+    if (!target)
+        return paramErr;
+    Identity wanted;
+    QByteArray path;
+    if (!decode(alias, &wanted, &path))
+        return paramErr;
+
+    QByteArray foundPath;
+    bool moved = false;
+    Identity there;
+    if (readIdentity(AT_FDCWD, path.constData(), &there) == 0 && sameObject(wanted, there)) {
+        foundPath = path;
+        moved = there.device != wanted.device;   // same file system under a new number
+    } else if (search(wanted, path, &foundPath)) {
+        moved = true;
+    } else {
+        return fnfErr;
+    }
+    FSRef ref;
+    const OSErr status = FSPathMakeRef(foundPath, &ref);
+    if (status != noErr)
+        return status;
+    *target = std::move(ref);
+    if (wasChanged)
+        *wasChanged = moved;
+    return noErr;
+}
+
+QByteArray AliasRecordPath(const QByteArray& alias)
+{
+    Identity id;
+    QByteArray path;
+    return decode(alias, &id, &path) ? path : QByteArray();
+}
