@@ -17,8 +17,10 @@ namespace {
 constexpr char kMagic[4] = {'O', 'r', 'd', 'A'};
 constexpr quint16 kVersion = 1;
 constexpr quint16 kHasBirthTime = 0x0001;
-// magic, version, flags, device, inode, birth s, birth ns, type, fsid[2], path length
-constexpr qsizetype kHeaderSize = 4 + 2 + 2 + 8 + 8 + 8 + 4 + 4 + 4 + 4 + 4;
+// magic, version, flags, device, inode, birth s, birth ns, type, fsid[2], handle type and
+// length; then the handle bytes, the path length and the path bytes
+constexpr qsizetype kFixedSize = 4 + 2 + 2 + 8 + 8 + 8 + 4 + 4 + 4 + 4 + 4 + 4;
+constexpr quint32 kMaxHandleSize = MAX_HANDLE_SZ;
 
 struct Identity {
     quint64 device = 0;
@@ -28,6 +30,12 @@ struct Identity {
     bool hasBirthTime = false;
     quint32 type = 0;   // S_IFMT bits
     qint32 fsid[2] = {0, 0};
+    // The file system's handle for the object (name_to_handle_at), where it gives one:
+    // on ext4, btrfs, xfs and tmpfs it holds the inode's generation number, which changes
+    // when an inode number is used again. Birth times alone cannot tell a new object from
+    // an old one made within the same clock tick (ext4 stamps them at jiffy granularity).
+    qint32 handleType = 0;
+    QByteArray handle;
 };
 
 // The identity of dirfd/name (or of the path when dirfd is AT_FDCWD), never following a
@@ -46,6 +54,14 @@ int readIdentity(int dirfd, const char* name, Identity* id)
     }
     struct statfs sf;
     const bool haveFsid = ::fstatfs(fd, &sf) == 0;
+    alignas(struct file_handle) char buffer[sizeof(struct file_handle) + MAX_HANDLE_SZ];
+    auto* handle = reinterpret_cast<struct file_handle*>(buffer);
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountId = 0;
+    if (::name_to_handle_at(fd, "", handle, &mountId, AT_EMPTY_PATH) == 0) {
+        id->handleType = handle->handle_type;
+        id->handle = QByteArray(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes);
+    }
     ::close(fd);
     id->device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     id->inode = sx.stx_ino;
@@ -69,6 +85,9 @@ bool sameObject(const Identity& stored, const Identity& found)
     if (stored.hasBirthTime
         && (!found.hasBirthTime || stored.birthSeconds != found.birthSeconds
             || stored.birthNanoseconds != found.birthNanoseconds))
+        return false;
+    if (!stored.handle.isEmpty() && !found.handle.isEmpty()
+        && (stored.handleType != found.handleType || stored.handle != found.handle))
         return false;
     if (stored.device == found.device)
         return true;
@@ -95,7 +114,7 @@ T take(const char*& p)
 QByteArray encode(const Identity& id, const QByteArray& path)
 {
     QByteArray out;
-    out.reserve(kHeaderSize + path.size());
+    out.reserve(kFixedSize + id.handle.size() + 4 + path.size());
     out.append(kMagic, 4);
     put<quint16>(out, kVersion);
     put<quint16>(out, id.hasBirthTime ? kHasBirthTime : 0);
@@ -106,6 +125,9 @@ QByteArray encode(const Identity& id, const QByteArray& path)
     put<quint32>(out, id.type);
     put<qint32>(out, id.fsid[0]);
     put<qint32>(out, id.fsid[1]);
+    put<qint32>(out, id.handleType);
+    put<quint32>(out, quint32(id.handle.size()));
+    out.append(id.handle);
     put<quint32>(out, quint32(path.size()));
     out.append(path);
     return out;
@@ -113,7 +135,7 @@ QByteArray encode(const Identity& id, const QByteArray& path)
 
 bool decode(const QByteArray& record, Identity* id, QByteArray* path)
 {
-    if (record.size() < kHeaderSize || std::memcmp(record.constData(), kMagic, 4) != 0)
+    if (record.size() < kFixedSize + 4 || std::memcmp(record.constData(), kMagic, 4) != 0)
         return false;
     const char* p = record.constData() + 4;
     if (take<quint16>(p) != kVersion)
@@ -129,11 +151,18 @@ bool decode(const QByteArray& record, Identity* id, QByteArray* path)
     id->type = take<quint32>(p);
     id->fsid[0] = take<qint32>(p);
     id->fsid[1] = take<qint32>(p);
-    const quint32 length = take<quint32>(p);
-    // The length must account for every remaining byte: a cut or padded record is foreign.
-    if (qsizetype(length) != record.size() - kHeaderSize || length == 0 || length >= PATH_MAX)
+    id->handleType = take<qint32>(p);
+    const quint32 handleLength = take<quint32>(p);
+    if (handleLength > kMaxHandleSize || kFixedSize + qsizetype(handleLength) + 4 > record.size())
         return false;
-    *path = record.sliced(kHeaderSize);
+    id->handle = QByteArray(p, handleLength);
+    p += handleLength;
+    const quint32 length = take<quint32>(p);
+    // The lengths must account for every remaining byte: a cut or padded record is foreign.
+    const qsizetype pathStart = p - record.constData();
+    if (qsizetype(length) != record.size() - pathStart || length == 0 || length >= PATH_MAX)
+        return false;
+    *path = record.sliced(pathStart);
     return path->startsWith('/') && !path->contains('\0') && id->birthNanoseconds < 1000000000u;
 }
 
@@ -240,7 +269,13 @@ OSErr makeRecord(const FSRef& target, QByteArray* alias)
     Identity id;
     if (const int error = readIdentity(AT_FDCWD, target.path.constData(), &id))
         return OSErrFromErrno(error);
-    if (id.device != quint64(target.device) || id.inode != quint64(target.inode))
+    FSRef seen;
+    seen.device = dev_t(id.device);
+    seen.inode = ino_t(id.inode);
+    seen.hasBirthTime = id.hasBirthTime;
+    seen.birthSeconds = id.birthSeconds;
+    seen.birthNanoseconds = id.birthNanoseconds;
+    if (!seen.sameObjectAs(target))
         return fnfErr;
     *alias = encode(id, target.path);
     return noErr;

@@ -3,8 +3,8 @@
 // within its file system. A record holds the object's path, its identity (st_dev,
 // st_ino), its statx birth time and its file system id (statfs f_fsid).
 //
-// Resolving tries the stored path first and accepts what is there only when identity
-// and birth time both match: ext4 hands a deleted folder's inode number to the next
+// Resolving tries the stored path first and accepts what is there only when identity,
+// birth time and handle all match: ext4 hands a deleted folder's inode number to the next
 // folder made, so a folder deleted and made again at the same path is a different folder.
 // Otherwise the object is searched for, breadth first, from the nearest surviving
 // ancestor of the stored path, then from that folder's ancestors, up to the top of its
@@ -14,7 +14,8 @@
 // The record is an opaque byte string to callers: store it as it is (preferences, files)
 // and hand it back. Layout (little-endian): "OrdA", version (u16), flags (u16), st_dev (u64),
 // st_ino (u64), birth seconds (i64), birth nanoseconds (u32), file type bits (u32),
-// f_fsid (2 × i32), path length (u32), path bytes. A record that is truncated, of another
+// f_fsid (2 × i32), handle type (i32), handle length (u32, at most 128), handle bytes,
+// path length (u32), path bytes. A record that is truncated, of another
 // version or of any other shape resolves to paramErr; nothing is read past its end.
 
 #include "platform/Files.h"
