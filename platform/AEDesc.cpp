@@ -157,6 +157,9 @@ QByteArray FlattenFSRef(const FSRef& ref)
     put<quint64>(out, ref.device);
     put<quint64>(out, ref.inode);
     put<quint32>(out, ref.mode);
+    put<quint32>(out, ref.hasBirthTime ? 1 : 0);
+    put<qint64>(out, ref.birthSeconds);
+    put<quint32>(out, ref.birthNanoseconds);
     out.append(ref.path);
     return out;
 }
@@ -164,8 +167,10 @@ QByteArray FlattenFSRef(const FSRef& ref)
 bool UnflattenFSRef(QByteArrayView data, FSRef* ref)
 {
     quint64 device = 0, inode = 0;
-    quint32 mode = 0;
-    if (!ref || !take(data, &device) || !take(data, &inode) || !take(data, &mode))
+    quint32 mode = 0, flags = 0, birthNanoseconds = 0;
+    qint64 birthSeconds = 0;
+    if (!ref || !take(data, &device) || !take(data, &inode) || !take(data, &mode) || !take(data, &flags)
+        || !take(data, &birthSeconds) || !take(data, &birthNanoseconds) || flags > 1)
         return false;
     if (!data.startsWith('/') || data.contains('\0') || data.size() >= PATH_MAX)
         return false;
@@ -173,6 +178,9 @@ bool UnflattenFSRef(QByteArrayView data, FSRef* ref)
     ref->device = dev_t(device);
     ref->inode = ino_t(inode);
     ref->mode = mode_t(mode);
+    ref->hasBirthTime = flags == 1;
+    ref->birthSeconds = birthSeconds;
+    ref->birthNanoseconds = birthNanoseconds;
     return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Descriptors: a four-character type and its bytes, the way file objects travel between
 // programs and through drags. The file types and their bytes:
-//   'fsrf'  a reference: st_dev (u64), st_ino (u64), st_mode (u32), path bytes; little-endian
+//   'fsrf'  a reference: st_dev (u64), st_ino (u64), st_mode (u32), birth time known (u32,
+//           0 or 1), birth seconds (i64), birth nanoseconds (u32), path bytes; little-endian
 //   'fss '  a specification: parent path length (u32), parent path bytes, name length
 //           (u32), name bytes; little-endian
 //   'alis'  an alias record (platform/AliasRecord.h)

@@ -14,17 +14,34 @@
 
 namespace {
 
+// Whether what statx saw is the object the reference was made of: device and inode, and
+// the birth time where both know one (ext4 hands a deleted object's inode number on).
+bool sameObject(const struct statx& sx, const FSRef& ref)
+{
+    FSRef seen;
+    seen.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    seen.inode = sx.stx_ino;
+    seen.hasBirthTime = (sx.stx_mask & STATX_BTIME) != 0;
+    seen.birthSeconds = seen.hasBirthTime ? sx.stx_btime.tv_sec : 0;
+    seen.birthNanoseconds = seen.hasBirthTime ? sx.stx_btime.tv_nsec : 0;
+    return seen.sameObjectAs(ref);
+}
+
 // One statx of the object itself (never its link target), and the check that the path
-// still names the object the reference was made of; the check costs nothing more.
+// still names the object the reference was made of; the check costs no further call.
 OSErr statItem(const FSRef& ref, unsigned mask, struct statx* sx)
 {
     if (ref.isNull())
         return paramErr;
-    if (::statx(AT_FDCWD, ref.path.constData(), AT_SYMLINK_NOFOLLOW, mask | STATX_INO, sx) != 0)
+    if (::statx(AT_FDCWD, ref.path.constData(), AT_SYMLINK_NOFOLLOW, mask | STATX_INO | STATX_BTIME, sx) != 0)
         return OSErrFromErrno(errno);
-    if (makedev(sx->stx_dev_major, sx->stx_dev_minor) != ref.device || sx->stx_ino != ref.inode)
-        return fnfErr;
-    return noErr;
+    return sameObject(*sx, ref) ? OSErr(noErr) : OSErr(fnfErr);
+}
+
+// The same check on an open handle.
+bool handleIsObject(int fd, const FSRef& ref, struct statx* sx)
+{
+    return ::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, sx) == 0 && sameObject(*sx, ref);
 }
 
 bool isDirectory(const struct statx& sx)
@@ -111,9 +128,8 @@ int openFolder(const FSRef& folder, OSErr* status)
         *status = OSErrFromErrno(errno);
         return -1;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0
-        || (!folder.isSymbolicLink() && (st.st_dev != folder.device || st.st_ino != folder.inode))) {
+    struct statx sx;
+    if (!folder.isSymbolicLink() && !handleIsObject(fd, folder, &sx)) {
         ::close(fd);
         *status = fnfErr;
         return -1;
@@ -124,16 +140,14 @@ int openFolder(const FSRef& folder, OSErr* status)
 
 OSErr lookUp(int dirfd, const FSRef& folder, const QByteArray& name, FSRef* item)
 {
-    struct stat st;
-    if (::fstatat(dirfd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return OSErrFromErrno(errno);
     QByteArray path = childPath(folder, name);
     if (path.size() >= PATH_MAX)
         return errFSNameTooLong;
-    item->path = std::move(path);
-    item->device = st.st_dev;
-    item->inode = st.st_ino;
-    item->mode = st.st_mode;
+    FSRef found;
+    if (const int error = ReadObjectIdentity(dirfd, name.constData(), &found))
+        return OSErrFromErrno(error);
+    found.path = std::move(path);
+    *item = std::move(found);
     return noErr;
 }
 
@@ -442,13 +456,12 @@ Ptr CFile::ReadFile(const FSRef& file)
     const int fd = ::open(file.path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_dev != file.device || st.st_ino != file.inode || !S_ISREG(st.st_mode)
-        || st.st_size > LONG_MAX) {
+    struct statx sx;
+    if (!handleIsObject(fd, file, &sx) || !S_ISREG(sx.stx_mode) || sx.stx_size > std::uint64_t(LONG_MAX)) {
         ::close(fd);
         return nullptr;
     }
-    const Size size = Size(st.st_size);
+    const Size size = Size(sx.stx_size);
     Ptr block = NewPtr(size);
     Size total = 0;
     while (block && total < size) {
@@ -459,7 +472,7 @@ Ptr CFile::ReadFile(const FSRef& file)
             DisposePtr(block);
             block = nullptr;
         } else if (n == 0) {
-            break;   // the file shrank since fstat: hand back what it holds now
+            break;   // the file shrank since it was examined: hand back what it holds now
         } else {
             total += n;
         }
@@ -495,8 +508,8 @@ OSErr CFile::WriteFile(const FSRef& file, const void* data, unsigned long length
     const int fd = ::open(file.path.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return OSErrFromErrno(errno);
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_dev != file.device || st.st_ino != file.inode) {
+    struct statx sx;
+    if (!handleIsObject(fd, file, &sx)) {
         ::close(fd);
         return fnfErr;
     }
