@@ -186,12 +186,12 @@ bool isMountTop(const QByteArray& dir)
     if (dir == "/")
         return true;
     struct statx sx;
-    if (::statx(AT_FDCWD, dir.constData(), 0, STATX_BASIC_STATS, &sx) != 0)
+    if (::statx(AT_FDCWD, dir.constData(), AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &sx) != 0)
         return true;
     if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
         return true;
     struct statx parent;
-    if (::statx(AT_FDCWD, parentOf(dir).constData(), 0, STATX_BASIC_STATS, &parent) != 0)
+    if (::statx(AT_FDCWD, parentOf(dir).constData(), AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &parent) != 0)
         return true;
     return parent.stx_dev_major != sx.stx_dev_major || parent.stx_dev_minor != sx.stx_dev_minor;
 }

@@ -63,13 +63,13 @@ OSErr MakeDirectoriesList(const FSRef& item, CList<QString>& list)
     // examined (links followed) only to see where its mount begins.
     QByteArray path = CFile::IsADirectory(item) ? item.path : parentOf(item.path);
     struct statx current;
-    if (::statx(AT_FDCWD, path.constData(), 0, STATX_BASIC_STATS, &current) != 0)
+    if (::statx(AT_FDCWD, path.constData(), AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &current) != 0)
         return OSErrFromErrno(errno);
     for (;;) {
         bool top = path == "/" || isMountRoot(current);
         struct statx parent{};
         if (!top) {
-            if (::statx(AT_FDCWD, parentOf(path).constData(), 0, STATX_BASIC_STATS, &parent) != 0)
+            if (::statx(AT_FDCWD, parentOf(path).constData(), AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &parent) != 0)
                 return OSErrFromErrno(errno);
             top = !sameDevice(parent, current);
         }
