@@ -10,16 +10,16 @@ OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result)
     if (!result)
         return paramErr;
     QFileDialog dialog(parent);
-    dialog.setWindowTitle(LocalizedString("Choose"));
+    dialog.setWindowTitle(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "Choose")));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     if (prompt) {
         // The message stands where the folder's name is typed.
-        const QString& message = LocalizedString("Choose folder");
+        const QString& message = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "Choose folder"));
         if (!message.isNull())
             dialog.setLabelText(QFileDialog::FileName, message);
     }
-    const QString& button = LocalizedString("Choose");
+    const QString& button = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "Choose"));
     if (!button.isNull())
         dialog.setLabelText(QFileDialog::Accept, button);
 

@@ -2,6 +2,7 @@
 
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
+#include "app/Preferences.h"
 #include "app/PreferencesWindow.h"
 #include "app/RenameReportView.h"
 #include "platform/Bundle.h"
@@ -36,7 +37,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_controller->awakeFromNib();
 
     m_softwareUpdate = new SoftwareUpdateController(this, this);
-    m_softwareUpdate->awakeFromNib();
+    m_softwareUpdate->awakeFromNib(CheckForSoftwareUpdates());
 
     TableView* table = m_ui->fileTable;
     table->setIconSize(QSize(48, 48));

@@ -40,7 +40,7 @@ QByteArray siblingPath(const FSRef& item, const QByteArray& name)
 QString reasonFor(int error)
 {
     if (error == EINVAL)
-        return LocalizedString("the new name would not be a valid name");
+        return LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "the new name would not be a valid name"));
     return DescribeErrno(error);
 }
 
@@ -53,9 +53,9 @@ RenameFailure staleFailure(const FSRef& item)
     failure.error = ENOENT;
     struct stat st;
     if (::lstat(item.path.constData(), &st) == 0)
-        failure.reason = LocalizedString("another item took its place since the folder was listed");
+        failure.reason = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "another item took its place since the folder was listed"));
     else
-        failure.reason = LocalizedString("the item was removed or moved away since the folder was listed");
+        failure.reason = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "the item was removed or moved away since the folder was listed"));
     return failure;
 }
 
@@ -201,7 +201,7 @@ private:
         // Item and companion belong together: put the item back rather than leave its
         // companion describing a name that no longer exists.
         SysBeep(30);
-        const QString why = LocalizedString("its AppleDouble file “%1” could not be renamed with it: %2")
+        const QString why = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "its AppleDouble file “%1” could not be renamed with it: %2"))
                                 .arg(DisplayFileName(from), reasonFor(companionError));
         int undoError = 0;
         if (FSRenameUnicode(item, name, &undoError, folderHandle(*item)) == noErr) {
@@ -209,7 +209,7 @@ private:
             fail(name, newName, companionError, why);
         } else {
             fail(name, newName, companionError,
-                 LocalizedString("renamed to “%1”, but %2").arg(DisplayFileName(newName), why));
+                 LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "renamed to “%1”, but %2")).arg(DisplayFileName(newName), why));
         }
         return false;
     }
@@ -236,7 +236,7 @@ private:
         if (companion) {
             if (const int error = plannedRefusal(item, companionName(newName))) {
                 fail(name, newName, error,
-                     LocalizedString("its AppleDouble file “%1” could not be renamed with it: %2")
+                     LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "its AppleDouble file “%1” could not be renamed with it: %2"))
                          .arg(DisplayFileName(companionName(name)), reasonFor(error)));
                 return false;
             }

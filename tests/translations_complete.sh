@@ -39,5 +39,14 @@ PY
     fi
 done
 
+# A looked-up text must be marked where it is written, or lupdate never sees it.
+bare=$(grep -rnE '\bLocalizedString(NS)?\(\s*"' --include='*.cpp' --include='*.h' \
+           "$src/app" "$src/cli" "$src/update" "$src/support" "$src/fsobjects" "$src/media" "$src/platform" \
+       | grep -v 'support/LocalizedStrings\.' || true)
+if [[ -n "$bare" ]]; then
+    echo 'Texts looked up without QT_TRANSLATE_NOOP("LocalizedStrings", ...) at the call site:'
+    echo "$bare"
+    status=1
+fi
 [[ $status -eq 0 ]] && echo "all texts translated"
 exit $status

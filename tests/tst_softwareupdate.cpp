@@ -172,7 +172,7 @@ class TestSoftwareUpdate : public QObject
                 buttons.append(b->text());
             m_alerts.append({box.text(), box.informativeText(), buttons});
         });
-        m_controller->awakeFromNib();
+        m_controller->awakeFromNib(CheckForSoftwareUpdates());
         return m_controller.get();
     }
 

@@ -1,6 +1,5 @@
 #include "update/SoftwareUpdateController.h"
 
-#include "app/Preferences.h"
 #include "platform/Bundle.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"
@@ -93,14 +92,14 @@ QUrl SoftwareUpdateController::diskImageUrl()
     return QUrl(Bundle::siteUrl() + QStringLiteral("/Utilities/Ordinello.dmg"));
 }
 
-void SoftwareUpdateController::awakeFromNib()
+void SoftwareUpdateController::awakeFromNib(bool checkAutomatically)
 {
     const QString version = getOurVersionString();
     if (!version.isNull()) {
         m_ourVersionField->setText(version);
         m_ourVersionNumber = getVersionNumber(version);
     }
-    if (CheckForSoftwareUpdates()) {
+    if (checkAutomatically) {
         mSoftwarUpdateTimerRef = new QTimer(this);
         mSoftwarUpdateTimerRef->setSingleShot(true);
         mSoftwarUpdateTimerRef->setInterval(kAutomaticCheckDelayMs);
@@ -163,7 +162,7 @@ void SoftwareUpdateController::doAlert(const QString& message, const QString& in
     alert.setTextFormat(Qt::PlainText);   // the version string comes from the network
     alert.setText(message);
     alert.setInformativeText(informative);
-    alert.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    alert.addButton(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "OK")), QMessageBox::AcceptRole);
     if (m_modalRunner)
         m_modalRunner(alert);
     else
@@ -202,10 +201,10 @@ void SoftwareUpdateController::checkForSoftwareUpdate()
             m_automaticConnection = nullptr;
             if (!published.isNull() && m_ourVersionNumber < m_currentVersionNumber) {
                 const QString message = formatted(
-                    LocalizedStringNS("An update is available for Ordinello (version %@.) Use Software Update in the "
-                                      "Ordinello menu to download it."),
+                    LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "An update is available for Ordinello (version %@.) Use Software Update in the "
+                                      "Ordinello menu to download it.")),
                     {published});
-                doAlert(message, LocalizedStringNS("(You can turn off automatic software update checks in Preferences.)"));
+                doAlert(message, LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "(You can turn off automatic software update checks in Preferences.)")));
             }
             Q_EMIT automaticCheckEnded();
         });
@@ -226,10 +225,10 @@ void SoftwareUpdateController::checkVersion()
     if (m_softwareUpdateCheckInProgress)
         return;
     m_softwareUpdateCheckInProgress = true;
-    setStatus(LocalizedStringNS("Checking for a software update..."));
+    setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Checking for a software update...")));
     m_connection = UpdateConnection::start(m_network, versionFileUrl(), checkLimits(), this);
     if (!m_connection) {
-        setStatus(LocalizedStringNS("Ordinello could not check for a software update at this time."));
+        setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Ordinello could not check for a software update at this time.")));
         m_softwareUpdateCheckInProgress = false;
         Q_EMIT versionCheckEnded();
         return;
@@ -258,23 +257,23 @@ void SoftwareUpdateController::connectionDidReceiveData(const QByteArray& data)
 void SoftwareUpdateController::connectionDidFailWithError(const QString& description, const QString& failingUrl)
 {
     m_softwareUpdateCheckInProgress = false;
-    setStatus(formatted(LocalizedStringNS("Connection failed with error: %@ %@"), {description, failingUrl}));
+    setStatus(formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Connection failed with error: %@ %@")), {description, failingUrl}));
     endCheck();
 }
 
 void SoftwareUpdateController::connectionDidFinishLoading()
 {
-    setStatus(LocalizedStringNS("Loaded the version information..."));
+    setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Loaded the version information...")));
     // The check counts as running until the file is read: its button stays disabled.
     readVersionFile(std::exchange(m_receivedData, {}), [this](const QString& published) {
         m_softwareUpdateCheckInProgress = false;
         if (!published.isNull()) {
             setStatus(m_ourVersionNumber < m_currentVersionNumber
-                          ? LocalizedStringNS("An update is available for Ordinello.")
-                          : LocalizedStringNS("Your software is up to date."));
+                          ? LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "An update is available for Ordinello."))
+                          : LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Your software is up to date.")));
             m_currentVersionField->setText(published);
         } else {
-            setStatus(LocalizedStringNS("The current version information could not be read."));
+            setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "The current version information could not be read.")));
         }
         endCheck();
     });
@@ -312,7 +311,7 @@ void SoftwareUpdateController::clickSoftwareUpdateButton()
     m_download = UpdateDownload::start(m_network, diskImageUrl(), desktop, limits, m_currentVersionSha256, this, &why);
     if (!m_download) {
         SysBeep();
-        const QString& failure = LocalizedStringNS("The download could not start.");
+        const QString& failure = LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "The download could not start."));
         NSLog(failure);
         NSLog(why);
         // The beep alone would leave the user guessing; the status line says it too.
@@ -332,7 +331,7 @@ void SoftwareUpdateController::clickSoftwareUpdateButton()
 
 void SoftwareUpdateController::downloadDidCreateDestination(const QString& path)
 {
-    NSLog(formatted(LocalizedStringNS("Final file destination: %@"), {DisplayFileName(path)}));
+    NSLog(formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Final file destination: %@")), {DisplayFileName(path)}));
 }
 
 void SoftwareUpdateController::downloadDidReceiveResponse(qint64 expectedContentLength)
@@ -348,7 +347,7 @@ void SoftwareUpdateController::downloadDidReceiveDataOfLength(qint64 length)
     // An announced length of 0 cannot be followed by data; it is read as "unknown" rather
     // than divided by.
     if (expected <= 0) {
-        const QString text = formatted(LocalizedStringNS("Bytes received : %d"), {QString::number(m_bytesReceived)});
+        const QString text = formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Bytes received : %d")), {QString::number(m_bytesReceived)});
         NSLog(text);
         setStatus(text);
         return;
@@ -357,7 +356,7 @@ void SoftwareUpdateController::downloadDidReceiveDataOfLength(qint64 length)
     // reads 66.666669, not 66.666667.
     const float quotient = float(m_bytesReceived) / float(expected);
     const double percent = double(quotient) * 100.0;
-    const QString text = formatted(LocalizedStringNS("Percent complete : %f"), {QString::number(percent, 'f', 6)});
+    const QString text = formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Percent complete : %f")), {QString::number(percent, 'f', 6)});
     NSLog(text);
     setStatus(text);
     m_downloadProgressIndicator->setValue(int(percent));
@@ -366,7 +365,7 @@ void SoftwareUpdateController::downloadDidReceiveDataOfLength(qint64 length)
 void SoftwareUpdateController::downloadDidFinish()
 {
     m_urlResponse.reset();
-    const QString& done = LocalizedStringNS("The download has completed.");
+    const QString& done = LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "The download has completed."));
     NSLog(done);
     setStatus(done);
     m_downloadProgressIndicator->setValue(0);
@@ -377,7 +376,7 @@ void SoftwareUpdateController::downloadDidFinish()
 void SoftwareUpdateController::downloadDidFailWithError(const QString& description, const QString& failingUrl)
 {
     m_urlResponse.reset();
-    const QString text = formatted(LocalizedStringNS("Download failed! Error - %@ %@"), {description, failingUrl});
+    const QString text = formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Download failed! Error - %@ %@")), {description, failingUrl});
     NSLog(text);
     // Only in the log, the failure would leave the last progress text standing as if the
     // download were still running.

@@ -63,8 +63,9 @@ public:
     QLabel* m_softwareUpdateField = nullptr;               // the status line
     QDialog* m_window = nullptr;
 
-    // Shows the running version and, when the preference allows, arms the automatic check.
-    void awakeFromNib();
+    // Shows the running version and, when checkAutomatically (the user's preference, which
+    // the window reads: this layer knows no settings), arms the automatic check.
+    void awakeFromNib(bool checkAutomatically);
 
     // The version file's address and the disk image's, under the maker's site.
     static QUrl versionFileUrl();

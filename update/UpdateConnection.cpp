@@ -65,7 +65,7 @@ UpdateConnection::UpdateConnection(QNetworkAccessManager* manager, const QUrl& u
         m_deadline = new QTimer(this);
         m_deadline->setSingleShot(true);
         connect(m_deadline, &QTimer::timeout, this, [this] {
-            failWith(LocalizedString("The server did not send the file within %1 seconds.")
+            failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server did not send the file within %1 seconds."))
                          .arg(seconds(m_limits.deadlineMs)));
         });
         m_deadline->start(m_limits.deadlineMs);
@@ -150,13 +150,13 @@ void UpdateConnection::onMetaDataChanged()
         const QUrl target = m_url.resolved(QUrl::fromEncoded(m_reply->rawHeader("Location")));
         if (!isFetchable(target) || !sameSite(m_url, target)) {
             m_url = target;
-            failWith(LocalizedString("The server sent the request on to another site, which is not followed."));
+            failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent the request on to another site, which is not followed.")));
         } else if (m_visited.contains(normalized(target))) {
             m_url = target;
-            failWith(LocalizedString("The server sent the request round in a loop."));
+            failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent the request round in a loop.")));
         } else if (++m_redirects > kMaximumRedirects) {
             m_url = target;
-            failWith(LocalizedString("The server sent the request on more than %1 times.").arg(kMaximumRedirects));
+            failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent the request on more than %1 times.")).arg(kMaximumRedirects));
         } else {
             dropReply();
             m_url = target;
@@ -168,7 +168,7 @@ void UpdateConnection::onMetaDataChanged()
     if (status >= 300) {
         // An error page (or a redirect that leads nowhere) must never pass for the file.
         const QString reason = m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        failWith(LocalizedString("The server answered %1.")
+        failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server answered %1."))
                      .arg(QStringLiteral("%1 %2").arg(status).arg(reason).trimmed()));
         return;
     }
@@ -180,7 +180,7 @@ void UpdateConnection::onMetaDataChanged()
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     m_expectedLength = length.isValid() ? length.toLongLong() : -1;
     if (m_expectedLength > m_limits.maximumBytes) {
-        failWith(LocalizedString("The file is larger than the %1 bytes accepted.").arg(m_limits.maximumBytes));
+        failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The file is larger than the %1 bytes accepted.")).arg(m_limits.maximumBytes));
         return;
     }
     Q_EMIT responseReceived({m_url, m_expectedLength});
@@ -195,7 +195,7 @@ void UpdateConnection::onReadyRead()
         if (available <= 0)
             return;
         if (available > m_limits.maximumBytes - m_received) {
-            failWith(LocalizedString("The file is larger than the %1 bytes accepted.").arg(m_limits.maximumBytes));
+            failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The file is larger than the %1 bytes accepted.")).arg(m_limits.maximumBytes));
             return;
         }
         const QByteArray data = m_reply->read(available);
@@ -212,7 +212,7 @@ void UpdateConnection::onRateWindow()
     if (m_done)
         return;
     if (m_receivedInWindow < m_limits.minimumBytesPerWindow) {
-        failWith(LocalizedString("The server sent fewer than %1 bytes in %2 seconds.")
+        failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent fewer than %1 bytes in %2 seconds."))
                      .arg(m_limits.minimumBytesPerWindow)
                      .arg(seconds(m_limits.rateWindowMs)));
         return;
@@ -257,15 +257,15 @@ void UpdateConnection::onFinished()
 
     if (m_expectedLength >= 0 && m_received < m_expectedLength && closed) {
         // Qt's own words for this are "Connection closed"; say what went wrong instead.
-        report(LocalizedString("The server sent %1 of the %2 bytes it announced.").arg(m_received).arg(m_expectedLength),
+        report(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent %1 of the %2 bytes it announced.")).arg(m_received).arg(m_expectedLength),
                failingUrl);
     } else if ((!whole && closed) || (whole && error == QNetworkReply::RemoteHostClosedError && m_chunked)) {
         // Without a length or chunks, a closed connection is all that marks the end, and a
         // body cut short looks the same.
-        report(LocalizedString("The server closed the connection before the end of the file was marked."), failingUrl);
+        report(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server closed the connection before the end of the file was marked.")), failingUrl);
     } else if (error == QNetworkReply::OperationCanceledError) {
         // Only the transfer time-out cancels a reply that this class did not abort itself.
-        report(LocalizedString("The server did not answer within %1 seconds.").arg(seconds(m_limits.transferTimeoutMs)),
+        report(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server did not answer within %1 seconds.")).arg(seconds(m_limits.transferTimeoutMs)),
                failingUrl);
     } else if (error != QNetworkReply::NoError && !(whole && closed)) {
         report(reply->errorString(), failingUrl);

@@ -91,6 +91,7 @@ void removeStaleTemporaryFiles(int folderFd)
     ::closedir(dir);
 }
 
+// what: a text marked for translation where it is written.
 QString describe(const char* what, int error)
 {
     return LocalizedString(what).arg(DescribeErrno(error));
@@ -108,14 +109,14 @@ UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl
         return nullptr;
     };
     if (folder.isEmpty())
-        return refuse(LocalizedString("There is no folder to download to."));
+        return refuse(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "There is no folder to download to.")));
     // The Desktop may not exist yet on a fresh account; a download there should make it,
     // as the file manager would.
     QDir().mkpath(folder);
     const QByteArray folderBytes = QFile::encodeName(folder);
     const int folderFd = ::open(folderBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)
-        return refuse(describe("The download folder cannot be opened: %1", errno));
+        return refuse(describe(QT_TRANSLATE_NOOP("LocalizedStrings", "The download folder cannot be opened: %1"), errno));
     removeStaleTemporaryFiles(folderFd);
 
     // A hidden name of our own with O_EXCL: never an existing file, never shown on the
@@ -135,7 +136,7 @@ UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl
     if (fileFd < 0) {
         const int error = errno;
         ::close(folderFd);
-        return refuse(describe("The download file cannot be created: %1", error));
+        return refuse(describe(QT_TRANSLATE_NOOP("LocalizedStrings", "The download file cannot be created: %1"), error));
     }
 
     auto* download = new UpdateDownload(folderBytes, folderFd, fileFd, temporaryName, parent);
@@ -144,7 +145,7 @@ UpdateDownload* UpdateDownload::start(QNetworkAccessManager* manager, const QUrl
     download->m_connection = UpdateConnection::start(manager, url, limits, download);
     if (!download->m_connection) {
         delete download;   // removes the temporary file
-        return refuse(LocalizedString("The address %1 cannot be downloaded.").arg(url.toDisplayString()));
+        return refuse(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The address %1 cannot be downloaded.")).arg(url.toDisplayString()));
     }
     connect(download->m_connection, &UpdateConnection::responseReceived, download, &UpdateDownload::onResponse);
     connect(download->m_connection, &UpdateConnection::dataReceived, download, &UpdateDownload::onData);
@@ -239,7 +240,7 @@ void UpdateDownload::onResponse(const UpdateConnection::Response& response)
         }
     }
     if (m_nameNumber < 0) {
-        fail(LocalizedString("There is no free name for %1 in the download folder.").arg(m_suggestedName),
+        fail(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "There is no free name for %1 in the download folder.")).arg(m_suggestedName),
              response.url.toDisplayString());
         return;
     }
@@ -259,7 +260,7 @@ void UpdateDownload::onData(const QByteArray& data)
             continue;
         if (n <= 0) {
             const int error = n < 0 ? errno : EIO;
-            fail(describe("The downloaded data cannot be written: %1", error), m_requestUrl.toDisplayString());
+            fail(describe(QT_TRANSLATE_NOOP("LocalizedStrings", "The downloaded data cannot be written: %1"), error), m_requestUrl.toDisplayString());
             return;
         }
         p += n;
@@ -276,41 +277,41 @@ void UpdateDownload::onFinished()
         return;
     const QString failingUrl = m_requestUrl.toDisplayString();
     if (m_nameNumber < 0) {
-        fail(LocalizedString("The server sent no file."), failingUrl);
+        fail(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent no file.")), failingUrl);
         return;
     }
     if (m_written == 0) {
-        fail(LocalizedString("The server sent an empty file."), failingUrl);
+        fail(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent an empty file.")), failingUrl);
         return;
     }
     // Qt reports a chunked body whose closing chunk never came as complete: without a length
     // only the published digest can tell a whole image from one cut short.
     if (m_expectedLength < 0 && m_expectedSha256.isEmpty()) {
-        fail(LocalizedString("The server sent no length and no checksum is published, so the file cannot be "
-                             "known to be whole."),
+        fail(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent no length and no checksum is published, so the file cannot be "
+                             "known to be whole.")),
              failingUrl);
         return;
     }
     if (!m_expectedSha256.isEmpty() && m_hash.result() != m_expectedSha256) {
-        fail(LocalizedString("The downloaded file does not match the published SHA-256 checksum."), failingUrl);
+        fail(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The downloaded file does not match the published SHA-256 checksum.")), failingUrl);
         return;
     }
     // The name must never stand for a file whose data is still only in memory.
     if (::fdatasync(m_fileFd) != 0 || ::close(std::exchange(m_fileFd, -1)) != 0) {
-        fail(describe("The downloaded data cannot be written: %1", errno), failingUrl);
+        fail(describe(QT_TRANSLATE_NOOP("LocalizedStrings", "The downloaded data cannot be written: %1"), errno), failingUrl);
         return;
     }
 
     FSRef temporary;
     int error = 0;
     if (FSPathMakeRef(m_folder + '/' + m_temporaryName, &temporary, FinalLink::NotFollowed, &error) != noErr) {
-        fail(describe("The downloaded file cannot be renamed: %1", error), failingUrl);
+        fail(describe(QT_TRANSLATE_NOOP("LocalizedStrings", "The downloaded file cannot be renamed: %1"), error), failingUrl);
         return;
     }
     const QByteArray announced = m_finalName;
     for (int number = m_nameNumber;; ++number) {
         if (number > kMaximumNameNumber) {
-            fail(LocalizedString("There is no free name for %1 in the download folder.").arg(m_suggestedName),
+            fail(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "There is no free name for %1 in the download folder.")).arg(m_suggestedName),
                  failingUrl);
             return;
         }
@@ -320,7 +321,7 @@ void UpdateDownload::onFinished()
             break;
         }
         if (error != EEXIST) {
-            fail(describe("The downloaded file cannot be renamed: %1", error), failingUrl);
+            fail(describe(QT_TRANSLATE_NOOP("LocalizedStrings", "The downloaded file cannot be renamed: %1"), error), failingUrl);
             return;
         }
     }

@@ -128,14 +128,6 @@ nell&apos;ordine che vuoi e numerarli.
         <translation>file system in sola lettura</translation>
     </message>
     <message>
-        <source>Choose folder</source>
-        <translation>Scegli la cartella</translation>
-    </message>
-    <message>
-        <source>Choose</source>
-        <translation>Scegli</translation>
-    </message>
-    <message>
         <source>An update is available for Ordinello (version %@.) Use Software Update in the Ordinello menu to download it.</source>
         <translation>È disponibile un aggiornamento di Ordinello (versione %@). Usa Aggiornamento software nel menu Ordinello per scaricarlo.</translation>
     </message>
@@ -232,8 +224,84 @@ nell&apos;ordine che vuoi e numerarli.
         <translation>Nella cartella di scaricamento non c&apos;è un nome libero per %1.</translation>
     </message>
     <message>
+        <source>The address is not valid.</source>
+        <translation>L’indirizzo non è valido.</translation>
+    </message>
+    <message>
+        <source>another program changed the item while it was being renamed</source>
+        <translation>un altro programma ha modificato l’elemento mentre veniva rinominato</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>The server did not send the file within %1 seconds.</source>
+        <translation>Il server non ha inviato il file entro %1 secondi.</translation>
+    </message>
+    <message>
+        <source>The server sent the request round in a loop.</source>
+        <translation>Il server ha rimandato la richiesta in un giro senza fine.</translation>
+    </message>
+    <message>
+        <source>The server sent the request on more than %1 times.</source>
+        <translation>Il server ha rimandato la richiesta altrove più di %1 volte.</translation>
+    </message>
+    <message>
+        <source>The server sent fewer than %1 bytes in %2 seconds.</source>
+        <translation>Il server ha inviato meno di %1 byte in %2 secondi.</translation>
+    </message>
+    <message>
+        <source>The server closed the connection before the end of the file was marked.</source>
+        <translation>Il server ha chiuso la connessione prima che la fine del file fosse segnalata.</translation>
+    </message>
+    <message>
+        <source>The download folder cannot be opened: %1</source>
+        <translation>Impossibile aprire la cartella di scaricamento: %1</translation>
+    </message>
+    <message>
+        <source>The download file cannot be created: %1</source>
+        <translation>Impossibile creare il file da scaricare: %1</translation>
+    </message>
+    <message>
+        <source>The downloaded data cannot be written: %1</source>
+        <translation>Impossibile scrivere i dati scaricati: %1</translation>
+    </message>
+    <message>
+        <source>The server sent an empty file.</source>
+        <translation>Il server ha inviato un file vuoto.</translation>
+    </message>
+    <message>
+        <source>The server sent no length and no checksum is published, so the file cannot be known to be whole.</source>
+        <translation>Il server non ha indicato la lunghezza e non è pubblicata alcuna somma di controllo: non si può sapere se il file è completo.</translation>
+    </message>
+    <message>
+        <source>The downloaded file does not match the published SHA-256 checksum.</source>
+        <translation>Il file scaricato non corrisponde alla somma di controllo SHA-256 pubblicata.</translation>
+    </message>
+    <message>
+        <source>The downloaded file cannot be renamed: %1</source>
+        <translation>Impossibile rinominare il file scaricato: %1</translation>
+    </message>
+    <message>
+        <source>Choose</source>
+        <translation>Scegli</translation>
+    </message>
+    <message>
+        <source>Choose folder</source>
+        <translation>Scegli la cartella</translation>
+    </message>
+    <message>
+        <source>the new name would not be a valid name</source>
+        <translation>il nuovo nome non sarebbe un nome valido</translation>
+    </message>
+    <message>
         <source>another item took its place since the folder was listed</source>
         <translation>un altro elemento ne ha preso il posto dopo l&apos;elenco della cartella</translation>
+    </message>
+    <message>
+        <source>the item was removed or moved away since the folder was listed</source>
+        <translation>l&apos;elemento è stato rimosso o spostato dopo l&apos;elenco della cartella</translation>
     </message>
     <message>
         <source>its AppleDouble file “%1” could not be renamed with it: %2</source>
@@ -242,22 +310,6 @@ nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>renamed to “%1”, but %2</source>
         <translation>rinominato in “%1”, ma %2</translation>
-    </message>
-    <message>
-        <source>the item was removed or moved away since the folder was listed</source>
-        <translation>l&apos;elemento è stato rimosso o spostato dopo l&apos;elenco della cartella</translation>
-    </message>
-    <message>
-        <source>the new name would not be a valid name</source>
-        <translation>il nuovo nome non sarebbe un nome valido</translation>
-    </message>
-    <message>
-        <source>The address is not valid.</source>
-        <translation>L’indirizzo non è valido.</translation>
-    </message>
-    <message>
-        <source>another program changed the item while it was being renamed</source>
-        <translation>un altro programma ha modificato l’elemento mentre veniva rinominato</translation>
     </message>
 </context>
 <context>
