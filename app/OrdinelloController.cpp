@@ -9,6 +9,7 @@
 #include "platform/FolderWatcher.h"
 #include "platform/Launcher.h"
 #include "platform/NameCodec.h"
+#include "platform/ProgramSettings.h"
 #include "platform/ThumbnailService.h"
 
 #include <QLabel>
@@ -63,7 +64,7 @@ void OrdinelloController::awakeFromNib()
 
 void OrdinelloController::applicationWillFinishLaunching()
 {
-    QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).sync();
+    ProgramSettings().sync();
     if (fileListWindow) {
         fileListWindow->show();
         fileListWindow->raise();

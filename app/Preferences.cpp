@@ -1,12 +1,12 @@
 #include "app/Preferences.h"
 
-#include <QSettings>
+#include "platform/ProgramSettings.h"
 
 namespace {
 
 QSettings settings()
 {
-    return QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello"));
+    return ProgramSettings();
 }
 
 bool readBool(const char* key, bool absent)

@@ -3,6 +3,7 @@
 // the controller's commands with the preferences, and the status bar's report.
 
 #include "TestFolders.h"
+#include "platform/ProgramSettings.h"
 #include "app/DirectoryItems.h"
 #include "app/MainWindow.h"
 #include "app/Numbering.h"
@@ -74,7 +75,7 @@ private Q_SLOTS:
     {
         m_beeps = 0;
         SetRenameNoReplaceDisabledForTesting(false);
-        QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).clear();
+        ProgramSettings().clear();
     }
 
     void formatNumber_data()

@@ -1,6 +1,7 @@
 // The five preference readers and the preferences window that writes them.
 
 #include "TestFolders.h"
+#include "platform/ProgramSettings.h"
 #include "app/Preferences.h"
 #include "app/PreferencesWindow.h"
 
@@ -16,7 +17,7 @@ class TestPreferences : public QObject
 {
     Q_OBJECT
 
-    static QSettings settings() { return QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")); }
+    static QSettings settings() { return ProgramSettings(); }
 
 private Q_SLOTS:
     void initTestCase() { TestFolders::isolateUserFolders(); }

@@ -3,6 +3,7 @@
 // network hardening (time-outs, redirects, size caps, bodies cut short).
 
 #include "HttpTestServer.h"
+#include "platform/ProgramSettings.h"
 #include "TestFolders.h"
 #include "app/Preferences.h"
 #include "platform/Sound.h"
@@ -214,7 +215,7 @@ private Q_SLOTS:
         m_server = std::make_unique<HttpTestServer>();
         QVERIFY(m_server->listen());
         qputenv("ORDINELLO_SITE_URL", m_server->baseUrl().toUtf8());
-        QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).clear();
+        ProgramSettings().clear();
         QDir(m_desktop).removeRecursively();
         m_log.lines.clear();
         m_alerts.clear();
@@ -510,7 +511,7 @@ private Q_SLOTS:
 
     void automaticCheckTurnedOff()
     {
-        QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).setValue(PreferenceKeys::CheckForSoftwareUpdates, false);
+        ProgramSettings().setValue(PreferenceKeys::CheckForSoftwareUpdates, false);
         m_server->setResponse(kVersionPath, ok(versionPlist("<integer>105</integer>")));
         SoftwareUpdateController* c = makeController();
         QVERIFY(!c->automaticCheckTimer());
