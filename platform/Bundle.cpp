@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <climits>
+#include <unistd.h>
+
 namespace Bundle {
 
 QString identifier()
@@ -35,6 +38,31 @@ QString siteUrl()
     while (url.endsWith(u'/'))
         url.chop(1);
     return url;
+}
+
+QByteArray installationPrefix()
+{
+    // The executable's path as bytes: a prefix that is not UTF-8 must survive.
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (n <= 0 || size_t(n) >= sizeof buffer)
+        return {};
+    QByteArray path(buffer, n);
+    for (int up = 0; up < 2; ++up) {
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash < 0)
+            return {};
+        path.truncate(slash);
+    }
+    return path.isEmpty() ? QByteArray("/") : path;
+}
+
+QByteArray dataFolder()
+{
+    const QByteArray prefix = installationPrefix();
+    if (prefix.isEmpty())
+        return {};
+    return (prefix == "/" ? QByteArray() : prefix) + '/' + ORDINELLO_DATA_SUBDIR;
 }
 
 QString libraryFolder()
