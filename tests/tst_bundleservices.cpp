@@ -1,0 +1,419 @@
+// Identity, resources, preference values in both domains, system version, opening items
+// with the default application, Open Documents to the program itself, permissions and
+// resource-fork copies.
+
+#include "TestFolders.h"
+#include "platform/NameCodec.h"
+#include "platform/ProgramSettings.h"
+#include "support/BundleServices.h"
+#include "support/CString256.h"
+
+#include <QDateTime>
+#include <QFileOpenEvent>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+using namespace TestFolders;
+
+namespace {
+
+constexpr const char kFork[] = "user.com.apple.ResourceFork";
+
+FSRef refFor(const QByteArray& path)
+{
+    FSRef ref;
+    const OSErr err = FSPathMakeRef(path, &ref);
+    if (err != noErr)
+        qWarning("no reference for %s: %d", path.constData(), err);
+    return ref;
+}
+
+// A length-prefixed string of the given bytes.
+QByteArray pascal(const QByteArray& bytes)
+{
+    return char(bytes.size()) + bytes;
+}
+
+const unsigned char* key(const QByteArray& p)
+{
+    return reinterpret_cast<const unsigned char*>(p.constData());
+}
+
+mode_t modeOf(const QByteArray& path)
+{
+    struct stat st {};
+    ::lstat(path.constData(), &st);
+    return st.st_mode & 07777;
+}
+
+QByteArray forkOf(const QByteArray& path)
+{
+    QByteArray value(65536, '\0');
+    const ssize_t n = ::lgetxattr(path.constData(), kFork, value.data(), size_t(value.size()));
+    return n < 0 ? QByteArray() : value.left(n);
+}
+
+// Points the any-user domain somewhere for one test, and back to the process's own value
+// afterwards: GLib reads XDG_CONFIG_DIRS once, whenever it first needs it.
+class SystemScope
+{
+public:
+    explicit SystemScope(const QByteArray& dirs) : m_saved(qgetenv("XDG_CONFIG_DIRS")) { qputenv("XDG_CONFIG_DIRS", dirs); }
+    ~SystemScope() { qputenv("XDG_CONFIG_DIRS", m_saved); }
+private:
+    QByteArray m_saved;
+};
+
+} // namespace
+
+class TestBundleServices : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QByteArray file(const QByteArray& name, const QByteArray& contents = "hello\n", mode_t mode = 0644)
+    {
+        const QByteArray p = path(m_dir) + '/' + name;
+        writeFile(p, contents);
+        ::chmod(p.constData(), mode);
+        return p;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        isolateUserFolders();
+        QVERIFY(m_dir.isValid());
+        m_dir.setAutoRemove(false);   // names that are not UTF-8: TestFolders removes it by bytes
+    }
+
+    void identityAndPrefix()
+    {
+        QCOMPARE(GetOurBundleIdentifier(), QStringLiteral("org.ordinello.Ordinello"));
+        QCOMPARE(GetOurBundleExecutableName(), QStringLiteral("ordinello"));
+        CString256 id, name;
+        GetOurBundleIdentifier(id);
+        GetOurBundleExecutableName(name);
+        QCOMPARE(QByteArray(id.c_str()), QByteArray("org.ordinello.Ordinello"));
+        QCOMPARE(QByteArray(name.c_str()), QByteArray("ordinello"));
+
+        // In the build tree the prefix is the folder holding bin/.
+        char real[PATH_MAX];
+        QVERIFY(realpath((qgetenv("ORDINELLO_BIN_DIR") + "/..").constData(), real));
+        QCOMPARE(EncodeFileName(GetPathToAppBundle(nullptr)), QByteArray(real));
+        FSRef ref;
+        QCOMPARE(EncodeFileName(GetPathToAppBundle(&ref)), ref.path);
+        FSRef bundle;
+        QVERIFY(GetBundleFSRef(&bundle));
+        QCOMPARE(bundle, ref);
+    }
+
+    void resources_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("program icon") << QByteArray("org.ordinello.Ordinello") << QByteArray("svg") << true;
+        QTest::newRow("wrong type") << QByteArray("org.ordinello.Ordinello") << QByteArray("png") << false;
+        QTest::newRow("missing") << QByteArray("Nothing") << QByteArray("icns") << false;
+        QTest::newRow("outside the folder") << QByteArray("../../bin/ordinello") << QByteArray() << false;
+        QTest::newRow("the folder itself") << QByteArray("..") << QByteArray() << false;
+    }
+
+    void resources()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, type);
+        QFETCH(bool, found);
+        FSRef ref;
+        QCOMPARE(MakeFSRefForBundleResource(name.constData(), type.constData(), ref), found);
+        if (found)
+            QVERIFY(ref.path.endsWith("/share/ordinello/" + name + '.' + type));
+    }
+
+    void iconResources()
+    {
+        QIcon icon;
+        QCOMPARE(GetIconRefForResource("org.ordinello.Ordinello", OSType(0x4150504C), icon), OSStatus(noErr));
+        QVERIFY(!icon.pixmap(32, 32).isNull());
+        QIcon none;
+        QVERIFY(GetIconRefForResource("Nothing", OSType(0x4150504C), none) != noErr);
+        QVERIFY(none.isNull());
+    }
+
+    void preferenceValues_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("string") << QVariant(QStringLiteral("Perché"));
+        QTest::newRow("data") << QVariant(QByteArray("\x00\xFF\x7F", 3));
+        QTest::newRow("date") << QVariant(QDateTime(QDate(2007, 3, 4), QTime(5, 6, 7), Qt::UTC));
+        QTest::newRow("map") << QVariant(QVariantMap{{"n", 3}, {"b", true}, {"s", "x"}});
+        QTest::newRow("strings") << QVariant(QStringList{"a", "b"});
+    }
+
+    // Values come back with their type and content, in both domains.
+    void preferenceValues()
+    {
+        QFETCH(QVariant, value);
+        QTemporaryDir system;
+        SystemScope scope(QFile::encodeName(system.path()));
+        const QByteArray name = pascal(QTest::currentDataTag());
+        for (bool anyUser : {false, true}) {
+            WritePreferenceValue(value, key(name), anyUser);
+            QCOMPARE(ReadPreferenceValue(key(name), anyUser), value);
+        }
+    }
+
+    // Numbers and booleans are kept as text in the settings file; they convert back.
+    void scalarPreferenceValues()
+    {
+        const QByteArray number = pascal("Number"), flag = pascal("Flag");
+        WritePreferenceValue(42, key(number), false);
+        WritePreferenceValue(false, key(flag), false);
+        QCOMPARE(ReadPreferenceValue(key(number), false).toInt(), 42);
+        QVERIFY(ReadPreferenceValue(key(flag), false).isValid());
+        QCOMPARE(ReadPreferenceValue(key(flag), false).toBool(), false);
+    }
+
+    void domains()
+    {
+        QTemporaryDir system;
+        SystemScope scope(QFile::encodeName(system.path()));
+        const QByteArray name = pascal("Shared");
+        WritePreferenceValue(QStringLiteral("everyone"), key(name), true);
+        WritePreferenceValue(QStringLiteral("me"), key(name), false);
+        QCOMPARE(ReadPreferenceValue(key(name), true).toString(), QStringLiteral("everyone"));
+        QCOMPARE(ReadPreferenceValue(key(name), false).toString(), QStringLiteral("me"));
+        QVERIFY(QFile::exists(system.path() + QStringLiteral("/Ordinello/Ordinello.conf")));
+    }
+
+    // The any-user file lies under a regular file: its folder cannot be made, by root either.
+    void unwritableAnyUserDomainFallsBackToTheUser()
+    {
+        const QByteArray blocker = file("not-a-folder");
+        SystemScope scope(blocker);
+        const QByteArray name = pascal("Fallback");
+        QCOMPARE(WritePreferenceValue(QStringLiteral("kept"), key(name), true), OSStatus(noErr));
+        QVERIFY(!ProgramSettings(QSettings::SystemScope).contains(QStringLiteral("Fallback")));
+        QCOMPARE(ProgramSettings().value(QStringLiteral("Fallback")).toString(), QStringLiteral("kept"));
+        QCOMPARE(ReadPreferenceValue(key(name), true).toString(), QStringLiteral("kept"));
+    }
+
+    void macRomanKeys()
+    {
+        const QByteArray name = pascal("Helper\xA5http");   // Mac Roman bullet
+        WritePreferenceValue(QStringLiteral("app"), key(name), false);
+        QCOMPARE(ProgramSettings().value(QString::fromUtf8("Helper\u2022http")).toString(), QStringLiteral("app"));
+        QCOMPARE(ReadPreferenceValue(key(name), false).toString(), QStringLiteral("app"));
+        // A key that cannot be had writes nothing and reads nothing.
+        WritePreferenceValue(1, nullptr, false);
+        QVERIFY(!ReadPreferenceValue(nullptr, true).isValid());
+        QVERIFY(!ReadPreferenceValue(key(pascal("Never written")), true).isValid());
+    }
+
+    void systemVersion_data()
+    {
+        QTest::addColumn<QByteArray>("release");
+        QTest::addColumn<long>("version");
+        QTest::newRow("debian") << QByteArray("6.1.0-18-amd64") << 0x610L;
+        QTest::newRow("two-digit major") << QByteArray("10.4.8") << 0x1048L;
+        QTest::newRow("minor capped") << QByteArray("6.17.2") << 0x6F2L;
+        QTest::newRow("patch capped") << QByteArray("5.10.209-rt") << 0x5AFL;
+        QTest::newRow("no patch") << QByteArray("4.19") << 0x4F0L;
+        QTest::newRow("not a number") << QByteArray("linux") << 0L;
+        QTest::newRow("empty") << QByteArray() << 0L;
+    }
+
+    void systemVersion()
+    {
+        QFETCH(QByteArray, release);
+        QFETCH(long, version);
+        QCOMPARE(SystemVersionFromRelease(release), version);
+    }
+
+    void runningSystemVersion()
+    {
+        struct utsname name;
+        QCOMPARE(uname(&name), 0);
+        QCOMPARE(SystemVersion(), SystemVersionFromRelease(name.release));
+        QVERIFY(SystemVersion() > 0);
+    }
+
+    void jaguar_data()
+    {
+        QTest::addColumn<long>("version");
+        QTest::addColumn<bool>("jaguar");
+        QTest::newRow("10.1.15") << 0x101FL << false;
+        QTest::newRow("10.2.0") << 0x1020L << true;
+        QTest::newRow("10.2.15") << 0x102FL << true;
+        QTest::newRow("10.3.0") << 0x1030L << false;
+    }
+
+    void jaguar()
+    {
+        QFETCH(long, version);
+        QFETCH(bool, jaguar);
+        QCOMPARE(IsJaguar(version), jaguar);
+    }
+
+    void unicodeString()
+    {
+        const QString text = QString::fromUtf8("Caf\u00E9 \U0001D11E");
+        unsigned long length = 0;
+        Ptr block = GetUnicodeString(text, &length);
+        QVERIFY(block);
+        QCOMPARE(length, 7ul);
+        QCOMPARE(GetPtrSize(block), Size(14));
+        QCOMPARE(QStringView(reinterpret_cast<const char16_t*>(block), 7), QStringView(text));
+        DisposePtr(block);
+    }
+
+    // The default application (the fixture's recorder) receives the item's exact bytes.
+    void launching_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("throughAlias");
+        QTest::newRow("plain") << QByteArray("note.txt") << false;
+        QTest::newRow("not UTF-8") << QByteArray("caf\xE9 \xFF.txt") << false;
+        QTest::newRow("alias") << QByteArray("target.txt") << true;
+        QTest::newRow("alias, not UTF-8") << QByteArray("t\xE9.txt") << true;
+    }
+
+    void launching()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, throughAlias);
+        const QByteArray target = file(name);
+        const QByteArray record = path(m_dir) + "/record-" + QTest::currentDataTag();
+        qputenv("ORDINELLO_RECORDER_FILE", record);
+        if (throughAlias) {
+            const QByteArray link = path(m_dir) + "/alias to " + name;
+            QCOMPARE(::symlink(target.constData(), link.constData()), 0);
+            QCOMPARE(OpenAlias(refFor(link)), OSStatus(noErr));
+        } else {
+            QCOMPARE(LaunchFSRef(refFor(target)), OSStatus(noErr));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(record), target, 20000);
+    }
+
+    void launchFailures()
+    {
+        const QByteArray gone = file("gone.txt");
+        const FSRef stale = refFor(gone);
+        ::unlink(gone.constData());
+        QCOMPARE(LaunchFSRef(stale), OSStatus(fnfErr));
+        QCOMPARE(LaunchFSRef(FSRef()), OSStatus(paramErr));
+
+        const QByteArray dangling = path(m_dir) + "/dangling";
+        QCOMPARE(::symlink((path(m_dir) + "/nowhere").constData(), dangling.constData()), 0);
+        QCOMPARE(OpenAlias(refFor(dangling)), OSStatus(fnfErr));
+        QCOMPARE(OpenAlias(refFor(file("not-a-link.txt"))), OSStatus(paramErr));
+    }
+
+    void openDocumentsParameters()
+    {
+        FSSpec spec{path(m_dir), "missing"};
+        QCOMPARE(SendOpenDocAppleEventToSelf(0, &spec), OSStatus(paramErr));
+        QCOMPARE(SendOpenDocAppleEventToSelf(1, nullptr), OSStatus(paramErr));
+        QCOMPARE(SendOpenDocAppleEventToSelf(-1, &spec), OSStatus(paramErr));
+    }
+
+    // Items go to the application object in order; a missing last item sends nothing.
+    void openDocuments()
+    {
+        struct Catcher : QObject {
+            QList<QUrl> urls;
+            bool eventFilter(QObject* watched, QEvent* event) override
+            {
+                if (watched == qApp && event->type() == QEvent::FileOpen)
+                    urls.append(static_cast<QFileOpenEvent*>(event)->url());
+                return false;
+            }
+        } catcher;
+        qApp->installEventFilter(&catcher);
+        const QByteArray odd = file("\xE9t\xE9");
+        const FSSpec specs[] = {{path(m_dir), "\xE9t\xE9"}, {path(m_dir), "missing"}, {path(m_dir), "\xE9t\xE9"}};
+        QCOMPARE(SendOpenDocAppleEventToSelf(2, specs), OSStatus(fnfErr));
+        QCoreApplication::processEvents();
+        QVERIFY(catcher.urls.isEmpty());
+        QCOMPARE(SendOpenDocAppleEventToSelf(3, specs), OSStatus(noErr));
+        QTRY_COMPARE(catcher.urls.size(), 2);
+        for (const QUrl& url : std::as_const(catcher.urls))
+            QCOMPARE(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()), odd);
+        qApp->removeEventFilter(&catcher);
+    }
+
+    void accessibleToAll_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::newRow("0600") << 0600 << 0666;
+        QTest::newRow("0755") << 0755 << 0777;
+        QTest::newRow("setgid kept") << 02700 << 02766;
+        QTest::newRow("0000") << 0000 << 0666;
+    }
+
+    void accessibleToAll()
+    {
+        QFETCH(int, before);
+        QFETCH(int, after);
+        const QByteArray p = file(QByteArray("mode-") + QTest::currentDataTag(), "x", mode_t(before));
+        FSRef ref = refFor(p);
+        QCOMPARE(MakeFileAccessibleToAll(&ref), OSStatus(noErr));
+        QCOMPARE(int(modeOf(p)), after);
+    }
+
+    // A link is refused and its target left alone; stale and null references are errors.
+    void accessibleToAllRefusals()
+    {
+        const QByteArray target = file("private", "x", 0600);
+        const QByteArray link = path(m_dir) + "/link to private";
+        QCOMPARE(::symlink(target.constData(), link.constData()), 0);
+        FSRef linkRef = refFor(link);
+        QVERIFY(MakeFileAccessibleToAll(&linkRef) != noErr);
+        QCOMPARE(int(modeOf(target)), 0600);
+
+        // Another object takes the name (made first, so it cannot reuse the inode).
+        FSRef stale = refFor(file("stale", "x", 0600));
+        QCOMPARE(::rename(file("newcomer", "x", 0600).constData(), stale.path.constData()), 0);
+        QCOMPARE(MakeFileAccessibleToAll(&stale), OSStatus(fnfErr));
+        QCOMPARE(int(modeOf(stale.path)), 0600);
+        QCOMPARE(MakeFileAccessibleToAll(nullptr), OSStatus(paramErr));
+    }
+
+    void resourceForks()
+    {
+        const QByteArray source = file("with fork");
+        const QByteArray fork(3000, 'r');
+        if (::lsetxattr(source.constData(), kFork, fork.constData(), size_t(fork.size()), 0) != 0)
+            QSKIP("this file system keeps no user extended attributes");
+
+        // An existing, longer destination fork is replaced, not overlaid.
+        const QByteArray destination = file("destination");
+        const QByteArray old(3500, 'o');
+        QCOMPARE(::lsetxattr(destination.constData(), kFork, old.constData(), size_t(old.size()), 0), 0);
+        FSRef from = refFor(source), to = refFor(destination);
+        QCOMPARE(FSCopyResourceFork(&from, &to), OSErr(noErr));
+        QCOMPARE(forkOf(destination), fork);
+
+        // No fork on the source: the destination keeps its own.
+        FSRef bare = refFor(file("bare"));
+        QCOMPARE(FSCopyResourceFork(&bare, &to), OSErr(noErr));
+        QCOMPARE(forkOf(destination), fork);
+
+        // A link as source is not followed: it has no fork of its own.
+        const QByteArray link = path(m_dir) + "/link to fork";
+        QCOMPARE(::symlink(source.constData(), link.constData()), 0);
+        FSRef linkRef = refFor(link), empty = refFor(file("empty"));
+        QCOMPARE(FSCopyResourceFork(&linkRef, &empty), OSErr(noErr));
+        QVERIFY(forkOf(empty.path).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestBundleServices)
+#include "tst_bundleservices.moc"
