@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/FolderOpenEvents.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
 #include "app/Preferences.h"
@@ -7,13 +8,12 @@
 #include "app/RenameReportView.h"
 #include "platform/Bundle.h"
 #include "platform/NameCodec.h"
+#include "platform/ProgramSettings.h"
 #include "update/SoftwareUpdateController.h"
 
 #include "ui_MainWindow.h"
 
-#include <QFile>
 #include <algorithm>
-#include <QFileOpenEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QLabel>
@@ -35,6 +35,8 @@ MainWindow::MainWindow(QWidget* parent)
     m_controller->fileListWindow = this;
     m_controller->spinner = m_ui->spinner;
     m_controller->awakeFromNib();
+    // Folders handed to the running program arrive at the application object.
+    new FolderOpenEvents(m_controller, this);
 
     m_softwareUpdate = new SoftwareUpdateController(this, this);
     m_softwareUpdate->awakeFromNib(CheckForSoftwareUpdates());
@@ -69,7 +71,7 @@ MainWindow::MainWindow(QWidget* parent)
     updateActions();
 
     // The window comes back where and as large as the user left it.
-    restoreGeometry(QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello"))
+    restoreGeometry(ProgramSettings()
                         .value(QStringLiteral("MainWindowGeometry")).toByteArray());
 
     // Runs that leave items unrenamed say so in the status bar; a click tells which and why.
@@ -162,7 +164,7 @@ void MainWindow::updateItemCount()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello"))
+    ProgramSettings()
         .setValue(QStringLiteral("MainWindowGeometry"), saveGeometry());
     QMainWindow::closeEvent(event);
 }
@@ -178,16 +180,4 @@ void MainWindow::showAbout()
                        tr("<h3>Ordinello %1</h3><p>Put a folder's items in the order you choose, then "
                           "number them so every name-sorted view keeps that order.</p>")
                            .arg(Bundle::shortVersionString()));
-}
-
-bool MainWindow::event(QEvent* event)
-{
-    // A folder handed to the running program (Open With, a drop on the program) is chosen
-    // as if picked in the chooser.
-    if (event->type() == QEvent::FileOpen) {
-        const auto* open = static_cast<QFileOpenEvent*>(event);
-        m_controller->selectDirectoryPath(QFile::encodeName(open->file()));
-        return true;
-    }
-    return QMainWindow::event(event);
 }

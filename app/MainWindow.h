@@ -32,7 +32,6 @@ public:
     void applicationWillFinishLaunching();
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -7,6 +7,7 @@
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
 #include "platform/NameCodec.h"
+#include "support/BundleServices.h"
 #include "support/LocalizedStrings.h"
 
 #include "ui_MainWindow.h"
@@ -186,6 +187,21 @@ private Q_SLOTS:
             QCOMPARE(m_controller->rowCount(), 0);
         QCOMPARE(m_window->windowTitle(), QStringLiteral("locked"));
         QVERIFY(m_window->ui()->folderPathTextField->text().endsWith(u"/locked"));
+    }
+
+    // Folders handed to the running program arrive at the application object and are listed
+    // in the window; of several, the last stays. Names need not be UTF-8.
+    void foldersSentToTheProgramAreListed()
+    {
+        const QByteArray odd = "Last \xE9t\xE9";
+        for (const QByteArray& name : {QByteArray("First"), QByteArray("Second"), odd})
+            makeFolder(path(*m_dir), name);
+        touch(path(*m_dir) + '/' + odd, "photo\xFF.jpg");
+        const FSSpec specs[] = {{path(*m_dir), "First"}, {path(*m_dir), "Second"}, {path(*m_dir), odd}};
+        QCOMPARE(SendOpenDocAppleEventToSelf(3, specs), OSStatus(noErr));
+        QTRY_COMPARE(EncodeFileName(m_controller->folderPath()), path(*m_dir) + '/' + odd);
+        QCOMPARE(m_controller->rowCount(), 1);
+        QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), path(*m_dir) + '/' + odd + "/photo\xFF.jpg");
     }
 
     void folderWithAnOddName()
