@@ -95,6 +95,12 @@ int compare(QStringView a, QStringView b)
     return ba.size() < bb.size() ? -1 : (ba.size() > bb.size() ? 1 : 0);
 }
 
+int collate(QStringView a, QStringView b)
+{
+    const UCollationResult r = ucol_strcoll(collator(), units(a), length(a), units(b), length(b));
+    return r == UCOL_EQUAL ? 0 : (r == UCOL_LESS ? -1 : 1);
+}
+
 QByteArray sortKey(QStringView text)
 {
     // Most names need well under 256 bytes of key; a second call gets the exact size.

@@ -19,6 +19,10 @@ QByteArray collationLocaleName();
 // strings' file-system bytes so the order is total and repeatable. Negative, 0 or positive.
 int compare(QStringView a, QStringView b);
 
+// Collation result alone, without the tie-break: 0 for texts the file manager counts as
+// equal (differing only in case or width, say). Negative, 0 or positive.
+int collate(QStringView a, QStringView b);
+
 // A byte string whose memcmp order is the collation order of the text (no tie-break).
 QByteArray sortKey(QStringView text);
 
