@@ -6,6 +6,7 @@
 #include <unicode/udat.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -59,23 +60,49 @@ std::optional<UDate> parseDate(const UDateFormat* format, const QString& text)
     return date;
 }
 
-// Sorts array by keys made once per element; a missing key is equal to everything.
+// One sortable entry per element: its key, when it has one, and where it came from.
+// Entries are sorted themselves (keys move, they are not looked up through the
+// positions), which keeps the comparisons on data that sits together.
 template <class Key>
-void sortByKeys(QVariantList& array, std::vector<std::optional<Key>>& keys)
+struct Entry {
+    Key key{};
+    bool hasKey = false;
+    qsizetype index = 0;
+};
+
+// A missing key is equal to everything (see the header); the sort is stable.
+template <class Key, class Less>
+void sortEntries(QVariantList& array, std::vector<Entry<Key>>& entries, Less less)
 {
-    std::vector<qsizetype> order(size_t(array.size()));
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = qsizetype(i);
-    std::stable_sort(order.begin(), order.end(), [&](qsizetype x, qsizetype y) {
-        const auto& kx = keys[size_t(x)];
-        const auto& ky = keys[size_t(y)];
-        return kx && ky && *kx < *ky;
+    std::stable_sort(entries.begin(), entries.end(), [&](const Entry<Key>& x, const Entry<Key>& y) {
+        return x.hasKey && y.hasKey && less(x.key, y.key);
     });
     QVariantList sorted;
     sorted.reserve(array.size());
-    for (qsizetype index : order)
-        sorted.append(std::move(array[index]));
+    for (const Entry<Key>& entry : entries)
+        sorted.append(std::move(array[entry.index]));
     array = std::move(sorted);
+}
+
+// A collation key with its first eight bytes as a number: most comparisons end there.
+struct TextKey {
+    quint64 head = 0;
+    QByteArray bytes;
+};
+
+TextKey textKey(QStringView text)
+{
+    TextKey key{0, FinderOrder::sortKey(text)};
+    for (qsizetype b = 0; b < 8; ++b)
+        key.head = key.head << 8 | (b < key.bytes.size() ? quint8(key.bytes[b]) : 0);
+    return key;
+}
+
+bool textKeyLess(const TextKey& x, const TextKey& y)
+{
+    if (x.head != y.head)
+        return x.head < y.head;
+    return x.bytes < y.bytes;
 }
 
 } // namespace
@@ -151,12 +178,16 @@ void SortArrayOnKey(QVariantList& array, const QString& key)
         return;
     // Sort keys order exactly as the collator compares: one key per element instead of
     // two collations per comparison.
-    std::vector<std::optional<QByteArray>> keys(size_t(array.size()));
+    std::vector<Entry<TextKey>> entries(size_t(array.size()));
     for (qsizetype i = 0; i < array.size(); ++i) {
-        if (const std::optional<QString> value = valueOf(array[i], key))
-            keys[size_t(i)] = FinderOrder::sortKey(*value);
+        Entry<TextKey>& entry = entries[size_t(i)];
+        entry.index = i;
+        if (const std::optional<QString> value = valueOf(array[i], key)) {
+            entry.key = textKey(*value);
+            entry.hasKey = true;
+        }
     }
-    sortByKeys(array, keys);
+    sortEntries(array, entries, textKeyLess);
 }
 
 int MyNumericallyAsDateCompareByKey(const QVariant& a, const QVariant& b, const QString& key)
@@ -182,10 +213,16 @@ void SortArrayNumericallyAsDateOnKey(QVariantList& array, const QString& key)
     const DateFormat format = openDateFormat();
     if (!format)
         return;
-    std::vector<std::optional<UDate>> dates(size_t(array.size()));
+    std::vector<Entry<UDate>> entries(size_t(array.size()));
     for (qsizetype i = 0; i < array.size(); ++i) {
-        if (const std::optional<QString> value = valueOf(array[i], key))
-            dates[size_t(i)] = parseDate(format.get(), *value);
+        Entry<UDate>& entry = entries[size_t(i)];
+        entry.index = i;
+        if (const std::optional<QString> value = valueOf(array[i], key)) {
+            if (const std::optional<UDate> date = parseDate(format.get(), *value)) {
+                entry.key = *date;
+                entry.hasKey = true;
+            }
+        }
     }
-    sortByKeys(array, dates);
+    sortEntries(array, entries, std::less<UDate>());
 }
