@@ -134,18 +134,7 @@ bool ItemIsABundleByLaunchServices(const FSRef& item)
 
 bool ItemIsABundleByExtension(const FSRef& item)
 {
-    if (item.isNull() || !FSIsFSRefValid(&item))
-        return false;
-    const QByteArrayView name = item.nameBytes();
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot <= 0)
-        return false;
-    const QByteArray extension = name.sliced(dot + 1).toByteArray().toLower();
-    for (const char* bundle : {"app", "bundle", "framework", "plugin", "kext"}) {
-        if (extension == bundle)
-            return true;
-    }
-    return false;
+    return !item.isNull() && FSIsFSRefValid(&item) && HasPackageExtension(item.nameBytes());
 }
 
 bool ItemIsABundle(const FSRef& item)

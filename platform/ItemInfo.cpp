@@ -5,7 +5,6 @@
 
 #include <gio/gdesktopappinfo.h>
 
-#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,16 +16,6 @@ QByteArray lowerExtension(QByteArrayView name)
 {
     const qsizetype dot = name.lastIndexOf('.');
     return dot <= 0 ? QByteArray() : name.sliced(dot + 1).toByteArray().toLower();
-}
-
-bool isPackageExtension(const QByteArray& extension)
-{
-    static constexpr std::array<const char*, 5> extensions = {"app", "bundle", "framework", "plugin", "kext"};
-    for (const char* e : extensions) {
-        if (extension == e)
-            return true;
-    }
-    return false;
 }
 
 bool isAppDir(const QByteArray& folder)
@@ -83,6 +72,16 @@ bool isDesktopApplication(const FSRef& item)
 
 } // namespace
 
+bool HasPackageExtension(QByteArrayView name)
+{
+    const QByteArray extension = lowerExtension(name);
+    for (const char* package : {"app", "bundle", "framework", "plugin", "kext"}) {
+        if (extension == package)
+            return true;
+    }
+    return false;
+}
+
 OSStatus ItemInfoFlags(const FSRef& item, std::uint32_t* flags)
 {
     if (flags)
@@ -97,13 +96,12 @@ OSStatus ItemInfoFlags(const FSRef& item, std::uint32_t* flags)
 
     if (S_ISDIR(st.st_mode)) {
         std::uint32_t result = kLSItemInfoIsContainer;
-        const QByteArray extension = lowerExtension(item.nameBytes());
         const bool appDir = isAppDir(item.path);
         FinderInfo finderInfo;
         const bool hasBundle = FSGetFinderInfo(item, &finderInfo) == noErr && (finderInfo.finderFlags() & kHasBundle);
-        if (isPackageExtension(extension) || appDir || hasBundle)
+        if (HasPackageExtension(item.nameBytes()) || appDir || hasBundle)
             result |= kLSItemInfoIsPackage;
-        if (extension == "app" || appDir)
+        if (lowerExtension(item.nameBytes()) == "app" || appDir)
             result |= kLSItemInfoIsApplication;
         *flags = result;
         return noErr;

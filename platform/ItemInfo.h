@@ -29,6 +29,9 @@ enum : std::uint32_t {
 
 constexpr std::uint16_t kHasBundle = 0x2000;   // Finder flag
 
+// True when the name's extension is app, bundle, framework, plugin or kext, case ignored.
+bool HasPackageExtension(QByteArrayView name);
+
 // The flags of the referenced object into *flags (0 on failure). fnfErr for a stale
 // reference (the path gone or naming another object), paramErr for a null one, the
 // lstat status otherwise.
