@@ -91,7 +91,9 @@ OSStatus ItemInfoFlags(const FSRef& item, std::uint32_t* flags)
     struct stat st;
     if (::lstat(item.path.constData(), &st) != 0)
         return OSErrFromErrno(errno);
-    if (st.st_dev != item.device || st.st_ino != item.inode)
+    // Device and inode, and the birth time where the file system keeps one.
+    FSRef current;
+    if (ReadObjectIdentity(AT_FDCWD, item.path.constData(), &current) != 0 || !current.sameObjectAs(item))
         return fnfErr;
 
     if (S_ISDIR(st.st_mode)) {

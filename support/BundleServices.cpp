@@ -33,17 +33,15 @@ QString preferenceKey(const unsigned char* key)
     return text.isEmpty() ? QString() : text;
 }
 
-// The current identity of the object at the reference's path, never following a final
-// link; fnfErr when the path no longer names the object the reference was made for.
-OSErr statReferenced(const FSRef* ref, struct stat* st)
+// The object now at the reference's path (identity, type and mode), never following a
+// final link; fnfErr when the path no longer names the object the reference was made for.
+OSErr currentObject(const FSRef* ref, FSRef* current)
 {
     if (!ref || ref->isNull())
         return paramErr;
-    if (lstat(ref->path.constData(), st) != 0)
-        return OSErrFromErrno(errno);
-    if (st->st_dev != ref->device || st->st_ino != ref->inode)
-        return fnfErr;
-    return noErr;
+    if (const int error = ReadObjectIdentity(AT_FDCWD, ref->path.constData(), current))
+        return OSErrFromErrno(error);
+    return current->sameObjectAs(*ref) ? noErr : fnfErr;
 }
 
 // The whole value of an extended attribute; an attribute that grows between the size
@@ -248,10 +246,10 @@ OSStatus LaunchFSRef(const FSRef& item)
 
 OSStatus OpenAlias(const FSRef& aliasFile)
 {
-    struct stat st;
-    if (const OSErr err = statReferenced(&aliasFile, &st))
+    FSRef current;
+    if (const OSErr err = currentObject(&aliasFile, &current))
         return err;
-    if (!S_ISLNK(st.st_mode))
+    if (!S_ISLNK(current.mode))
         return paramErr;
     char resolved[PATH_MAX];
     if (!realpath(aliasFile.path.constData(), resolved))
@@ -288,24 +286,24 @@ OSStatus SendOpenDocAppleEventToSelf(long count, const FSSpec* specs)
 
 OSStatus MakeFileAccessibleToAll(const FSRef* item)
 {
-    struct stat st;
-    if (const OSErr err = statReferenced(item, &st))
+    FSRef current;
+    if (const OSErr err = currentObject(item, &current))
         return err;
-    if (S_ISLNK(st.st_mode))
+    if (S_ISLNK(current.mode))
         return unimpErr;
     // AT_SYMLINK_NOFOLLOW: should a link take the item's place after the check, it is
     // refused rather than followed.
-    if (fchmodat(AT_FDCWD, item->path.constData(), (st.st_mode & 07777) | 0666, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fchmodat(AT_FDCWD, item->path.constData(), (current.mode & 07777) | 0666, AT_SYMLINK_NOFOLLOW) != 0)
         return OSErrFromErrno(errno);
     return noErr;
 }
 
 OSErr FSCopyResourceFork(const FSRef* source, const FSRef* destination)
 {
-    struct stat st;
-    if (const OSErr err = statReferenced(source, &st))
+    FSRef current;
+    if (const OSErr err = currentObject(source, &current))
         return err;
-    if (const OSErr err = statReferenced(destination, &st))
+    if (const OSErr err = currentObject(destination, &current))
         return err;
     QByteArray fork;
     int sysErrno = 0;
