@@ -95,6 +95,24 @@ QString extensionForCaps(const GstCaps* caps)
     return extension;
 }
 
+// The extension of the file format the factory writes ("" for a format without a usual
+// one), or std::nullopt when it writes none. A factory's output does not change while the
+// program runs, so each is asked once: the caps walk is most of a rebuild's own cost.
+std::optional<QString> fileFormatExtension(GstElementFactory* factory, const char* factoryName)
+{
+    static QHash<QByteArray, std::optional<QString>> known;
+    const QByteArray name(factoryName);
+    if (auto it = known.constFind(name); it != known.cend())
+        return *it;
+    std::optional<QString> extension;
+    if (GstCaps* caps = fileFormatCaps(factory)) {
+        extension = extensionForCaps(caps);
+        gst_caps_unref(caps);
+    }
+    known.insert(name, extension);
+    return extension;
+}
+
 QString displayName(const QString& name, OSType subtype, OSType manufacturer)
 {
     const QString manufacturerText = CreateTypeStringWithOSType(manufacturer);
@@ -218,27 +236,22 @@ void InitComponentsDictionaries()
     });
     for (GList* l = factories; l; l = l->next) {
         auto* factory = GST_ELEMENT_FACTORY(l->data);
-        GstCaps* caps = fileFormatCaps(factory);
-        if (!caps)
-            continue;
         const char* factoryName = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
+        const std::optional<QString> extension = fileFormatExtension(factory, factoryName);
+        if (!extension)
+            continue;
         ExportComponentEntry entry;
         const gchar* longName = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
         entry.name = QString::fromUtf8(longName ? longName : factoryName);
         entry.subtype = classicSubtype(factoryName);
         entry.manufacturer = paddedCode(gst_plugin_feature_get_plugin_name(GST_PLUGIN_FEATURE(factory)));
         const QString key = displayName(entry.name, entry.subtype, entry.manufacturer);
-        if (gComponentDictionaries->contains(key)) {
-            gst_caps_unref(caps);
+        if (gComponentDictionaries->contains(key))
             continue;
-        }
         entry.exporter = ComponentInstance(gst_element_factory_create(factory, nullptr));
-        if (entry.exporter.isNull()) {
-            gst_caps_unref(caps);
+        if (entry.exporter.isNull())
             continue;
-        }
-        entry.extension = extensionForCaps(caps);
-        gst_caps_unref(caps);
+        entry.extension = *extension;
         entry.component = ExportComponent(factory);
         gComponentDictionaries->insert(key, std::move(entry));
     }
