@@ -202,13 +202,13 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(EnsureGStreamer());
-        if (!realRegistry())
+        if (!realRegistry()) {
             QVERIFY(gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "ortest", "Test muxers",
                                                registerElements, "1.0", "LGPL", "tests", "ordinello", "tests"));
-        // One element outside any plugin: its manufacturer is empty.
-        if (!realRegistry())
+            // One element outside any plugin: its manufacturer is empty.
             QVERIFY(gst_element_register(nullptr, "loosemux", GST_RANK_NONE,
                                          registerKind("OrdLoose", testMuxType(), &kLoose)));
+        }
         InitComponentsDictionaries();
         QVERIFY(gComponentDictionaries.has_value());
         SetSystemLogHandlerForTesting([this](const QString& message) { m_log.append(message); });
@@ -405,8 +405,8 @@ int main(int argc, char** argv)
     // test's plugin is in it.
     QTemporaryDir registryHome;
     qputenv("GST_REGISTRY_1_0", QFile::encodeName(registryHome.filePath(QStringLiteral("registry.bin"))));
-    qputenv("GST_REGISTRY_FORK", "no");
     if (!realRegistry()) {
+        qputenv("GST_REGISTRY_FORK", "no");   // nothing to scan
         qputenv("GST_PLUGIN_SYSTEM_PATH_1_0", "");
         qputenv("GST_PLUGIN_PATH_1_0", "");
     }
