@@ -83,7 +83,15 @@ QString extensionForCaps(const GstCaps* caps)
 {
     GstCaps* fixed = gst_caps_fixate(gst_caps_copy(caps));
     QString extension;
-    if (fixed && gst_caps_is_fixed(fixed)) {
+    // pbutils names every QuickTime-family variant ".mov"; MP4 and 3GPP files have their own.
+    const GstStructure* format = fixed && !gst_caps_is_empty(fixed) ? gst_caps_get_structure(fixed, 0) : nullptr;
+    const gchar* variant = format && gst_structure_has_name(format, "video/quicktime")
+        ? gst_structure_get_string(format, "variant") : nullptr;
+    if (variant && (std::strcmp(variant, "iso") == 0 || std::strcmp(variant, "iso-fragmented") == 0)) {
+        extension = QStringLiteral(".mp4");
+    } else if (variant && std::strcmp(variant, "3gpp") == 0) {
+        extension = QStringLiteral(".3gp");
+    } else if (fixed && gst_caps_is_fixed(fixed)) {
         if (gchar* ext = gst_pb_utils_get_file_extension_from_caps(fixed)) {
             if (*ext)
                 extension = QLatin1Char('.') + QString::fromUtf8(ext);
