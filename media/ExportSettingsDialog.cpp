@@ -64,7 +64,10 @@ ExportSettingsDialog::ExportSettingsDialog(GstElement* element, QWidget* parent)
 {
     GstElementFactory* factory = gst_element_get_factory(element);
     const gchar* longName = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME) : nullptr;
-    setWindowTitle(longName ? QString::fromUtf8(longName) : tr("Export Settings"));
+    // The exporter's own name, as its packager wrote it.
+    gchar* elementName = gst_object_get_name(GST_OBJECT(element));
+    setWindowTitle(QString::fromUtf8(longName ? longName : elementName));
+    g_free(elementName);
 
     auto* form = new QFormLayout;
     guint count = 0;
