@@ -1,6 +1,7 @@
 #include "media/DockBadge.h"
 
 #include "platform/Bundle.h"
+#include "support/BundleServices.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -110,10 +111,16 @@ void paintArc(QPainter& painter, const QRectF& rect, int startAngle, int arcAngl
 
 QImage ApplicationIconForBadge()
 {
-    if (gAppIcon.isNull())
-        gAppIcon = loadProgramIcon(gIconSource.isEmpty()
-                                       ? QStringLiteral(":/icons/%1.svg").arg(Bundle::identifier())
-                                       : gIconSource);
+    if (gAppIcon.isNull()) {
+        if (!gIconSource.isEmpty()) {
+            gAppIcon = loadProgramIcon(gIconSource);
+        } else {
+            // The program's icon from its data folder; discs alone when it is missing.
+            IconRef icon;
+            if (GetIconRefForResource(Bundle::identifier().toUtf8().constData(), 0, icon) == noErr)
+                gAppIcon = icon.pixmap(QSize(kDockBadgeSize, kDockBadgeSize)).toImage();
+        }
+    }
     return gAppIcon;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/AliasRecord.h"
 #include "platform/NameCodec.h"
+#include "platform/ProgramSettings.h"
 
 #include <QIcon>
 #include <QPixmap>
@@ -82,13 +83,6 @@ QString formatGrouped(std::int64_t value)
     icu::UnicodeString text;
     decimal->format(value, text);
     return toQString(text);
-}
-
-// The program's preferences. Once the program's one QSettings builder is in place, this
-// is the place to call it.
-QSettings programSettings()
-{
-    return QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello"));
 }
 
 // Stored folders are alias records: bytes that find a folder again after it moved or was
@@ -192,7 +186,7 @@ QImage BitmapImageRepFromNSImage(const QIcon& image, QSize size)
 
 bool GetDirectory(const QString& key, FSRef& folder)
 {
-    QSettings settings = programSettings();
+    QSettings settings = ProgramSettings();
     settings.sync();
     const QVariant value = settings.value(key);
     if (value.typeId() != QMetaType::QByteArray)

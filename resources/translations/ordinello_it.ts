@@ -77,6 +77,17 @@
     </message>
 </context>
 <context>
+    <name>ExportSettingsDialog</name>
+    <message>
+        <source>(now on)</source>
+        <translation>(ora attivo)</translation>
+    </message>
+    <message>
+        <source>(now off)</source>
+        <translation>(ora disattivo)</translation>
+    </message>
+</context>
+<context>
     <name>Launch</name>
     <message>
         <source>Usage: ordinello [FOLDER]
