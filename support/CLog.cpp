@@ -1,0 +1,156 @@
+#include "support/CLog.h"
+
+#include "platform/Files.h"
+#include "platform/Launcher.h"
+#include "platform/StateFolder.h"
+#include "support/LocalizedStrings.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+CLog* gLogger = nullptr;
+
+namespace {
+
+constexpr char kLogFileName[] = "Ordinello.log";
+
+OSErr writeAll(int fileDescriptor, const char* bytes, size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = write(fileDescriptor, bytes, count);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return OSErrFromErrno(errno);
+        }
+        bytes += written;
+        count -= size_t(written);
+    }
+    return noErr;
+}
+
+// The framing line "<localized text><date>]\r", at most 255 bytes (cut at a character
+// boundary, as CString256 cuts text).
+CString256 framingLine(const char* key)
+{
+    CString256 line;
+    line = LocalizedStringNS(key) + LogDateDescription() + QStringLiteral("]\r");
+    return line;
+}
+
+// The length of at most `limit` leading bytes of text that ends on a character boundary:
+// a cut never splits a UTF-8 sequence.
+size_t boundaryCut(const char* text, size_t length, size_t limit)
+{
+    if (length <= limit)
+        return length;
+    size_t cut = limit;
+    while (cut > 0 && (std::uint8_t(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
+} // namespace
+
+QString LogDateDescription()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc() / 60;
+    const int magnitude = offset < 0 ? -offset : offset;
+    return now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "))
+        + QLatin1Char(offset < 0 ? '-' : '+')
+        + QStringLiteral("%1%2").arg(magnitude / 60, 2, 10, QLatin1Char('0')).arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+}
+
+CLog::~CLog()
+{
+    if (m_fileDescriptor >= 0)
+        close(m_fileDescriptor);
+}
+
+OSErr CLog::OpenLogFile(const char* path)
+{
+    if (m_fileDescriptor >= 0) {
+        close(m_fileDescriptor);
+        m_fileDescriptor = -1;
+    }
+    if (!path || !*path)
+        return paramErr;
+    // O_APPEND puts every write at the end of the file at the moment of writing, also when
+    // another process has extended it meanwhile.
+    const int fileDescriptor = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fileDescriptor < 0)
+        return OSErrFromErrno(errno);
+    m_fileDescriptor = fileDescriptor;
+    const CString256 line = framingLine(QT_TRANSLATE_NOOP("LocalizedStrings", "[Logging starting at "));
+    return writeAll(m_fileDescriptor, line.c_str(), size_t(line.length()));
+}
+
+OSErr CLog::Write_Entry(const CString256& entry)
+{
+    if (m_fileDescriptor < 0)
+        return noErr;
+    return writeAll(m_fileDescriptor, entry.c_str(), size_t(entry.length()));
+}
+
+OSErr CLog::CloseLogFile()
+{
+    if (m_fileDescriptor < 0)
+        return noErr;
+    const CString256 line = framingLine(QT_TRANSLATE_NOOP("LocalizedStrings", "[Logging stopping at "));
+    writeAll(m_fileDescriptor, line.c_str(), size_t(line.length()));
+    const int status = close(m_fileDescriptor);
+    m_fileDescriptor = -1;
+    return status == 0 ? OSErr(noErr) : OSErrFromErrno(errno);
+}
+
+void StartLogging()
+{
+    if (gLogger)
+        return;
+    QByteArray folder;
+    if (FindProgramStateFolder(FolderCreation::Create, &folder) != noErr)
+        return;
+    // The full path, however long: a path cut to a fixed buffer would name another file.
+    const QByteArray path = folder + '/' + kLogFileName;
+    auto* logger = new CLog;
+    logger->OpenLogFile(path.constData());
+    gLogger = logger;
+}
+
+void StopLogging()
+{
+    if (!gLogger)
+        return;
+    gLogger->CloseLogFile();
+    delete gLogger;
+    gLogger = nullptr;
+}
+
+void LogEntry(const char* text)
+{
+    if (!gLogger)
+        return;
+    // The line end always fits: text takes at most 254 bytes of the 255.
+    const char* bytes = text ? text : "";
+    const size_t length = boundaryCut(bytes, std::strlen(bytes), CString256::kCapacity - 1);
+    QByteArray line(bytes, qsizetype(length));
+    line.append('\r');
+    gLogger->Write_Entry(CString256(line.constData()));
+}
+
+OSStatus OpenConsole(QString* message)
+{
+    QByteArray folder;
+    if (const OSErr status = FindProgramStateFolder(FolderCreation::DontCreate, &folder); status != noErr)
+        return status;
+    FSRef log;
+    if (const OSErr status = FSPathMakeRef(folder + '/' + kLogFileName, &log); status != noErr)
+        return status;
+    return LaunchDefaultForPath(log.path, message);
+}

@@ -1,0 +1,254 @@
+// The Internet preferences connection against a fixture desktop (tests/data/xdg: a small
+// MIME database, .desktop files whose program records its arguments, default applications),
+// pointed at through the XDG variables set by ctest.
+
+#include "support/CInternetConfig.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+using Pascal = std::array<unsigned char, 256>;
+
+Pascal pascal(const QByteArray& bytes)
+{
+    Pascal result{};
+    result[0] = std::uint8_t(bytes.size());
+    std::memcpy(result.data() + 1, bytes.constData(), size_t(bytes.size()));
+    return result;
+}
+
+QByteArray text(const unsigned char* field)
+{
+    return QByteArray(reinterpret_cast<const char*>(field + 1), field[0]);
+}
+
+QByteArray fixtureApplications()
+{
+    return qgetenv("ORDINELLO_SOURCE_DIR") + "/tests/data/xdg/share/applications";
+}
+
+} // namespace
+
+class TestInternetConfig : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY2(qgetenv("XDG_DATA_DIRS").endsWith("tests/data/xdg/share"), "run through ctest");
+        QVERIFY(m_out.isValid());
+    }
+
+    void notStartedAnswersMinusOne()
+    {
+        CInternetConfig config(0x4F52444E);
+        QVERIFY(config.available());
+        ICMapEntry entry{};
+        Pascal value{};
+        ICFontRecord font{};
+        QByteArray folder;
+        const Pascal key = pascal("RealName");
+        QCOMPARE(config.Stop(), 0);
+        QCOMPARE(config.DoURL(pascal("ordinello-test://x").data()), -1);
+        QCOMPARE(config.MapFilename("a.jpg", &entry), -1);
+        QCOMPARE(config.StartMapIteration(), -1);
+        QVERIFY(!config.NextMapEntry(&entry));
+        QCOMPARE(config.FinishMapIteration(), -1);
+        QCOMPARE(config.GetKeysString(key.data(), value.data()), -1);
+        QCOMPARE(config.GetFontRecord(key.data(), &font), -1);
+        QCOMPARE(config.EditPreferences(key.data()), -1);
+        QCOMPARE(config.GetDownloadFolder(&folder), -1);
+        QCOMPARE(config.GetHelperFileSpec(pascal("Helper\xA5ordinello-test").data(), nullptr, nullptr), -1);
+        // Started, then stopped: the same answers again.
+        QCOMPARE(config.Start(), 0);
+        QCOMPARE(config.Stop(), 0);
+        QCOMPARE(config.StartMapIteration(), -1);
+    }
+
+    void mappingTableWalk()
+    {
+        struct Expected {
+            const char* extension;
+            const char* mimeType;
+            const char* entryName;
+            const char* application;
+            OSType fileType;
+        };
+        // Types in name order, each type's patterns in the database's order; a type without
+        // patterns (application/octet-stream, the nameless one) gives no entry.
+        const Expected expected[] = {
+            {".jpg", "image/jpeg", "JPEG image", "Test Viewer", 0x4A504547},
+            {".jpeg", "image/jpeg", "JPEG image", "Test Viewer", 0x4A504547},
+            {".JPG", "image/x-ordinello-camera", "camera image", "", 0},
+            {".jpg", "image/x-ordinello-camera", "camera image", "", 0},
+            {".txt", "text/plain", "plain text document", "Test Editor", 0x54455854},
+            {".asc", "text/plain", "plain text document", "Test Editor", 0x54455854},
+            {".mov", "video/quicktime", "QuickTime video", "", 0x4D6F6F56},
+            {".qt", "video/quicktime", "QuickTime video", "", 0x4D6F6F56},
+        };
+        CInternetConfig config(0);
+        QCOMPARE(config.Start(), 0);
+        QCOMPARE(config.StartMapIteration(), 0);
+        ICMapEntry entry{};
+        for (const Expected& row : expected) {
+            QVERIFY2(config.NextMapEntry(&entry), row.extension);
+            QCOMPARE(text(entry.extension), QByteArray(row.extension));
+            QCOMPARE(text(entry.MIMEType), QByteArray(row.mimeType));
+            QCOMPARE(text(entry.entryName), QByteArray(row.entryName));
+            QCOMPARE(text(entry.creatorAppName), QByteArray(row.application));
+            QCOMPARE(entry.fileType, row.fileType);
+            QCOMPARE(entry.fileCreator, 0u);
+            QCOMPARE(int(entry.fixedLength), 22);
+        }
+        QVERIFY(!config.NextMapEntry(&entry));
+        QVERIFY(!config.NextMapEntry(&entry));
+        QCOMPARE(config.FinishMapIteration(), 0);
+        QVERIFY(!config.NextMapEntry(&entry));
+        QCOMPARE(config.FinishMapIteration(), -1);
+    }
+
+    void mapFilename_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("mimeType");
+        QTest::addColumn<QByteArray>("extension");
+        QTest::newRow("known") << QByteArray("Beach.jpeg") << 0 << QByteArray("image/jpeg") << QByteArray(".jpeg");
+        QTest::newRow("case-insensitive pattern") << QByteArray("NOTES.TXT") << 0 << QByteArray("text/plain") << QByteArray(".txt");
+        QTest::newRow("not UTF-8") << QByteArray("caf\xE9.mov") << 0 << QByteArray("video/quicktime") << QByteArray(".mov");
+        QTest::newRow("unknown extension") << QByteArray("archive.xyz") << -666 << QByteArray() << QByteArray();
+        QTest::newRow("no extension") << QByteArray("README") << -666 << QByteArray() << QByteArray();
+        // Only the first 255 bytes of a C name count: here the ".txt" lies beyond them.
+        QTest::newRow("300 bytes") << QByteArray(296, 'a') + ".txt" << -666 << QByteArray() << QByteArray();
+        QTest::newRow("255 bytes") << QByteArray(251, 'a') + ".txt" << 0 << QByteArray("text/plain") << QByteArray(".txt");
+    }
+
+    void mapFilename()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(int, status);
+        CInternetConfig config(0);
+        config.Start();
+        ICMapEntry entry{};
+        QCOMPARE(int(config.MapFilename(name.constData(), &entry)), status);
+        if (status == 0) {
+            QTEST(text(entry.MIMEType), "mimeType");
+            QTEST(text(entry.extension), "extension");
+        }
+        QCOMPARE(config.MapFilename(static_cast<const char*>(nullptr), &entry), paramErr);
+    }
+
+    void preferenceKeys_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<bool>("font");
+        QTest::addColumn<int>("status");
+        QTest::newRow("RealName") << QByteArray("RealName") << false << 0;
+        QTest::newRow("Email") << QByteArray("Email") << false << 0;
+        QTest::newRow("unknown string") << QByteArray("Organization") << false << -666;
+        QTest::newRow("TextFont") << QByteArray("TextFont") << true << 0;
+        QTest::newRow("ListFont") << QByteArray("ListFont") << true << 0;
+        QTest::newRow("unknown font") << QByteArray("Font\xA5") << true << -666;
+    }
+
+    void preferenceKeys()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(bool, font);
+        QFETCH(int, status);
+        CInternetConfig config(0);
+        config.Start();
+        const Pascal keyBytes = pascal(key);
+        if (!font) {
+            Pascal value;
+            value.fill(0xEE);
+            QCOMPARE(int(config.GetKeysString(keyBytes.data(), value.data())), status);
+            if (key == "Email")
+                QCOMPARE(value[0], 0);
+            return;
+        }
+        ICFontRecord record{};
+        QCOMPARE(int(config.GetFontRecord(keyBytes.data(), &record)), status);
+        if (status == 0) {
+            QVERIFY(record.size > 0);
+            QVERIFY(record.font[0] > 0);
+            QVERIFY(record.face <= 3);
+        }
+    }
+
+    void doUrl_data()
+    {
+        QTest::addColumn<QByteArray>("url");
+        QTest::addColumn<bool>("handled");
+        QTest::newRow("handled, bytes kept") << QByteArray("ordinello-test://host/a%20b?q=%C3%A9&r=1#frag") << true;
+        QTest::newRow("no handler") << QByteArray("ordinello-nohandler://host/x") << false;
+    }
+
+    void doUrl()
+    {
+        QFETCH(QByteArray, url);
+        QFETCH(bool, handled);
+        const QByteArray out = QFile::encodeName(m_out.filePath(QString::fromLatin1(QTest::currentDataTag())));
+        qputenv("ORDINELLO_RECORDER_OUT", out);
+        CInternetConfig config(0);
+        config.Start();
+        const OSStatus status = config.DoURL(pascal(url).data());
+        if (!handled) {
+            QVERIFY(status != noErr);
+            return;
+        }
+        QCOMPARE(status, noErr);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QFile::decodeName(out)), 15000);
+        QFile recorded(QFile::decodeName(out));
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        QCOMPARE(recorded.readAll(), url + '\n');
+    }
+
+    void helperApplications()
+    {
+        CInternetConfig config(0);
+        FSSpec spec;
+        QVERIFY(config.LocateApplication(0x54425257, &spec)); // 'TBRW', without a connection
+        QCOMPARE(spec.parent, fixtureApplications());
+        QCOMPARE(spec.name, QByteArray("ordinello-test-browser.desktop"));
+        QVERIFY(!config.LocateApplication(0x58585858, &spec)); // 'XXXX'
+
+        config.Start();
+        OSType creator = 1;
+        QCOMPARE(config.GetHelperFileSpec(pascal("Helper\xA5ordinello-test").data(), &spec, &creator), 0);
+        QCOMPARE(spec.name, QByteArray("ordinello-test-browser.desktop"));
+        QCOMPARE(creator, 0x54425257u);
+        QCOMPARE(config.GetHelperFileSpec(pascal("Helper\xA5image/jpeg").data(), &spec, &creator), 0);
+        QCOMPARE(spec.name, QByteArray("ordinello-test-viewer.desktop"));
+        QCOMPARE(creator, 0u);
+        QCOMPARE(config.GetHelperFileSpec(pascal("Helper\xA5gopher").data(), &spec, &creator), -1);
+        QCOMPARE(config.GetHelperFileSpec(pascal("RealName").data(), &spec, &creator), -1);
+    }
+
+    void editPreferencesStartsTheInstalledSettings()
+    {
+        const QByteArray out = QFile::encodeName(m_out.filePath(QStringLiteral("settings")));
+        qputenv("ORDINELLO_RECORDER_OUT", out);
+        CInternetConfig config(0);
+        config.Start();
+        QCOMPARE(config.EditPreferences(pascal("Mapping").data()), noErr);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QFile::decodeName(out)), 15000);
+        QFile recorded(QFile::decodeName(out));
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        QCOMPARE(recorded.readAll(), QByteArray("file-type-settings\n"));
+    }
+
+private:
+    QTemporaryDir m_out;
+};
+
+QTEST_MAIN(TestInternetConfig)
+#include "tst_internetconfig.moc"
