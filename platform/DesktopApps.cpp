@@ -1,11 +1,159 @@
 #include "platform/DesktopApps.h"
 
+#include <QHash>
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
 #include <cstring>
+#include <mutex>
+#include <sys/stat.h>
 
 namespace {
+
+QByteArrayList environmentFolders(const char* variable, const char* fallback)
+{
+    const QByteArrayList folders = qEnvironmentVariable(variable, QString::fromLatin1(fallback)).toUtf8().split(':');
+    QByteArrayList absolute;
+    for (const QByteArray& folder : folders) {
+        if (folder.startsWith('/'))
+            absolute.append(folder);
+    }
+    return absolute;
+}
+
+// Every file and folder whose change can change a default application: the mimeapps.list
+// files, the applications folders (a .desktop file added, removed or replaced changes the
+// folder) with their MIME caches, and the MIME databases (type hierarchy).
+QByteArrayList defaultsSources()
+{
+    const QByteArray home = qgetenv("HOME");
+    QByteArrayList config = environmentFolders("XDG_CONFIG_HOME", "");
+    if (config.isEmpty())
+        config.append(home + "/.config");
+    config += environmentFolders("XDG_CONFIG_DIRS", "/etc/xdg");
+    QByteArrayList data = environmentFolders("XDG_DATA_HOME", "");
+    if (data.isEmpty())
+        data.append(home + "/.local/share");
+    data += environmentFolders("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+
+    const QByteArrayList desktops = qgetenv("XDG_CURRENT_DESKTOP").toLower().split(':');
+    QByteArrayList sources;
+    for (const QByteArray& folder : config) {
+        sources.append(folder + "/mimeapps.list");
+        for (const QByteArray& desktop : desktops) {
+            if (!desktop.isEmpty())
+                sources.append(folder + '/' + desktop + "-mimeapps.list");
+        }
+    }
+    for (const QByteArray& folder : data) {
+        for (const char* name : {"/applications", "/applications/mimeapps.list",
+                                 "/applications/mimeinfo.cache", "/mime", "/mime/mime.cache"})
+            sources.append(folder + name);
+    }
+    return sources;
+}
+
+struct FileStamp {
+    qint64 seconds = -1;
+    qint64 nanoseconds = 0;
+    qint64 size = 0;
+    ino_t inode = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+FileStamp stampOf(const QByteArray& path)
+{
+    struct stat info;
+    if (stat(path.constData(), &info) != 0)
+        return {};
+    return {qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec), qint64(info.st_size), info.st_ino};
+}
+
+// Default application names by type, kept while nothing they came from has changed.
+// Asking GIO costs a parse of the application's .desktop file for every type that has a
+// default (about half a millisecond each on a desktop with large translated files), and a
+// mapping table asks for every type the MIME database knows. GLib reads the XDG variables
+// once per process; so does this cache.
+class DefaultsCache {
+public:
+    // The kept names when every type is known and nothing changed.
+    std::optional<QStringList> kept(const QByteArrayList& contentTypes)
+    {
+        const std::lock_guard guard(m_lock);
+        if (!valid())
+            return std::nullopt;
+        QStringList result;
+        result.reserve(contentTypes.size());
+        for (const QByteArray& type : contentTypes) {
+            const auto cached = m_names.constFind(type);
+            if (cached == m_names.cend())
+                return std::nullopt;
+            result.append(*cached);
+        }
+        return result;
+    }
+
+    QStringList names(const QByteArrayList& contentTypes)
+    {
+        const std::lock_guard guard(m_lock);
+        if (!valid()) {
+            m_names.clear();
+            m_applicationFiles.clear();
+            m_sourceStamps.clear();
+            for (const QByteArray& source : m_sources)
+                m_sourceStamps.append(stampOf(source));
+        }
+        QStringList result;
+        result.reserve(contentTypes.size());
+        for (const QByteArray& type : contentTypes) {
+            auto cached = m_names.constFind(type);
+            if (cached == m_names.cend())
+                cached = m_names.insert(type, lookUp(type));
+            result.append(*cached);
+        }
+        return result;
+    }
+
+private:
+    bool valid() const
+    {
+        if (m_sourceStamps.size() != m_sources.size())
+            return false;
+        for (qsizetype i = 0; i < m_sources.size(); ++i) {
+            if (!(stampOf(m_sources[i]) == m_sourceStamps[i]))
+                return false;
+        }
+        // A default application's own file edited in place (its name changed).
+        for (auto file = m_applicationFiles.cbegin(); file != m_applicationFiles.cend(); ++file) {
+            if (!(stampOf(file.key()) == file.value()))
+                return false;
+        }
+        return true;
+    }
+
+    QString lookUp(const QByteArray& type)
+    {
+        if (type.isEmpty() || type.contains('\0'))
+            return QString();
+        GAppInfo* app = g_app_info_get_default_for_type(type.constData(), FALSE);
+        if (!app)
+            return QString();
+        const QString name = QString::fromUtf8(g_app_info_get_name(app));
+        if (G_IS_DESKTOP_APP_INFO(app)) {
+            if (const char* file = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(app)); file && !m_applicationFiles.contains(file))
+                m_applicationFiles.insert(QByteArray(file), stampOf(file));
+        }
+        g_object_unref(app);
+        return name;
+    }
+
+    std::mutex m_lock;
+    const QByteArrayList m_sources = defaultsSources();
+    QList<FileStamp> m_sourceStamps;
+    QHash<QByteArray, FileStamp> m_applicationFiles;
+    QHash<QByteArray, QString> m_names;
+};
 
 std::uint32_t creatorCode(GDesktopAppInfo* info)
 {
@@ -49,17 +197,24 @@ std::optional<DesktopApplication> DefaultApplicationFor(const QByteArray& conten
     return result;
 }
 
+namespace {
+
+DefaultsCache& defaultsCache()
+{
+    static DefaultsCache cache;
+    return cache;
+}
+
+} // namespace
+
 QStringList DefaultApplicationNames(const QByteArrayList& contentTypes)
 {
-    QStringList names;
-    names.reserve(contentTypes.size());
-    for (const QByteArray& type : contentTypes) {
-        GAppInfo* app = type.isEmpty() ? nullptr : g_app_info_get_default_for_type(type.constData(), FALSE);
-        names.append(app ? QString::fromUtf8(g_app_info_get_name(app)) : QString());
-        if (app)
-            g_object_unref(app);
-    }
-    return names;
+    return defaultsCache().names(contentTypes);
+}
+
+std::optional<QStringList> KeptDefaultApplicationNames(const QByteArrayList& contentTypes)
+{
+    return defaultsCache().kept(contentTypes);
 }
 
 std::optional<DesktopApplication> FindApplicationByCreator(std::uint32_t creator)

@@ -29,8 +29,14 @@ inline constexpr char kCreatorCodeKey[] = "X-Ordinello-Creator";
 std::optional<DesktopApplication> DefaultApplicationFor(const QByteArray& contentType);
 
 // The names of the default applications for many types at once, in the same order; an empty
-// string where a type has none.
+// string where a type has none. Answers are kept and reused while the mimeapps.list files,
+// the applications folders, their MIME caches, the MIME databases and the default
+// applications' own files are unchanged (checked by their modification times on every call;
+// a .desktop file edited in place in a subfolder of an applications folder goes unnoticed
+// until one of those changes).
 QStringList DefaultApplicationNames(const QByteArrayList& contentTypes);
+// The same answer when it can be given from the kept names alone, without asking GIO.
+std::optional<QStringList> KeptDefaultApplicationNames(const QByteArrayList& contentTypes);
 
 // The first application, in the desktop's own precedence, whose creator key is the code.
 std::optional<DesktopApplication> FindApplicationByCreator(std::uint32_t creator);

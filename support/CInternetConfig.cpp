@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <pwd.h>
 #include <system_error>
@@ -54,23 +55,13 @@ constexpr ClassicType kClassicTypes[] = {
     {"video/x-msvideo", fourCharCode("VfW ")},
 };
 
-OSType classicFileType(const QString& mimeType)
+// The classic code of a type, whichever of its names the table and the database use:
+// databases differ in which name is the canonical one (audio/wav or audio/x-wav).
+OSType classicFileType(const QMimeDatabase& database, const QMimeType& type)
 {
     for (const ClassicType& known : kClassicTypes) {
-        if (mimeType == QLatin1StringView(known.mimeType))
+        if (database.mimeTypeForName(QLatin1StringView(known.mimeType)) == type)
             return known.fileType;
-    }
-    return 0;
-}
-
-OSType classicFileType(const QMimeType& type)
-{
-    if (const OSType code = classicFileType(type.name()))
-        return code;
-    // Databases differ in which name of a type is the canonical one (audio/wav, audio/x-wav).
-    for (const QString& alias : type.aliases()) {
-        if (const OSType code = classicFileType(alias))
-            return code;
     }
     return 0;
 }
@@ -131,43 +122,73 @@ QString accountFullName()
 
 } // namespace
 
-std::vector<ICMapEntry> ReadMappingTable()
+MappingTable MappingTable::read()
 {
     QMimeDatabase database;
-    QList<QMimeType> types = database.allMimeTypes();
-    std::sort(types.begin(), types.end(),
-              [](const QMimeType& a, const QMimeType& b) { return a.name() < b.name(); });
+    const QList<QMimeType> all = database.allMimeTypes();
+    MappingTable table;
+    table.m_types.reserve(all.size());
+    for (const QMimeType& type : all)
+        table.m_types.append(Type{type, type.name(), {}, {}, 0});
+    std::sort(table.m_types.begin(), table.m_types.end(),
+              [](const Type& a, const Type& b) { return a.name < b.name; });
 
     // The default applications come from GIO and the suffixes from each type's definition
-    // file: two independent reads of about the same cost, so they run side by side.
+    // file: two independent reads of about the same cost the first time, so they then run
+    // side by side. Later the kept answers make both quick, and a thread would only cost.
     QByteArrayList names;
-    names.reserve(types.size());
-    for (const QMimeType& type : types)
-        names.append(type.name().toUtf8());
+    names.reserve(table.m_types.size());
+    for (const Type& type : std::as_const(table.m_types))
+        names.append(type.name.toUtf8());
     QStringList applicationNames;
     std::thread worker;
-    try {
-        worker = std::thread([&] { applicationNames = DefaultApplicationNames(names); });
-    } catch (const std::system_error&) {
-        applicationNames = DefaultApplicationNames(names);
+    if (std::optional<QStringList> kept = KeptDefaultApplicationNames(names)) {
+        applicationNames = std::move(*kept);
+    } else {
+        try {
+            worker = std::thread([&] { applicationNames = DefaultApplicationNames(names); });
+        } catch (const std::system_error&) {
+            applicationNames = DefaultApplicationNames(names);
+        }
     }
-    std::vector<QStringList> suffixes(size_t(types.size()));
-    for (qsizetype i = 0; i < types.size(); ++i)
-        suffixes[size_t(i)] = types[i].suffixes();
+    for (Type& type : table.m_types)
+        type.suffixes = type.type.suffixes();
     if (worker.joinable())
         worker.join();
 
-    std::vector<ICMapEntry> table;
-    for (qsizetype i = 0; i < types.size(); ++i) {
-        if (suffixes[size_t(i)].isEmpty())
-            continue;
-        const QMimeType& type = types[i];
-        const OSType fileType = classicFileType(type);
-        const QString comment = type.comment();
-        for (const QString& suffix : suffixes[size_t(i)])
-            table.push_back(makeEntry(type.name(), fileType, suffix, comment, applicationNames.value(i)));
+    const auto typeNamed = [&table](const QString& name) {
+        const auto found = std::lower_bound(table.m_types.begin(), table.m_types.end(), name,
+                                            [](const Type& type, const QString& key) { return type.name < key; });
+        return found != table.m_types.end() && found->name == name ? &*found : nullptr;
+    };
+    for (const ClassicType& known : kClassicTypes) {
+        const QString name = QString::fromLatin1(known.mimeType);
+        Type* type = typeNamed(name);
+        // Databases differ in which name of a type is the canonical one (audio/wav or
+        // audio/x-wav): a name not listed may be an alias.
+        if (!type) {
+            if (const QMimeType canonical = database.mimeTypeForName(name); canonical.isValid())
+                type = typeNamed(canonical.name());
+        }
+        if (type)
+            type->fileType = known.fileType;
+    }
+
+    for (std::int32_t i = 0; i < std::int32_t(table.m_types.size()); ++i) {
+        Type& type = table.m_types[i];
+        type.application = applicationNames.value(i);
+        for (std::int32_t suffix = 0; suffix < std::int32_t(type.suffixes.size()); ++suffix)
+            table.m_rows.append(Row{i, suffix});
     }
     return table;
+}
+
+void MappingTable::entry(std::int32_t index, ICMapEntry* entry) const
+{
+    const Row& row = m_rows.at(index);
+    const Type& type = m_types.at(row.type);
+    *entry = makeEntry(type.name, type.fileType, type.suffixes.at(row.suffix),
+                       type.type.comment(), type.application);
 }
 
 CInternetConfig::CInternetConfig(OSType signature) : m_signature(signature)
@@ -191,7 +212,11 @@ OSStatus CInternetConfig::Stop()
 {
     if (!m_started)
         return noErr;
+    // An iteration left open ends with the connection: its table belongs to it.
     m_started = false;
+    m_iterating = false;
+    m_map = MappingTable();
+    m_entryCount = 0;
     m_instance.reset();
     return noErr;
 }
@@ -225,7 +250,7 @@ OSStatus CInternetConfig::MapFilename(const Str255 name, ICMapEntry* entry)
     if (matched.isEmpty())
         matched = type.preferredSuffix();
     const std::optional<DesktopApplication> application = DefaultApplicationFor(type.name().toUtf8());
-    *entry = makeEntry(type.name(), classicFileType(type), matched, type.comment(),
+    *entry = makeEntry(type.name(), classicFileType(*m_instance, type), matched, type.comment(),
                        application ? application->name : QString());
     return noErr;
 }
@@ -248,8 +273,8 @@ OSStatus CInternetConfig::StartMapIteration()
     m_nextIndex = 1;
     if (!m_started)
         return -1;
-    m_map = ReadMappingTable();
-    m_entryCount = std::int32_t(m_map.size());
+    m_map = MappingTable::read();
+    m_entryCount = m_map.count();
     m_iterating = true;
     return noErr;
 }
@@ -259,7 +284,7 @@ bool CInternetConfig::NextMapEntry(ICMapEntry* entry)
     if (!m_started || !m_iterating || m_nextIndex > m_entryCount)
         return false;
     if (entry)
-        *entry = m_map[size_t(m_nextIndex - 1)];
+        m_map.entry(m_nextIndex - 1, entry);
     ++m_nextIndex;
     return true;
 }
@@ -269,7 +294,7 @@ OSStatus CInternetConfig::FinishMapIteration()
     if (!m_started || !m_iterating)
         return -1;
     m_iterating = false;
-    m_map = {};
+    m_map = MappingTable();
     m_entryCount = 0;
     return noErr;
 }

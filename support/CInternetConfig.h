@@ -14,10 +14,13 @@
 #include "platform/MacErrors.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QMimeType>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
-#include <vector>
+#include <optional>
 
 class QMimeDatabase;
 
@@ -40,6 +43,37 @@ struct ICFontRecord {
 #pragma pack(pop)
 static_assert(sizeof(ICFontRecord) == 260);
 
+// The file-name mapping table: one entry per (MIME type, suffix), types in name order and
+// each type's suffixes in the database's order, so the same database gives the same table.
+// It holds what each type contributes (suffixes, default application, classic file type)
+// and makes the 1302-byte records only when asked: entries are read one at a time.
+class MappingTable {
+public:
+    // Reads the shared MIME database and the default applications afresh.
+    static MappingTable read();
+
+    std::int32_t count() const { return std::int32_t(m_rows.size()); }
+    // Entry index (0-based) into *entry: extension with its dot, MIME type, entry name (the
+    // type's comment), creator application name, classic file type or 0; creator 0.
+    // Texts are UTF-8 cut at a character boundary to their 255-byte fields.
+    void entry(std::int32_t index, ICMapEntry* entry) const;
+
+private:
+    struct Type {
+        QMimeType type;
+        QString name;
+        QStringList suffixes;
+        QString application;
+        OSType fileType = 0;
+    };
+    struct Row {
+        std::int32_t type;
+        std::int32_t suffix;
+    };
+    QList<Type> m_types;
+    QList<Row> m_rows;
+};
+
 class CInternetConfig {
 public:
     // available(): whether the shared MIME database knows at least one type.
@@ -53,7 +87,7 @@ public:
     OSType signature() const { return m_signature; }
 
     OSStatus Start(FSSpec* unused = nullptr);
-    OSStatus Stop(); // 0 when not started
+    OSStatus Stop(); // 0 when not started; also ends an iteration left open
 
     // Opens the URL's bytes with the user's handler for its scheme: noErr once started,
     // otherwise the failure (kLSApplicationNotFoundErr when nothing handles it).
@@ -95,13 +129,9 @@ private:
     std::unique_ptr<QMimeDatabase> m_instance; // the connection while started
     bool m_available = false;
     bool m_started = false;
-    std::vector<ICMapEntry> m_map; // the mapping table while iterating
+    MappingTable m_map; // the mapping table while iterating
     bool m_iterating = false;
     std::int32_t m_entryCount = 0;
     std::int32_t m_nextIndex = 1;
     OSType m_signature = 0;
 };
-
-// The whole mapping table, built fresh from the shared MIME database and the default
-// applications. Cost: one read of every type's definition.
-std::vector<ICMapEntry> ReadMappingTable();

@@ -5,6 +5,7 @@
 #include "support/CInternetConfig.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +114,12 @@ private Q_SLOTS:
         QCOMPARE(config.FinishMapIteration(), 0);
         QVERIFY(!config.NextMapEntry(&entry));
         QCOMPARE(config.FinishMapIteration(), -1);
+        // A walk left open ends with the connection; a new connection starts afresh.
+        QCOMPARE(config.StartMapIteration(), 0);
+        QVERIFY(config.NextMapEntry(&entry));
+        QCOMPARE(config.Stop(), 0);
+        QCOMPARE(config.Start(), 0);
+        QVERIFY(!config.NextMapEntry(&entry));
     }
 
     void mapFilename_data()
@@ -182,6 +189,38 @@ private Q_SLOTS:
             QVERIFY(record.font[0] > 0);
             QVERIFY(record.face <= 3);
         }
+    }
+
+    void changedDefaultApplicationReachesTheTable()
+    {
+        const auto movieApplication = [] {
+            CInternetConfig config(0);
+            config.Start();
+            ICMapEntry entry{};
+            return config.MapFilename("clip.mov", &entry) == noErr ? text(entry.creatorAppName) : QByteArray("?");
+        };
+        const auto tableApplication = [] {
+            const MappingTable table = MappingTable::read();
+            ICMapEntry entry{};
+            for (std::int32_t i = 0; i < table.count(); ++i) {
+                table.entry(i, &entry);
+                if (text(entry.extension) == ".mov")
+                    return text(entry.creatorAppName);
+            }
+            return QByteArray("?");
+        };
+        QCOMPARE(tableApplication(), QByteArray());
+        // The user picks an application for the type: the next table shows it.
+        const QString list = QFile::decodeName(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/mimeapps.list");
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[Default Applications]\nvideo/quicktime=ordinello-test-viewer.desktop\n");
+        file.close();
+        const auto removeList = qScopeGuard([&] { QFile::remove(list); });
+        QTRY_COMPARE_WITH_TIMEOUT(tableApplication(), QByteArray("Test Viewer"), 10000);
+        QCOMPARE(movieApplication(), QByteArray("Test Viewer"));
+        QVERIFY(QFile::remove(list));
+        QTRY_COMPARE_WITH_TIMEOUT(tableApplication(), QByteArray(), 10000);
     }
 
     void doUrl_data()
