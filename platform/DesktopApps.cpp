@@ -1,5 +1,6 @@
 #include "platform/DesktopApps.h"
 
+#include <QDateTime>
 #include <QHash>
 
 #include <gio/gdesktopappinfo.h>
@@ -23,7 +24,7 @@ QByteArrayList environmentFolders(const char* variable, const char* fallback)
 }
 
 // Every file and folder whose change can change a default application: the mimeapps.list
-// files, the applications folders (a .desktop file added, removed or replaced changes the
+// files and their folders, the applications folders (a .desktop file added, removed or replaced changes the
 // folder) with their MIME caches, and the MIME databases (type hierarchy).
 QByteArrayList defaultsSources()
 {
@@ -40,6 +41,7 @@ QByteArrayList defaultsSources()
     const QByteArrayList desktops = qgetenv("XDG_CURRENT_DESKTOP").toLower().split(':');
     QByteArrayList sources;
     for (const QByteArray& folder : config) {
+        sources.append(folder); // a list added or removed
         sources.append(folder + "/mimeapps.list");
         for (const QByteArray& desktop : desktops) {
             if (!desktop.isEmpty())
@@ -120,16 +122,26 @@ private:
     {
         if (m_sourceStamps.size() != m_sources.size())
             return false;
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
         for (qsizetype i = 0; i < m_sources.size(); ++i) {
-            if (!(stampOf(m_sources[i]) == m_sourceStamps[i]))
+            if (!(stampOf(m_sources[i]) == m_sourceStamps[i]) || settling(m_sourceStamps[i], now))
                 return false;
         }
         // A default application's own file edited in place (its name changed).
         for (auto file = m_applicationFiles.cbegin(); file != m_applicationFiles.cend(); ++file) {
-            if (!(stampOf(file.key()) == file.value()))
+            if (!(stampOf(file.key()) == file.value()) || settling(file.value(), now))
                 return false;
         }
         return true;
+    }
+
+    // GIO learns of a change from its file monitors a moment after the change, in its own
+    // thread: answers taken while a source is that fresh may predate the change, so they are
+    // not kept (as git treats index entries as young as the index itself).
+    static bool settling(const FileStamp& stamp, qint64 now)
+    {
+        constexpr qint64 kSettleSeconds = 5;
+        return stamp.seconds >= 0 && stamp.seconds > now - kSettleSeconds;
     }
 
     QString lookUp(const QByteArray& type)
