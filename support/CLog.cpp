@@ -1,6 +1,7 @@
 #include "support/CLog.h"
 
 #include "platform/Files.h"
+#include "support/CFile.h"
 #include "platform/Launcher.h"
 #include "platform/StateFolder.h"
 #include "support/LocalizedStrings.h"
@@ -149,8 +150,10 @@ OSStatus OpenConsole(QString* message)
     QByteArray folder;
     if (const OSErr status = FindProgramStateFolder(FolderCreation::DontCreate, &folder); status != noErr)
         return status;
-    FSRef log;
-    if (const OSErr status = FSPathMakeRef(folder + '/' + kLogFileName, &log); status != noErr)
+    FSRef folderRef, log;
+    if (const OSErr status = FSPathMakeRef(folder, &folderRef); status != noErr)
         return status;
+    if (!CFile::FSObjectExists(folderRef, QString::fromLatin1(kLogFileName), log))
+        return fnfErr;
     return LaunchDefaultForPath(log.path, message);
 }

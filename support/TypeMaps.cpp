@@ -1,6 +1,7 @@
 #include "support/TypeMaps.h"
 
 #include "platform/Bundle.h"
+#include "support/CFile.h"
 #include "support/CInternetConfig.h"
 #include "support/GlobalMaps.h"
 #include "support/NumericText.h"
@@ -49,13 +50,9 @@ QString MapTypeToExtension(const OSType& type)
 
 QString MapFSRefToExtensionByType(const FSRef& item)
 {
-    FinderInfo info;
-    bool isDirectory = false;
-    // Only files carry a file type; a folder's first bytes are its window position.
-    if (FSGetFinderInfo(item, &info, &isDirectory) != noErr || isDirectory)
+    OSType type = 0;
+    if (CFile::FSGetType(item, type) != noErr)
         return QString();
-    const OSType type = OSType(info.bytes[0]) << 24 | OSType(info.bytes[1]) << 16
-        | OSType(info.bytes[2]) << 8 | OSType(info.bytes[3]);
     return MapTypeToExtension(type);
 }
 
