@@ -3,6 +3,8 @@
 #include "platform/AliasRecord.h"
 #include "platform/NameCodec.h"
 #include "platform/ProgramSettings.h"
+#include "support/CInternetConfig.h"
+#include "support/TypeMaps.h"
 
 #include <QIcon>
 #include <QPixmap>
@@ -163,10 +165,17 @@ QString FormatUInt64Number(const unsigned long long* value)
 
 OSStatus GetInternetDownloadFolder(FSSpec& folder)
 {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (path.isEmpty())
+    // The download folder the Internet preferences name (xdg-user-dirs' download folder).
+    CInternetConfig config(GetOurSignature());
+    QByteArray bytes;
+    OSStatus status = config.Start();
+    if (status == noErr)
+        status = config.GetDownloadFolder(&bytes);
+    config.Stop();
+    if (status != noErr)
+        return status;
+    if (bytes.isEmpty())
         return fnfErr;
-    QByteArray bytes = EncodeFileName(path);
     while (bytes.size() > 1 && bytes.endsWith('/'))
         bytes.chop(1);
     const qsizetype slash = bytes.lastIndexOf('/');

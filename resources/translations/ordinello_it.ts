@@ -322,6 +322,14 @@ nell&apos;ordine che vuoi e numerarli.
         <source>renamed to “%1”, but %2</source>
         <translation>rinominato in “%1”, ma %2</translation>
     </message>
+    <message>
+        <source>[Logging starting at </source>
+        <translation>[Registro avviato il </translation>
+    </message>
+    <message>
+        <source>[Logging stopping at </source>
+        <translation>[Registro fermato il </translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
