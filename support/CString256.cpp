@@ -128,7 +128,7 @@ CString256& CString256::operator=(std::int32_t value) noexcept
     return *this;
 }
 
-CString256& CString256::operator=(std::uint64_t value) noexcept
+CString256& CString256::operator=(unsigned long long value) noexcept
 {
     itoa(m_text, kNumberBufferSize, value);
     return *this;
@@ -348,10 +348,12 @@ void CString256::parse_into_list(const char* separators, CList<CString256>& list
 {
     // Splits as strtok does (maximal runs of non-separator bytes, no empty pieces) but
     // with no hidden state: strtok's process-wide position would break a scan the caller
-    // has in progress, and any other thread's.
+    // has in progress, and any other thread's. The text is copied first: this string may
+    // itself be an element of the list, which clear() gives back to the pool.
+    const CString256 text(*this);
     list.clear();
     const char* set = separators ? separators : "";
-    const char* p = m_text;
+    const char* p = text.m_text;
     for (;;) {
         p += std::strspn(p, set);
         if (!*p)

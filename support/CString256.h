@@ -44,7 +44,7 @@ public:
     CString256& operator=(Handle handle) noexcept;
     // Decimal text: '-' for negative values, no leading zeros, blanks or grouping.
     CString256& operator=(std::int32_t value) noexcept;
-    CString256& operator=(std::uint64_t value) noexcept;
+    CString256& operator=(unsigned long long value) noexcept;
 
     // Appends what fits in the room; the rest is dropped.
     CString256& operator+=(const char* text) noexcept;

@@ -133,23 +133,21 @@ void itoa(char* buffer, short size, std::int32_t value) noexcept
     decimalInto(buffer, size, value < 0, magnitudeOf(value));
 }
 
-void itoa(char* buffer, short size, std::uint64_t value) noexcept
+void itoa(char* buffer, short size, unsigned long long value) noexcept
 {
     decimalInto(buffer, size, false, value);
 }
 
 void StrToFourCharCode(const char* text, std::uint32_t& code) noexcept
 {
-    // Reading four bytes whatever the text's length would read past the end of a short
-    // one; its terminator ends the code instead.
+    StrToFourCharCode(text ? std::string_view(text, 4) : std::string_view(), code);
+}
+
+void StrToFourCharCode(std::string_view text, std::uint32_t& code) noexcept
+{
     code = 0;
-    bool ended = !text;
-    for (int i = 0; i < 4; ++i) {
-        const auto byte = ended ? 0u : static_cast<unsigned char>(text[i]);
-        if (byte == 0)
-            ended = true;
-        code = code << 8 | byte;
-    }
+    for (std::size_t i = 0; i < 4; ++i)
+        code = code << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
 }
 
 void GetCurrentMacLongDateTime(std::uint32_t& seconds)

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 class CString256;
 
@@ -24,12 +25,15 @@ std::unique_ptr<char[]> itoa(std::int16_t value);
 // last (least significant) digits: itoa(b, 4, 12345) writes "345". A negative number
 // keeps its sign and so at most size - 2 digits. Size 31 fits every value.
 void itoa(char* buffer, short size, std::int32_t value) noexcept;
-void itoa(char* buffer, short size, std::uint64_t value) noexcept;
+void itoa(char* buffer, short size, unsigned long long value) noexcept;
 
 // The first four bytes of text, the first as the most significant: "TEXT" is 0x54455854.
-// A shorter text is read only up to its terminator, the missing bytes counting as zero
-// ("VfW" is 0x56665700); null gives 0.
+// Exactly four bytes are read, zero bytes included ({'A', 0, 'B', 'C'} is 0x41004243), so
+// text must have at least four readable bytes; null gives 0.
 void StrToFourCharCode(const char* text, std::uint32_t& code) noexcept;
+// The same for a text of known length: bytes past its end count as zero ("VfW" is
+// 0x56665700).
+void StrToFourCharCode(std::string_view text, std::uint32_t& code) noexcept;
 
 // The current local time (the default time zone's offset from GMT at this moment
 // added) in seconds since 1904, clamped to the 32-bit range.

@@ -138,6 +138,14 @@ private Q_SLOTS:
         QCOMPARE(list.count(), long(pieces.size()));
     }
 
+    void parseIntoListFromItsOwnElement()
+    {
+        // The text is read before the list gives its nodes back to the pool.
+        CList<CString256> list = listOf({"x", "p,q,r"});
+        list.tail()->value.parse_into_list(",", list);
+        QCOMPARE(texts(list), (QByteArrayList{"p", "q", "r"}));
+    }
+
     void flattenList_data()
     {
         QTest::addColumn<QByteArrayList>("pieces");

@@ -58,9 +58,17 @@ private Q_SLOTS:
         if (type == 32)
             itoa(buffer, short(size), std::int32_t(value));
         else
-            itoa(buffer, short(size), std::uint64_t(value));
+            itoa(buffer, short(size), static_cast<unsigned long long>(value));
         QCOMPARE(QByteArray(buffer), expected);
         QCOMPARE(buffer[size], '#'); // nothing written past the buffer
+        if (size == 31) { // the string's numeric assignments use the same conversions
+            CString256 s;
+            if (type == 32)
+                s = std::int32_t(value);
+            else
+                s = static_cast<unsigned long long>(value);
+            QCOMPARE(QByteArray(s.c_str()), expected);
+        }
     }
 
     void reverseAndCodes()
@@ -77,7 +85,10 @@ private Q_SLOTS:
         QCOMPARE(code, 0x4D6F6F56u);
         StrToFourCharCode("VfW ", code);
         QCOMPARE(code, 0x56665720u);
-        StrToFourCharCode("\xFF\x80", code); // a short text ends the code
+        const char zeroInside[] = {'A', 0, 'B', 'C'}; // exactly four bytes, a zero among them
+        StrToFourCharCode(zeroInside, code);
+        QCOMPARE(code, 0x41004243u);
+        StrToFourCharCode(std::string_view("\xFF\x80"), code); // known length: the rest is zero
         QCOMPARE(code, 0xFF800000u);
     }
 
