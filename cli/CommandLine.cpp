@@ -176,7 +176,9 @@ int RunCommandLine(int argc, char** argv)
         Cli::writeBytes(stdout, "ordinello-cli " + Bundle::shortVersionString().toUtf8() + '\n');
         return Cli::Success;
     }
-    if (args.contains("--help") || args.contains("-h")) {
+    // After "--" every argument is an operand: "list -- --help" lists a folder of that name.
+    const QList<QByteArray> options = args.mid(0, args.indexOf("--"));
+    if (options.contains("--help") || options.contains("-h")) {
         Cli::writeBytes(stdout, usageText());
         return Cli::Success;
     }

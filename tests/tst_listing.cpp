@@ -203,6 +203,15 @@ private Q_SLOTS:
         list.start(QString::fromLocal8Bit(cli()), {"list", "-0", QString::fromLocal8Bit(dir)});
         QVERIFY(list.waitForFinished());
         QCOMPARE(list.readAllStandardOutput(), QByteArray("bad\xFF\0file9\0file10\0", 18));
+
+        // After "--" an operand that looks like an option is a folder's name.
+        makeFolder(dir, "--help");
+        touch(dir + "/--help", "inside");
+        list.setWorkingDirectory(QString::fromLocal8Bit(dir));
+        list.start(QString::fromLocal8Bit(cli()), {"list", "--", "--help"});
+        QVERIFY(list.waitForFinished());
+        QCOMPARE(list.exitCode(), 0);
+        QCOMPARE(list.readAllStandardOutput(), QByteArray("inside\n"));
     }
 
     // A ".hidden" that is a FIFO (or a device) is not a list of names: it is never
