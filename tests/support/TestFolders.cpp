@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <ftw.h>
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,6 +130,24 @@ QList<QByteArray> recordedOpens(const QByteArray& recordFile)
     QList<QByteArray> opens = readFile(recordFile).split('\n');
     opens.removeAll(QByteArray());
     return opens;
+}
+
+AsUnprivilegedUser::AsUnprivilegedUser()
+    : m_wasRoot(::geteuid() == 0)
+{
+    if (!m_wasRoot)
+        return;
+    // The file-system user id is the thread's own; giving it up also drops root's
+    // permission overrides until it is taken back.
+    constexpr uid_t kNobody = 65534;
+    ::setfsuid(kNobody);
+    m_dropped = ::setfsuid(uid_t(-1)) == int(kNobody);
+}
+
+AsUnprivilegedUser::~AsUnprivilegedUser()
+{
+    if (m_wasRoot)
+        ::setfsuid(0);
 }
 
 } // namespace TestFolders

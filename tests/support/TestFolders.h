@@ -29,4 +29,22 @@ QByteArray installRecorderApplication(const QList<QByteArray>& types);
 // What the recorder was asked to open so far, one address per entry.
 QList<QByteArray> recordedOpens(const QByteArray& recordFile);
 
+// While it lives, the calling thread's file accesses are checked as the user "nobody"
+// when the process runs as root, so a folder without permissions is unreadable to it as it
+// is to anyone else (the folders on the way must be open to others). Other threads keep
+// their rights. dropped() is false only when root could not give its rights up.
+class AsUnprivilegedUser
+{
+public:
+    AsUnprivilegedUser();
+    ~AsUnprivilegedUser();
+    AsUnprivilegedUser(const AsUnprivilegedUser&) = delete;
+    AsUnprivilegedUser& operator=(const AsUnprivilegedUser&) = delete;
+    bool dropped() const { return m_dropped; }
+
+private:
+    bool m_wasRoot = false;
+    bool m_dropped = true;
+};
+
 } // namespace TestFolders
