@@ -198,11 +198,11 @@ void TableView::startDrag(Qt::DropActions supportedActions)
     const QModelIndexList indexes = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
     if (indexes.isEmpty() || !model())
         return;
-    QMimeData* data = model()->mimeData(indexes);
-    if (!data)
+    QMimeData* mime = model()->mimeData(indexes);
+    if (!mime)
         return;
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(mime);
     // The picture is the row under the pointer (where the drag began), so it stays at
     // the pointer whichever rows are dragged with it.
     const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
