@@ -1,11 +1,12 @@
-# Two entry points for a fresh Debian 12 machine:
+# Entry points for a fresh Debian 12 machine:
 #   make run    installs what is missing, builds, starts Ordinello
 #   make test   the same, then runs the whole test suite
+#   make package  the same build as a Debian package, ordinello_<version>_<arch>.deb
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench install clean
+.PHONY: all deps configure build run test bench install package clean
 
 all: build
 
@@ -29,6 +30,9 @@ bench: build
 
 install: build
 	cmake --install $(BUILD_DIR)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -9,7 +9,7 @@ packages=(
     libicu-dev libplist-dev libglib2.0-dev shared-mime-info
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good dbus
-    xvfb xauth desktop-file-utils appstream
+    xvfb xauth desktop-file-utils appstream dpkg-dev lintian
     hicolor-icon-theme adwaita-icon-theme fonts-dejavu-core
 )
 
