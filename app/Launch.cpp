@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/OrdinelloController.h"
+#include "app/WindowPlacement.h"
 #include "platform/Bundle.h"
 #include "platform/Sound.h"
 #include "support/LocalizedStrings.h"
@@ -59,7 +60,10 @@ int OrdinelloMain(int argc, char** argv)
         }
     }
 
+    // Held until the program ends: a window opened meanwhile takes the next place.
+    const WindowPlace place;
     MainWindow window;
+    place.cascade(&window);
     window.applicationWillFinishLaunching();
     if (!folder.isEmpty())
         window.controller()->selectDirectoryPath(folder);
