@@ -49,15 +49,17 @@ struct ItemImages::Shared {
     ItemImages* owner = nullptr;
     int workers = 0;
     int maxWorkers = 1;
+    QThreadPool* pool = nullptr;   // left to the workers once the owner has gone
 };
 
 ItemImages::ItemImages(QObject* parent)
     : QObject(parent)
     , m_cache(kCacheKilobytes)
     , m_shared(std::make_shared<Shared>())
-    , m_pool(new QThreadPool(this))
+    , m_pool(new QThreadPool)
 {
     m_shared->owner = this;
+    m_shared->pool = m_pool;
     // Decoding photos is all CPU: one worker per core, at low priority so the window's
     // own thread, which paints and scrolls, always wins.
     m_shared->maxWorkers = std::clamp(QThread::idealThreadCount(), 1, 4);
@@ -67,12 +69,16 @@ ItemImages::ItemImages(QObject* parent)
 
 ItemImages::~ItemImages()
 {
-    {
-        QMutexLocker lock(&m_shared->mutex);
-        m_shared->queue.clear();
-        m_shared->owner = nullptr;
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->queue.clear();
+    m_shared->owner = nullptr;
+    if (m_shared->workers == 0) {
+        lock.unlock();
+        delete m_pool;   // its threads are idle: they end at once
+        return;
     }
-    m_pool->waitForDone();
+    // A photo being decoded is not waited for (that made quitting take seconds); the last
+    // of these workers hands the pool back to the main thread to be deleted.
 }
 
 void ItemImages::setDisplaySize(QSize size)
@@ -167,6 +173,12 @@ void ItemImages::work(const std::shared_ptr<Shared>& shared)
             QMutexLocker lock(&shared->mutex);
             if (shared->queue.empty() || !shared->owner) {
                 --shared->workers;
+                if (!shared->owner && shared->workers == 0 && QCoreApplication::instance()) {
+                    // Deleted where it is not one of its own threads; a program that has
+                    // stopped its event loop just ends with it.
+                    QMetaObject::invokeMethod(QCoreApplication::instance(),
+                                              [pool = shared->pool] { delete pool; }, Qt::QueuedConnection);
+                }
                 return;
             }
             // Newest first: the rows the user looks at now, not those scrolled past.

@@ -21,8 +21,8 @@ class ItemImages : public QObject
     Q_OBJECT
 public:
     explicit ItemImages(QObject* parent = nullptr);
-    // Drops the queued requests and waits for the ones being made (each bounded by the
-    // service's own time-outs).
+    // Drops the queued requests without waiting for the ones being made: their workers
+    // throw the pictures away and end on their own, their pool going when they have.
     ~ItemImages() override;
 
     // The picture to show now for the item at path (lossless path text). Never waits for

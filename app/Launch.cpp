@@ -12,7 +12,10 @@
 #include <QNetworkProxyFactory>
 #include <QTextStream>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 int OrdinelloMain(int argc, char** argv)
 {
@@ -61,11 +64,19 @@ int OrdinelloMain(int argc, char** argv)
     }
 
     // Held until the program ends: a window opened meanwhile takes the next place.
-    const WindowPlace place;
-    MainWindow window;
-    place.cascade(&window);
-    window.applicationWillFinishLaunching();
+    auto place = std::make_unique<WindowPlace>();
+    auto window = std::make_unique<MainWindow>();
+    place->cascade(window.get());
+    window->applicationWillFinishLaunching();
     if (!folder.isEmpty())
-        window.controller()->selectDirectoryPath(folder);
-    return app.exec();
+        window->controller()->selectDirectoryPath(folder);
+    const int status = app.exec();
+
+    // The window saves what it keeps and ends its downloads as it goes. Nothing is left to
+    // save after it: the program ends here rather than wait for pictures nobody will see,
+    // unload the code making them while it runs, or join Qt's helper threads.
+    window.reset();
+    place.reset();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

@@ -13,8 +13,10 @@
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QSemaphore>
 #include <QTest>
 
+#include <atomic>
 #include <sys/time.h>
 
 namespace {
@@ -190,6 +192,30 @@ private Q_SLOTS:
         QVERIFY(images.hasPendingWork());
         QVERIFY(ready.wait());
         QCOMPARE(ready.last().at(0).toString(), *dropped);
+    }
+
+    // Going away does not wait for a picture being made (quitting would): its worker
+    // drops the picture and ends on its own.
+    void goingAwayDoesNotWaitForPictures()
+    {
+        loadService(true);
+        static QSemaphore started;
+        static QSemaphore finish;
+        static std::atomic<bool> returned{false};
+        gQLThumbnailImageCreatePtr = [](const QUrl*, QSizeF, const QVariantMap*) -> QImage* {
+            started.release();
+            finish.acquire();
+            returned = true;
+            return new QImage(16, 16, QImage::Format_RGB32);
+        };
+        {
+            ItemImages images;
+            images.imageWithPreviewOfFileAtPath(file("red.png"), kRequest, true);
+            started.acquire();
+        } // waiting here for the worker would never end: it goes on only when told below
+        QVERIFY(!returned);
+        finish.release();
+        QTRY_VERIFY(returned);
     }
 };
 
