@@ -177,7 +177,7 @@ class TestSoftwareUpdate : public QObject
         return m_controller.get();
     }
 
-    QString status() const { return m_controller->m_softwareUpdateField->text(); }
+    QString status() const { return m_controller->statusText(); }
 
     void checkAndWait()
     {

@@ -13,6 +13,7 @@
 
 #include <QFutureWatcher>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -171,7 +172,23 @@ void SoftwareUpdateController::doAlert(const QString& message, const QString& in
 
 void SoftwareUpdateController::setStatus(const QString& text)
 {
-    m_softwareUpdateField->setText(text);
+    // The line wraps between words, never inside an address: each address stands on a line
+    // of its own that does not wrap (Qt keeps whole blocks unwrapped, not parts of one), so
+    // it can be read and copied whole.
+    m_status = text;
+    static const QRegularExpression address(QStringLiteral("\\b[a-z][a-z0-9+.-]*://\\S+"));
+    QString html;
+    qsizetype done = 0;
+    for (auto it = address.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        html += text.mid(done, match.capturedStart() - done).toHtmlEscaped();
+        html += QStringLiteral("<div style=\"white-space:pre\">") + match.captured().toHtmlEscaped()
+                + QStringLiteral("</div>");
+        done = match.capturedEnd();
+    }
+    html += text.mid(done).toHtmlEscaped();
+    m_softwareUpdateField->setTextFormat(Qt::RichText);
+    m_softwareUpdateField->setText(html);
 }
 
 // The automatic check. It used to fetch synchronously with no time-out, which could freeze

@@ -67,6 +67,9 @@ public:
     // the window reads: this layer knows no settings), arms the automatic check.
     void awakeFromNib(bool checkAutomatically);
 
+    // The status line's text as set (the line shows it with each address kept whole).
+    const QString& statusText() const { return m_status; }
+
     // The version file's address and the disk image's, under the maker's site.
     static QUrl versionFileUrl();
     static QUrl diskImageUrl();
@@ -126,6 +129,7 @@ Q_SIGNALS:
 
 private:
     void setStatus(const QString& text);
+    QString m_status;
     // Reads data on a worker thread, keeps what it says as getCurrentVersionString() does,
     // and hands the shown version string (null: unreadable) to done on this thread.
     void readVersionFile(const QByteArray& data, std::function<void(const QString& published)> done);
