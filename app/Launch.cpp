@@ -26,7 +26,8 @@ int OrdinelloMain(int argc, char** argv)
     QApplication::setApplicationVersion(Bundle::shortVersionString());
     QApplication::setDesktopFileName(Bundle::identifier());
     InstallTranslations();
-    SetSystemBeep([] { QApplication::beep(); });
+    // Runs rename on a worker thread: the alert is sounded on the GUI thread.
+    SetSystemBeep([&app] { QMetaObject::invokeMethod(&app, [] { QApplication::beep(); }); });
     // The update check honours the desktop's proxy settings (http_proxy and friends).
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     // Outside a desktop session (a bare X server, some window managers) no icon theme is

@@ -19,6 +19,10 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <climits>
 #include <QSettings>
 #include <QStatusBar>
 
@@ -68,6 +72,7 @@ MainWindow::MainWindow(QWidget* parent)
     statusBar()->addPermanentWidget(m_itemCount);
 
     connectActions();
+    connectUndo();
     updateActions();
 
     // The window comes back where and as large as the user left it.
@@ -133,7 +138,7 @@ void MainWindow::connectActions()
 
 void MainWindow::updateActions()
 {
-    const bool listed = m_controller->hasFolder();
+    const bool listed = m_controller->hasFolder() && !m_controller->isRunning();
     const bool items = listed && m_controller->rowCount() > 0;
     m_ui->actionRenameItems->setEnabled(items);
     m_ui->actionRemovePrefixes->setEnabled(items);
@@ -172,6 +177,72 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::applicationWillFinishLaunching()
 {
     m_controller->applicationWillFinishLaunching();
+    m_controller->offerInterruptedRuns();
+}
+
+void MainWindow::connectUndo()
+{
+    // Edit ▸ Undo, first in the menu; its text names the run it reverts.
+    auto* undo = new QAction(QCoreApplication::translate("LocalizedStrings", "Undo"), this);
+    undo->setObjectName(QStringLiteral("actionUndo"));
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setEnabled(false);
+    QAction* first = m_ui->menuEdit->actions().value(0);
+    m_ui->menuEdit->insertAction(first, undo);
+    m_ui->menuEdit->insertSeparator(first);
+    connect(undo, &QAction::triggered, m_controller, &OrdinelloController::undoLastRun);
+
+    // While a run goes on: how far it is, and Cancel, at the left of the status bar.
+    auto* progress = new QProgressBar(statusBar());
+    progress->setObjectName(QStringLiteral("runProgress"));
+    progress->setTextVisible(true);
+    progress->setMinimumWidth(260);
+    auto* cancel = new QPushButton(QCoreApplication::translate("LocalizedStrings", "Cancel"), statusBar());
+    cancel->setObjectName(QStringLiteral("cancelRun"));
+    statusBar()->addWidget(progress);
+    statusBar()->addWidget(cancel);
+    progress->hide();
+    cancel->hide();
+    connect(cancel, &QPushButton::clicked, m_controller, &OrdinelloController::cancelRun);
+    connect(m_controller, &OrdinelloController::runProgress, progress,
+            [progress](qsizetype done, qsizetype total, const QString& text) {
+                progress->setRange(0, int(std::min<qsizetype>(total, INT_MAX)));
+                progress->setValue(int(std::min<qsizetype>(done, INT_MAX)));
+                progress->setFormat(text);
+            });
+    connect(m_controller, &OrdinelloController::runningChanged, this, [this, progress, cancel, undo](bool running) {
+        progress->setVisible(running);
+        cancel->setVisible(running);
+        progress->setRange(0, 0);
+        progress->setFormat(QString());
+        if (running)
+            undo->setEnabled(false);
+        updateActions();
+    });
+    connect(m_controller, &OrdinelloController::undoStateChanged, undo, [undo](bool available, const QString& text) {
+        undo->setEnabled(available);
+        undo->setText(text);
+    });
+    connect(m_controller, &OrdinelloController::runRefused, this, [this](const QString& message) {
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Ordinello"), message, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+    connect(m_controller, &OrdinelloController::interruptedRunFound, this,
+            [this](const QByteArray& folderPath, const QString& message) {
+                auto* box = new QMessageBox(QMessageBox::Question, tr("Ordinello"), message, QMessageBox::NoButton, this);
+                box->setObjectName(QStringLiteral("interruptedRunBox"));
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                QPushButton* undoButton =
+                    box->addButton(QCoreApplication::translate("LocalizedStrings", "Undo"), QMessageBox::AcceptRole);
+                box->addButton(QCoreApplication::translate("LocalizedStrings", "Keep the Names"), QMessageBox::RejectRole);
+                box->setDefaultButton(undoButton);
+                connect(box, &QMessageBox::buttonClicked, this, [this, undoButton, folderPath](QAbstractButton* button) {
+                    if (button == undoButton)
+                        m_controller->undoInterruptedRun(folderPath);
+                });
+                box->open();
+            });
 }
 
 void MainWindow::showAbout()

@@ -41,6 +41,7 @@ private:
 
     void updateItemCount();
     void showError(const QString& message);
+    void connectUndo();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_itemCount = nullptr;

@@ -1,5 +1,6 @@
 #include "app/Numbering.h"
 
+#include "app/RenameJournal.h"
 #include "fsobjects/ObjectNames.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"
@@ -97,15 +98,41 @@ public:
     void unchanged() { ++m_report->handled; }
 
     // Renames the item from `name` to `newName`; false after reporting a failure.
-    bool rename(FSRef* item, const QString& name, const QString& newName)
+    // knownCompanion: the companion as planned (null: none), when it was looked up before.
+    bool rename(FSRef* item, const QString& name, const QString& newName, const FSRef* const* knownCompanion = nullptr)
     {
         FSRef companion;
-        const bool hasCompanion = findCompanion(*item, name, &companion);
+        bool hasCompanion = false;
+        if (knownCompanion) {
+            hasCompanion = *knownCompanion != nullptr;
+            if (hasCompanion)
+                companion = **knownCompanion;
+        } else {
+            hasCompanion = findCompanion(*item, name, &companion);
+        }
         const bool done = m_run.dryRun ? planRename(*item, name, newName, hasCompanion ? &companion : nullptr)
                                        : doRename(item, name, newName, hasCompanion ? &companion : nullptr);
         if (done)
             ++m_report->handled;
         return done;
+    }
+
+    // Only a regular file counts: a folder or a link that happens to carry the name is
+    // an item of its own and stays where it is.
+    bool findCompanion(const FSRef& item, const QString& name, FSRef* companion)
+    {
+        const QByteArray companionBytes = EncodeFileName(companionName(name));
+        const QByteArray path = siblingPath(item, companionBytes);
+        if (m_run.dryRun) {
+            if (const std::optional<bool> planned = plannedExistence(path))
+                return *planned;
+        }
+        if (m_scanFolders) {
+            const bool listed = companionNames(item).contains(companionBytes);
+            if (m_scanFolders && !listed)   // still scanning: the folder could be read
+                return false;
+        }
+        return FSPathMakeRef(path, companion) == noErr && S_ISREG(companion->mode);
     }
 
 private:
@@ -125,24 +152,6 @@ private:
     {
         if (m_run.renamed)
             m_run.renamed(name, newName);
-    }
-
-    // Only a regular file counts: a folder or a link that happens to carry the name is
-    // an item of its own and stays where it is.
-    bool findCompanion(const FSRef& item, const QString& name, FSRef* companion)
-    {
-        const QByteArray companionBytes = EncodeFileName(companionName(name));
-        const QByteArray path = siblingPath(item, companionBytes);
-        if (m_run.dryRun) {
-            if (const std::optional<bool> planned = plannedExistence(path))
-                return *planned;
-        }
-        if (m_scanFolders) {
-            const bool listed = companionNames(item).contains(companionBytes);
-            if (m_scanFolders && !listed)   // still scanning: the folder could be read
-                return false;
-        }
-        return FSPathMakeRef(path, companion) == noErr && S_ISREG(companion->mode);
     }
 
     // The "._" names in the item's folder, read once per run: asking for each item's
@@ -293,16 +302,67 @@ private:
     int m_folderFd = -1;
 };
 
-void removePrefix(Renamer& renamer, FSRef* item)
+// The new name for item i (whose current name is given); equal to the name when the
+// item is to stay as it is. Called twice per item in a journaled run, so it must give the
+// same answer both times.
+using NewNameFor = std::function<QString(qsizetype i, const QString& name)>;
+
+// Walks the items in order and renames each to its new name. A journaled run first
+// writes the whole plan (with each item's companion as found now) and renames by it.
+RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor& newNameFor,
+                     bool scanFolders = true)
 {
-    const QString name = renamer.currentName(*item);
-    if (name.isNull())
-        return;
-    const QString newName = NameWithoutPrefix(name);
-    if (newName.size() == name.size())
-        renamer.unchanged();
-    else
-        renamer.rename(item, name, newName);
+    RenameReport report;
+    Renamer renamer(run, &report, scanFolders);
+    const bool journaled = run.journal && !run.dryRun;
+    QHash<qsizetype, FSRef> companions;     // journaled: item index -> its companion
+    if (journaled) {
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const FSRef& item = items.at(i);
+            const QString name = DecodeFileName(item.nameBytes());
+            const QString newName = newNameFor(i, name);
+            if (newName == name)
+                continue;
+            const QByteArray newBytes = EncodeFileName(newName);
+            run.journal->add(item.nameBytes(), newBytes, item, false);
+            FSRef companion;
+            if (renamer.findCompanion(item, name, &companion)) {
+                run.journal->add(companion.nameBytes(), EncodeFileName(companionName(newName)), companion, true);
+                companions.insert(i, std::move(companion));
+            }
+        }
+        if (!run.journal->commit(&report.journalProblem))
+            return report;
+    }
+    const qsizetype total = items.size();
+    for (qsizetype i = 0; i < total; ++i) {
+        if (run.progress) {
+            const RunControl control = run.progress(i, total);
+            if (control == RunControl::Abandon)
+                return report;
+            if (control == RunControl::Cancel) {
+                report.cancelled = true;
+                break;
+            }
+        }
+        FSRef& item = items[i];
+        const QString name = renamer.currentName(item);
+        if (name.isNull())
+            continue;
+        const QString newName = newNameFor(i, name);
+        if (newName.size() == name.size() && newName == name) {
+            renamer.unchanged();
+        } else if (journaled) {
+            const auto it = companions.constFind(i);
+            const FSRef* companion = it == companions.constEnd() ? nullptr : &*it;
+            renamer.rename(&item, name, newName, &companion);
+        } else {
+            renamer.rename(&item, name, newName);
+        }
+    }
+    if (journaled)
+        run.journal->finish(report.cancelled);
+    return report;
 }
 
 } // namespace
@@ -325,16 +385,18 @@ QString NameWithoutPrefix(const QString& name)
 
 OSErr RemovePrefixFromFilename(FSRef* item, QString* reason)
 {
-    RenameReport report;
-    const RenameRun run;
-    Renamer renamer(run, &report, false);
-    if (item)
-        removePrefix(renamer, item);
+    if (!item) {
+        if (reason)
+            reason->clear();
+        return paramErr;
+    }
+    QList<FSRef> items{*item};
+    const RenameReport report =
+        runOver(items, {}, [](qsizetype, const QString& name) { return NameWithoutPrefix(name); }, false);
+    *item = items.first();
     const RenameFailure failure = report.failures.value(0);
     if (reason)
         *reason = failure.reason;
-    if (!item)
-        return paramErr;
     return report.failures.isEmpty() ? OSErr(noErr) : OSErrFromErrno(failure.error);
 }
 
@@ -349,30 +411,21 @@ QStringList RenameReport::failureLines() const
 
 RenameReport NumberItems(QList<FSRef>& items, const NumberingSettings& settings, const RenameRun& run)
 {
-    RenameReport report;
-    Renamer renamer(run, &report);
-    // The running number lives in 32 bits and wraps (unsigned arithmetic, so the wrap is
-    // defined); it is printed as a signed number.
-    std::uint32_t number = std::uint32_t(settings.firstNumber);
-    for (FSRef& item : items) {
-        const int width = std::clamp(settings.width ? settings.width() : 0, 0, kMaxNumberWidth);
-        const QString numberText = FormatNumber(number, width);
-        // The step is added for every item, renamed or not: an item's number is always
-        // the first number plus its list position times the step.
-        number += std::uint32_t(settings.step);
-        const QString name = renamer.currentName(item);
-        if (name.isNull())
-            continue;
-        renamer.rename(&item, name, numberText + u' ' + name);
-    }
-    return report;
+    // Item i's number is the first number plus i times the step, whether or not the items
+    // before it could be renamed. The running number lives in 32 bits and wraps
+    // (unsigned arithmetic, so the wrap is defined); it is printed as a signed number.
+    // The width is asked once per item; a journaled run keeps the answers so the plan and
+    // the run agree.
+    QList<int> widths;
+    return runOver(items, run, [&](qsizetype i, const QString& name) {
+        while (widths.size() <= i)
+            widths.append(std::clamp(settings.width ? settings.width() : 0, 0, kMaxNumberWidth));
+        const std::uint32_t number = std::uint32_t(settings.firstNumber) + std::uint32_t(i) * std::uint32_t(settings.step);
+        return FormatNumber(number, widths.at(i)) + u' ' + name;
+    });
 }
 
 RenameReport RemoveNumberPrefixes(QList<FSRef>& items, const RenameRun& run)
 {
-    RenameReport report;
-    Renamer renamer(run, &report);
-    for (FSRef& item : items)
-        removePrefix(renamer, &item);
-    return report;
+    return runOver(items, run, [](qsizetype, const QString& name) { return NameWithoutPrefix(name); });
 }

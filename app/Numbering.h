@@ -42,9 +42,21 @@ struct RenameFailure {
 struct RenameReport {
     int handled = 0;    // items renamed, or left as they were because nothing was to change
     QList<RenameFailure> failures;
+    bool cancelled = false;     // stopped early when asked (see RenameRun::progress)
+    // Set when the journal could not be written: then nothing was renamed.
+    QString journalProblem;
 
     // "name: reason", one per failure, names made readable.
     QStringList failureLines() const;
+};
+
+class RenameJournal;
+
+// What a run does next, asked before each item.
+enum class RunControl {
+    Continue,
+    Cancel,     // stop before this item; the journal records the end
+    Abandon,    // tests only: stop as a killed process would, recording nothing more
 };
 
 struct RenameRun {
@@ -56,6 +68,12 @@ struct RenameRun {
     std::function<void(const QString& name, const QString& newName)> renamed;
     // Told of each failure as it happens.
     std::function<void(const RenameFailure& failure)> failed;
+    // Asked before each item with the number of items done so far and the total.
+    std::function<RunControl(qsizetype done, qsizetype total)> progress;
+    // When given (and not a dry run), the whole plan, companions included, is written to
+    // it and synced before the first rename, and the end is recorded after the last. A
+    // journal that cannot be written stops the run before it renames anything.
+    RenameJournal* journal = nullptr;
 };
 
 struct NumberingSettings {

@@ -146,6 +146,7 @@ void OrdinelloController::selectDirectoryPath(const QByteArray& path)
         fileListWindow->setWindowTitle(DisplayFileName(last.isEmpty() ? m_folderPath : last));
     }
     Q_EMIT folderStateChanged(hasFolder());
+    updateUndoState();
 }
 
 QList<FSRef> OrdinelloController::freshListing(QStringList* paths, int* error) const
@@ -184,7 +185,8 @@ void OrdinelloController::loadDirectoryItems()
 
 void OrdinelloController::reloadDirectoryItems()
 {
-    if (!hasFolder())
+    // A run's own renames: the run lists the folder when it ends.
+    if (!hasFolder() || isRunning())
         return;
     if (!FSIsFSRefValid(&m_folderFSRef)) {
         // The folder itself was moved or deleted: what is listed is gone with it.

@@ -3,11 +3,14 @@
 // the item table's model. Row r of the table is entry r of the list, which is also the
 // position in the numbering.
 
+#include "app/RenameJournal.h"
+#include "app/RenameTask.h"
 #include "platform/Files.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +23,7 @@ class FolderWatcher;
 struct RenameReport;
 class ItemImages;
 class QTimer;
+struct PlannedRename;
 class TableView;
 
 // The private drag type: dragged rows travel under it, and only drags that carry it are
@@ -77,6 +81,10 @@ public:
     // previous order, before the item now at row r (r == count: at the end), then selects
     // them. Returns false and changes nothing when a row is out of range.
     bool moveRows(QList<int> rows, int r);
+    // The model's own move of `count` adjacent rows to before destinationChild, told to the
+    // views with beginMoveRows/endMoveRows. Linear in the rows between the two places.
+    bool moveRows(const QModelIndex& sourceParent, int sourceRow, int count, const QModelIndex& destinationParent,
+                  int destinationChild) override;
     enum class Move { Up, Down, ToTop, ToBottom };
     void moveSelectedRows(Move move);
     QList<int> selectedRows() const;
@@ -103,6 +111,31 @@ public Q_SLOTS:
     void removeFilenamePrefixes();
     void openSelectedItems();
     void showSelectedItemsInFileManager();
+    // Reverts the last numbering or prefix removal in the listed folder (see app/UndoRun).
+    void undoLastRun();
+    // Stops the run going on after its current item.
+    void cancelRun();
+
+public:
+    // --- runs (see OrdinelloController_Renaming.cpp)
+    // Shows the planned renames and calls confirmed() when the user agrees. Replaceable so
+    // tests can play the user; the default is the preview sheet.
+    using RunConfirmer = std::function<void(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan,
+                                            std::function<void()> confirmed)>;
+    void setRunConfirmer(RunConfirmer confirmer);
+    // A run (or an undo) is going on; another cannot start until it ends.
+    bool isRunning() const;
+
+    // --- undo (see OrdinelloController_Undo.cpp)
+    // The undo command's text for the listed folder's last run ("Undo Numbering of 12 Items").
+    const QString& undoText() const { return m_undoText; }
+    // Reads the listed folder's last journaled run and tells undoStateChanged; offers a run
+    // that was interrupted (interruptedRunFound), once per session.
+    void updateUndoState();
+    // At start: offers every run, in any folder, that was interrupted.
+    void offerInterruptedRuns();
+    // The user accepted the offer: lists that folder when it is not listed, then undoes.
+    void undoInterruptedRun(const QByteArray& folderPath);
 
 public:
     // --- numbering: the width rule and the runs' report (see OrdinelloController_Renaming.cpp)
@@ -130,6 +163,16 @@ Q_SIGNALS:
     // Something the user asked for could not be done (a folder that cannot be listed, an
     // item no application opens): the message says what and why, for the window to show.
     void errorOccurred(const QString& message);
+    // A run or an undo was refused as a whole and renamed nothing (journal not writable
+    // or damaged); the message says why.
+    void runRefused(const QString& message);
+    // A run started (true) or ended (false); while it goes, runProgress tells how far it is.
+    void runningChanged(bool running);
+    void runProgress(qsizetype done, qsizetype total, const QString& text);
+    // Whether the listed folder has a run to undo, and the command's text.
+    void undoStateChanged(bool available, const QString& text);
+    // A run in the folder was interrupted; the message asks whether to undo it.
+    void interruptedRunFound(const QByteArray& folderPath, const QString& message);
 
 private:
     void startSpinner();
@@ -148,6 +191,16 @@ private:
     FSRef m_folderFSRef;           // null until the first successful choice; never cleared
     FolderChooser m_chooser;
     ItemImages* m_itemImages = nullptr;
+    void confirmAndRun(RunKind kind, const NumberingSettings& settings);
+    void startRun(std::function<RenameTask::Outcome(const RenameRun&)> work, const char* progressText);
+    void runEnded();
+    RunConfirmer m_confirmer;
+    RenameTask* m_task = nullptr;
+    bool m_planning = false;        // the plan for the preview is being made
+    const char* m_progressText = "";
+    FSRef m_runFolder;
+    QString m_undoText;
+    QSet<QByteArray> m_offeredJournals;     // interrupted runs already offered this session
 };
 
 // Moves one element by offset within the array; out-of-range targets leave it alone.

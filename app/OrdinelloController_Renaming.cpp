@@ -1,45 +1,182 @@
 // Numbering and prefix removal from the window: the runs themselves are app/Numbering's;
-// here the controller feeds them its list and the preferences, reloads, and reports.
+// here the controller feeds them its list and the preferences, shows the plan first when
+// the preferences ask for it, runs them off the GUI thread with a journal, reloads, and
+// reports.
 
 #include "app/OrdinelloController.h"
 
 #include "app/Numbering.h"
 #include "app/Preferences.h"
+#include "app/RenameJournal.h"
+#include "app/RenamePreview.h"
+#include "app/RenameTask.h"
+#include "app/UndoRun.h"
 #include "platform/NameCodec.h"
+
+#include <QCoreApplication>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QLocale>
+#include <QMainWindow>
+
+namespace {
+
+int digitsOf(qsizetype count)
+{
+    return int(QString::number(count).size());
+}
+
+void showPreview(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan, std::function<void()> confirmed)
+{
+    auto* preview = new RenamePreview(kind, plan, parent);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(preview, &QDialog::accepted, preview, std::move(confirmed));
+    preview->open();
+}
+
+} // namespace
 
 void OrdinelloController::renameItems()
 {
     // Before any folder was chosen there is nothing to number and nothing to reload.
-    if (!hasFolder())
+    if (!hasFolder() || isRunning())
         return;
     NumberingSettings settings;
     settings.firstNumber = InitialNumber();
     settings.step = IncrementBy();
     // The width settings are read for every item, so the width always follows the
-    // preferences as they stand.
-    settings.width = [this] {
-        const int automatic = automaticNumberLength();
-        return automatic != 0 ? automatic : int(NumberLength());
-    };
-
-    Q_EMIT runStarted();
-    startSpinner();
-    QList<FSRef> items = listedReferences();
-    const RenameReport report = NumberItems(items, settings);
-    loadDirectoryItems();
-    stopSpinner();
-    finishRun(report);
+    // preferences as they stand; the automatic width follows the listed count.
+    const qsizetype count = m_directoryItems.size();
+    settings.width = [count] { return AutomaticNumberLength() ? digitsOf(count) : int(NumberLength()); };
+    confirmAndRun(RunKind::Numbering, settings);
 }
 
 void OrdinelloController::removeFilenamePrefixes()
 {
-    if (!hasFolder())
+    if (!hasFolder() || isRunning())
         return;
-    Q_EMIT runStarted();
+    confirmAndRun(RunKind::PrefixRemoval, {});
+}
+
+void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& settings)
+{
     QList<FSRef> items = listedReferences();
-    const RenameReport report = RemoveNumberPrefixes(items);
-    loadDirectoryItems();
-    finishRun(report);
+    const FSRef folder = m_folderFSRef;
+    RenameTask::Work work = [kind, items, settings, folder](const RenameRun& base) mutable {
+        RenameJournal journal(folder, kind);
+        RenameRun run = base;
+        run.journal = &journal;
+        RenameTask::Outcome outcome;
+        outcome.report = kind == RunKind::Numbering ? NumberItems(items, settings, run) : RemoveNumberPrefixes(items, run);
+        outcome.refusal = outcome.report.journalProblem;
+        return outcome;
+    };
+    const char* progressText = kind == RunKind::Numbering ? QT_TRANSLATE_NOOP("LocalizedStrings", "Numbering %1 of %2")
+                                                          : QT_TRANSLATE_NOOP("LocalizedStrings", "Removing prefixes %1 of %2");
+    if (!ConfirmRenaming()) {
+        startRun(std::move(work), progressText);
+        return;
+    }
+    // The plan is made off the GUI thread too: on a large folder it reads every name.
+    m_planning = true;
+    startSpinner();
+    Q_EMIT runningChanged(true);
+    auto* planning = new QFutureWatcher<QList<PlannedRename>>(this);
+    connect(planning, &QFutureWatcherBase::finished, this,
+            [this, planning, kind, work = std::move(work), progressText, folder]() mutable {
+                const QList<PlannedRename> plan = planning->result();
+                planning->deleteLater();
+                m_planning = false;
+                stopSpinner();
+                Q_EMIT runningChanged(false);
+                auto confirmed = [this, work = std::move(work), progressText, folder]() mutable {
+                    // The folder may have changed, or another run started, while the sheet was open.
+                    if (hasFolder() && !isRunning() && folder.sameObjectAs(m_folderFSRef)
+                        && folder.path == m_folderFSRef.path)
+                        startRun(std::move(work), progressText);
+                };
+                if (m_confirmer)
+                    m_confirmer(fileListWindow, kind, plan, std::move(confirmed));
+                else
+                    showPreview(fileListWindow, kind, plan, std::move(confirmed));
+            });
+    planning->setFuture(QtConcurrent::run([kind, items, settings] { return PlanRun(kind, items, settings); }));
+}
+
+void OrdinelloController::setRunConfirmer(RunConfirmer confirmer)
+{
+    m_confirmer = std::move(confirmer);
+}
+
+void OrdinelloController::undoLastRun()
+{
+    if (!hasFolder() || isRunning())
+        return;
+    const FSRef folder = m_folderFSRef;
+    startRun(
+        [folder](const RenameRun& run) {
+            const UndoResult result = UndoLastRun(folder, run);
+            RenameTask::Outcome outcome;
+            outcome.undone = true;
+            outcome.report = result.report;
+            if (result.status == UndoResult::Status::Refused)
+                outcome.refusal = result.problem;
+            return outcome;
+        },
+        QT_TRANSLATE_NOOP("LocalizedStrings", "Undoing %1 of %2"));
+}
+
+bool OrdinelloController::isRunning() const
+{
+    return m_planning || (m_task && m_task->isRunning());
+}
+
+void OrdinelloController::cancelRun()
+{
+    if (m_task)
+        m_task->cancel();
+}
+
+void OrdinelloController::startRun(std::function<RenameTask::Outcome(const RenameRun&)> work, const char* progressText)
+{
+    if (!m_task) {
+        m_task = new RenameTask(this);
+        connect(m_task, &RenameTask::progressed, this, [this](qsizetype done, qsizetype total) {
+            const QLocale locale;
+            Q_EMIT runProgress(done, total,
+                               QCoreApplication::translate("LocalizedStrings", m_progressText)
+                                   .arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total))));
+        });
+        connect(m_task, &RenameTask::finished, this, &OrdinelloController::runEnded);
+    }
+    m_progressText = progressText;
+    m_runFolder = m_folderFSRef;
+    Q_EMIT runStarted();
+    startSpinner();
+    m_task->start(std::move(work), m_folderFSRef);
+    Q_EMIT runningChanged(true);
+}
+
+void OrdinelloController::runEnded()
+{
+    const RenameTask::Outcome& outcome = m_task->outcome();
+    // The list read after the run replaces the stale one, unless another folder was
+    // chosen meanwhile.
+    if (m_runFolder.sameObjectAs(m_folderFSRef) && m_runFolder.path == m_folderFSRef.path) {
+        // The run's own renames were seen by the folder watcher: this listing covers them.
+        if (m_reloadTimer)
+            m_reloadTimer->stop();
+        beginResetModel();
+        setListing(outcome.paths, outcome.refs);
+        endResetModel();
+    }
+    stopSpinner();
+    Q_EMIT runningChanged(false);
+    if (!outcome.refusal.isEmpty())
+        Q_EMIT runRefused(outcome.refusal);
+    else
+        finishRun(outcome.report);
+    updateUndoState();
 }
 
 void OrdinelloController::finishRun(const RenameReport& report)
@@ -57,7 +194,7 @@ int OrdinelloController::automaticNumberLength() const
     if (!AutomaticNumberLength())
         return 0;
     // The width follows the number of items, not the largest number to be printed.
-    return int(QString::number(m_directoryItems.size()).size());
+    return digitsOf(m_directoryItems.size());
 }
 
 QList<FSRef> OrdinelloController::listedReferences() const

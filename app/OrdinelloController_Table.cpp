@@ -111,40 +111,59 @@ bool OrdinelloController::moveRows(QList<int> rows, int r)
     if (rows.isEmpty() || rows.first() < 0 || rows.last() >= n || r < 0 || r > n)
         return false;
 
-    // The order is worked out on row numbers, then applied to the list in one step.
-    QList<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
-
+    // The rows end up together, in their previous order, before the item now at row r.
+    // Adjacent rows move as one block, told to the views as a move.
+    const int before = int(std::lower_bound(rows.begin(), rows.end(), r) - rows.begin());
+    const int insertAt = r - before;
     if (isContiguous(rows)) {
-        // One row or a run of adjacent rows: move each by the offset of the first, the
-        // remaining rows re-mapped after each move.
-        const int f = rows.first();
-        const int d = f < r ? r - 1 : r;
-        const int k = d - f;
-        QList<int> remaining = rows;
-        while (!remaining.isEmpty()) {
-            const int i = remaining.takeFirst();
-            MoveArrayItem(order, i, k);
-            for (int& j : remaining)
-                j = j > d ? j : j - 1;
-        }
+        moveRows(QModelIndex(), rows.first(), int(rows.size()), QModelIndex(), r);
     } else {
-        // Rows apart from each other: the classic procedure would scatter them, so they
-        // are gathered instead, in their previous order, before the item at row r.
-        QList<int> moved;
-        QList<int> rest;
-        for (int i = 0; i < n; ++i)
-            (std::binary_search(rows.begin(), rows.end(), i) ? moved : rest).append(i);
-        const auto before = std::lower_bound(rows.begin(), rows.end(), r) - rows.begin();
-        const int insertAt = r - int(before);
-        order = rest.mid(0, insertAt) + moved + rest.mid(insertAt);
+        // Rows apart from each other: gathered in one pass over the list.
+        QList<bool> dragged(n, false);
+        for (int row : std::as_const(rows))
+            dragged[row] = true;
+        QList<int> order;
+        order.reserve(n);
+        for (int i = 0, kept = 0; i < n; ++i) {
+            if (dragged[i])
+                continue;
+            if (kept++ == insertAt)
+                order += rows;
+            order.append(i);
+        }
+        if (order.size() < n)
+            order += rows;
+        reorder(order);
     }
-
-    reorder(order);
-    QList<int> selection;
-    for (int oldRow : std::as_const(rows))
-        selection.append(int(order.indexOf(oldRow)));
+    QList<int> selection(rows.size());
+    std::iota(selection.begin(), selection.end(), insertAt);
     selectRows(selection);
+    return true;
+}
+
+bool OrdinelloController::moveRows(const QModelIndex& sourceParent, int sourceRow, int count,
+                                   const QModelIndex& destinationParent, int destinationChild)
+{
+    const int n = int(m_directoryItems.size());
+    if (sourceParent.isValid() || destinationParent.isValid() || count <= 0 || sourceRow < 0
+        || sourceRow + count > n || destinationChild < 0 || destinationChild > n)
+        return false;
+    // Onto itself: nothing moves (the views are not told of a move).
+    if (destinationChild >= sourceRow && destinationChild <= sourceRow + count)
+        return true;
+    if (!beginMoveRows(sourceParent, sourceRow, sourceRow + count - 1, destinationParent, destinationChild))
+        return false;
+    auto first = m_directoryItems.begin() + sourceRow;
+    auto last = first + count;
+    if (destinationChild < sourceRow)
+        std::rotate(m_directoryItems.begin() + destinationChild, first, last);
+    else
+        std::rotate(first, last, m_directoryItems.begin() + destinationChild);
+    endMoveRows();
+    // The Index column shows positions: the rows between the two places changed number.
+    const int low = std::min(sourceRow, destinationChild);
+    const int high = std::max(sourceRow + count, destinationChild) - 1;
+    Q_EMIT dataChanged(index(low, IndexColumn), index(high, IndexColumn), {Qt::DisplayRole});
     return true;
 }
 
@@ -190,9 +209,13 @@ void OrdinelloController::moveSelectedRows(Move move)
     }
 
     reorder(order);
+    QList<int> newRowForOldRow(n);
+    for (int newRow = 0; newRow < n; ++newRow)
+        newRowForOldRow[order[newRow]] = newRow;
     QList<int> selection;
+    selection.reserve(rows.size());
     for (int oldRow : rows)
-        selection.append(int(order.indexOf(oldRow)));
+        selection.append(newRowForOldRow[oldRow]);
     selectRows(selection);
     if (fileTable && !selection.isEmpty())
         fileTable->scrollTo(index(*std::min_element(selection.begin(), selection.end()), NameColumn));

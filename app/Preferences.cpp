@@ -60,6 +60,11 @@ bool AutomaticNumberLength()
     return readBool(PreferenceKeys::AutomaticNumberLength, true);
 }
 
+bool ConfirmRenaming()
+{
+    return readBool(PreferenceKeys::ConfirmRenaming, true);
+}
+
 void SetCheckForSoftwareUpdates(bool value)
 {
     write(PreferenceKeys::CheckForSoftwareUpdates, value);
@@ -83,4 +88,9 @@ void SetIncrementBy(std::int32_t value)
 void SetAutomaticNumberLength(bool value)
 {
     write(PreferenceKeys::AutomaticNumberLength, value);
+}
+
+void SetConfirmRenaming(bool value)
+{
+    write(PreferenceKeys::ConfirmRenaming, value);
 }

@@ -10,6 +10,7 @@ std::int32_t NumberLength();        // "NumberLength", default 6
 std::int32_t InitialNumber();       // "InitialNumber", default 1
 std::int32_t IncrementBy();         // "IncrementBy", default 1
 bool AutomaticNumberLength();       // "AutomaticNumberLength", default true
+bool ConfirmRenaming();             // "ConfirmRenaming", default true: preview before renaming
 
 // Writers, for the preferences window only: the rest of the application reads.
 void SetCheckForSoftwareUpdates(bool value);
@@ -17,6 +18,7 @@ void SetNumberLength(std::int32_t value);
 void SetInitialNumber(std::int32_t value);
 void SetIncrementBy(std::int32_t value);
 void SetAutomaticNumberLength(bool value);
+void SetConfirmRenaming(bool value);
 
 namespace PreferenceKeys {
 inline constexpr char CheckForSoftwareUpdates[] = "CheckForSoftwareUpdates";
@@ -24,4 +26,5 @@ inline constexpr char NumberLength[] = "NumberLength";
 inline constexpr char InitialNumber[] = "InitialNumber";
 inline constexpr char IncrementBy[] = "IncrementBy";
 inline constexpr char AutomaticNumberLength[] = "AutomaticNumberLength";
+inline constexpr char ConfirmRenaming[] = "ConfirmRenaming";
 } // namespace PreferenceKeys

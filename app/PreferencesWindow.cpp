@@ -28,6 +28,7 @@ PreferencesWindow::PreferencesWindow(QWidget* parent)
         updateEnabledControls();
     });
     connect(m_ui->checkForSoftwareUpdates, &QCheckBox::toggled, this, [](bool on) { SetCheckForSoftwareUpdates(on); });
+    connect(m_ui->confirmRenaming, &QCheckBox::toggled, this, [](bool on) { SetConfirmRenaming(on); });
 }
 
 PreferencesWindow::~PreferencesWindow() = default;
@@ -40,6 +41,7 @@ void PreferencesWindow::reload()
     const QSignalBlocker b3(m_ui->numberLength);
     const QSignalBlocker b4(m_ui->automaticNumberLength);
     const QSignalBlocker b5(m_ui->checkForSoftwareUpdates);
+    const QSignalBlocker b6(m_ui->confirmRenaming);
     m_ui->initialNumber->setValue(InitialNumber());
     m_ui->incrementBy->setValue(IncrementBy());
     // A stored width outside 1 to 10 (only a hand edit makes one) shows clamped and is
@@ -47,6 +49,7 @@ void PreferencesWindow::reload()
     m_ui->numberLength->setValue(NumberLength());
     m_ui->automaticNumberLength->setChecked(AutomaticNumberLength());
     m_ui->checkForSoftwareUpdates->setChecked(CheckForSoftwareUpdates());
+    m_ui->confirmRenaming->setChecked(ConfirmRenaming());
     updateEnabledControls();
 }
 

@@ -33,7 +33,7 @@ const char* usageText()
            "                   'list' prints them ('-': standard input); otherwise nothing is renamed\n"
            "  -0, --null       names in --order are NUL-separated (as 'list -0' prints them)\n"
            "\n"
-           "Options of rename and strip:\n"
+           "Options of rename, strip and undo:\n"
            "  --dry-run        print \"would rename 'a' -> '1 a'\" for each rename, change nothing\n"
            "  -v, --verbose    print \"renamed 'a' -> '1 a'\" for each rename, as mv -v does\n"
            "\n"
@@ -188,6 +188,8 @@ int RunCommandLine(int argc, char** argv)
         return Cli::renameCommand(args);
     if (command == "strip")
         return Cli::stripCommand(args);
+    if (command == "undo")
+        return Cli::undoCommand(args);
     Cli::printError(QCoreApplication::translate("CommandLine", "unknown command %1 (see --help)")
                         .arg(Cli::displayArgument(command)));
     return Cli::UsageError;

@@ -39,5 +39,6 @@ bool listFolder(const QByteArray& argument, FSRef* folder, QStringList* paths);
 int listCommand(const QList<QByteArray>& args);
 int renameCommand(const QList<QByteArray>& args);
 int stripCommand(const QList<QByteArray>& args);
+int undoCommand(const QList<QByteArray>& args);
 
 } // namespace Cli

@@ -12,10 +12,14 @@
 #include "app/DirectoryItems.h"
 #include "app/Numbering.h"
 #include "app/Preferences.h"
+#include "app/RenameJournal.h"
+#include "app/UndoRun.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QLocale>
 
 #include <algorithm>
 #include <cerrno>
@@ -237,9 +241,9 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
 }
 
 // Resolves FOLDER and lists it as the window does, keeping each item's identity.
-bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items)
+bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items, FSRef* folderRef)
 {
-    FSRef folder;
+    FSRef& folder = *folderRef;
     if (!Cli::resolveFolder(argument, &folder))
         return false;
     int error = 0;
@@ -354,21 +358,84 @@ bool applyOrder(const QByteArray& file, bool nulSeparated, QList<FSRef>* items)
     return valid;
 }
 
-RenameRun makeRun(const Options& options)
+// One line of progress on standard error, rewritten in place, once a run has taken a
+// second; only when standard error is a terminal, so pipes and logs never see it.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(const char* verbText)
+        : m_verbText(verbText)
+        , m_terminal(::isatty(STDERR_FILENO) == 1)
+    {
+        m_clock.start();
+    }
+    ~ProgressLine() { clear(); }
+
+    RunControl operator()(qsizetype done, qsizetype total)
+    {
+        // Looking at the clock costs little, but not nothing: every 256 items.
+        if (!m_terminal || (done & 255) != 0 || m_clock.elapsed() < 1000)
+            return RunControl::Continue;
+        const QLocale locale;
+        const QString text = QCoreApplication::translate("CommandLine", m_verbText)
+                                 .arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total)));
+        Cli::writeBytes(stderr, "\r" + text.toLocal8Bit() + "\x1b[K");
+        std::fflush(stderr);
+        m_shown = true;
+        return RunControl::Continue;
+    }
+
+    // Takes the line away before other output goes to the terminal.
+    void clear()
+    {
+        if (m_shown) {
+            Cli::writeBytes(stderr, "\r\x1b[K");
+            std::fflush(stderr);
+            m_shown = false;
+        }
+    }
+
+private:
+    const char* m_verbText;
+    bool m_terminal;
+    bool m_shown = false;
+    QElapsedTimer m_clock;
+};
+
+RenameRun makeRun(const Options& options, ProgressLine* progress = nullptr)
 {
     RenameRun run;
+    if (progress)
+        run.progress = [progress](qsizetype done, qsizetype total) { return (*progress)(done, total); };
     run.dryRun = options.dryRun;
     if (options.dryRun) {
-        run.renamed = [](const QString& name, const QString& newName) { printRename("would rename ", name, newName); };
+        run.renamed = [progress](const QString& name, const QString& newName) {
+            if (progress)
+                progress->clear();
+            printRename("would rename ", name, newName);
+        };
     } else if (options.verbose) {
-        run.renamed = [](const QString& name, const QString& newName) { printRename("renamed ", name, newName); };
+        run.renamed = [progress](const QString& name, const QString& newName) {
+            if (progress)
+                progress->clear();
+            printRename("renamed ", name, newName);
+        };
     }
-    run.failed = [](const RenameFailure& failure) { printItemError(failure.name, failure.reason); };
+    run.failed = [progress](const RenameFailure& failure) {
+        if (progress)
+            progress->clear();
+        printItemError(failure.name, failure.reason);
+    };
     return run;
 }
 
 int finish(const RenameReport& report)
 {
+    if (!report.journalProblem.isEmpty()) {
+        Cli::printError(report.journalProblem + u' '
+                        + QCoreApplication::translate("CommandLine", "Nothing was renamed."));
+        return Cli::UsageError;
+    }
     if (std::fflush(stdout) != 0) {
         Cli::printError(
             QCoreApplication::translate("CommandLine", "cannot write the output: %1").arg(DescribeErrno(errno)));
@@ -387,8 +454,9 @@ int renameCommand(const QList<QByteArray>& args)
     if (!parseOptions("rename", args, true, &options))
         return UsageError;
     QList<FSRef> items;
+    FSRef folder;
     if (!listFolderItems(options.operands.first(), options.order ? ListOrder::Enumeration : ListOrder::FileManager,
-                         &items))
+                         &items, &folder))
         return UsageError;
     if (options.order && !applyOrder(*options.order, options.nulSeparated, &items))
         return UsageError;
@@ -409,7 +477,13 @@ int renameCommand(const QList<QByteArray>& args)
         width = NumberLength();
     settings.width = [width] { return width; };
 
-    return finish(NumberItems(items, settings, makeRun(options)));
+    ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Numbering %1 of %2"));
+    RenameJournal journal(folder, RunKind::Numbering);
+    RenameRun run = makeRun(options, &progress);
+    run.journal = &journal;
+    const RenameReport report = NumberItems(items, settings, run);
+    progress.clear();
+    return finish(report);
 }
 
 int stripCommand(const QList<QByteArray>& args)
@@ -418,9 +492,41 @@ int stripCommand(const QList<QByteArray>& args)
     if (!parseOptions("strip", args, false, &options))
         return UsageError;
     QList<FSRef> items;
-    if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items))
+    FSRef folder;
+    if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items, &folder))
         return UsageError;
-    return finish(RemoveNumberPrefixes(items, makeRun(options)));
+    ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Removing prefixes %1 of %2"));
+    RenameJournal journal(folder, RunKind::PrefixRemoval);
+    RenameRun run = makeRun(options, &progress);
+    run.journal = &journal;
+    const RenameReport report = RemoveNumberPrefixes(items, run);
+    progress.clear();
+    return finish(report);
+}
+
+int undoCommand(const QList<QByteArray>& args)
+{
+    Options options;
+    if (!parseOptions("undo", args, false, &options))
+        return UsageError;
+    FSRef folder;
+    if (!resolveFolder(options.operands.first(), &folder))
+        return UsageError;
+    ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Undoing %1 of %2"));
+    const UndoResult result = UndoLastRun(folder, makeRun(options, &progress));
+    progress.clear();
+    switch (result.status) {
+    case UndoResult::Status::NothingToUndo:
+        printError(QCoreApplication::translate("CommandLine", "%1: no renaming to undo")
+                       .arg(displayArgument(options.operands.first())));
+        return UsageError;
+    case UndoResult::Status::Refused:
+        printError(result.problem + u' ' + QCoreApplication::translate("CommandLine", "Nothing was renamed."));
+        return UsageError;
+    case UndoResult::Status::Undone:
+        break;
+    }
+    return finish(result.report);
 }
 
 } // namespace Cli

@@ -76,6 +76,7 @@ private Q_SLOTS:
         m_beeps = 0;
         SetRenameNoReplaceDisabledForTesting(false);
         ProgramSettings().clear();
+        SetConfirmRenaming(false);
     }
 
     void formatNumber_data()
@@ -362,6 +363,7 @@ private Q_SLOTS:
         writeFile(d + "/new", "newcomer");
         QCOMPARE(::rename((d + "/new").constData(), (d + "/f11").constData()), 0);
         controller.renameItems();
+        QVERIFY(finished.wait());
         QVERIFY(entries(d).contains("f11"));
         QCOMPARE(controller.directoryItems().first(), DecodeFileName(d + "/01 f10"));
         QCOMPARE(controller.directoryItems().at(1), DecodeFileName(d + "/03 f12"));   // 02 was skipped
@@ -373,7 +375,9 @@ private Q_SLOTS:
         SetAutomaticNumberLength(false);
         QCOMPARE(controller.automaticNumberLength(), 0);
         controller.removeFilenamePrefixes();
+        QVERIFY(finished.wait());
         controller.renameItems();
+        QVERIFY(finished.wait());
         QCOMPARE(controller.directoryItems().first(), DecodeFileName(d + "/000001 f10"));
     }
 
@@ -390,7 +394,9 @@ private Q_SLOTS:
         window.controller()->selectDirectoryPath(path(dir));
         QVERIFY(window.ui()->actionRenameItems->isEnabled());
 
+        QSignalSpy finished(window.controller(), &OrdinelloController::runFinished);
         window.ui()->actionRenameItems->trigger();
+        QVERIFY(finished.wait());
         auto* report = window.statusBar()->findChild<RenameReportView*>();
         QVERIFY(report && !report->isHidden());
         QCOMPARE(report->text(), "1 item could not be renamed");
@@ -404,6 +410,7 @@ private Q_SLOTS:
 
         // The account belongs to its folder: choosing another folder clears it.
         window.ui()->actionRenameItems->trigger();
+        QVERIFY(finished.wait());
         QVERIFY(!report->isHidden());
         QTemporaryDir other;
         window.controller()->selectDirectoryPath(path(other));
@@ -412,6 +419,7 @@ private Q_SLOTS:
         window.controller()->selectDirectoryPath(path(dir));
 
         window.ui()->actionRemovePrefixes->trigger();   // "2 2 y" to "2 y"; the long one has no blank
+        QVERIFY(finished.wait());
         QVERIFY(report->isHidden());
         QCOMPARE(entries(path(dir)), (Names{"2 y", longName}));
     }

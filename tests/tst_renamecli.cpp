@@ -175,6 +175,36 @@ private Q_SLOTS:
         QCOMPARE(entries(d), (Names{"2 1 b", "3 c", "b"}));
     }
 
+    // undo reverts rename, then strip's run before it, with rename's lines and statuses;
+    // with nothing left to undo it says so (status 2).
+    void undo()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"1 a", "b"});
+        const QString folder = QString::fromUtf8(d);
+        QCOMPARE(run({"strip", folder}).status, 0);
+        QCOMPARE(run({"rename", folder}).status, 0);
+        QCOMPARE(entries(d), (Names{"1 a", "2 b"}));
+
+        Result result = run({"undo", "--dry-run", folder});
+        QCOMPARE(result.out, "would rename '2 b' -> 'b'\nwould rename '1 a' -> 'a'\n");
+        QCOMPARE(entries(d), (Names{"1 a", "2 b"}));
+        result = run({"undo", "-v", folder});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, "renamed '2 b' -> 'b'\nrenamed '1 a' -> 'a'\n");
+        QCOMPARE(result.err, "");   // no progress line: standard error is not a terminal
+
+        touch(d, "1 a");            // strip's undo meets a taken name: named, status 1
+        ::rename((d + "/a").constData(), (d + "/kept").constData());
+        result = run({"undo", folder});
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.startsWith("ordinello-cli: 'a': "), result.err.constData());
+        result = run({"undo", folder});
+        QCOMPARE(result.status, 2);
+        QCOMPARE(result.err, "ordinello-cli: " + d + ": no renaming to undo\n");
+        QCOMPARE(entries(d), (Names{"1 a", "b", "kept"}));
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -185,6 +215,8 @@ private Q_SLOTS:
         QTest::newRow("both widths") << QStringList{"rename", "--width", "3", "--auto-width", "FOLDER"};
         QTest::newRow("numbering option to strip") << QStringList{"strip", "--first", "2", "FOLDER"};
         QTest::newRow("folder missing") << QStringList{"strip", "FOLDER/none"};
+        QTest::newRow("undo, numbering option") << QStringList{"undo", "--step", "2", "FOLDER"};
+        QTest::newRow("undo, two folders") << QStringList{"undo", "FOLDER", "FOLDER"};
     }
 
     void usageErrors()

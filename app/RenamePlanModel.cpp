@@ -1,0 +1,99 @@
+#include "app/RenamePlanModel.h"
+
+#include "platform/NameCodec.h"
+
+#include <QBrush>
+#include <QCoreApplication>
+#include <QPalette>
+
+QList<PlannedRename> PlanRun(RunKind kind, QList<FSRef> items, const NumberingSettings& settings)
+{
+    QList<PlannedRename> plan;
+    plan.reserve(items.size());
+    RenameRun run;
+    run.dryRun = true;
+    run.renamed = [&](const QString& name, const QString& newName) {
+        PlannedRename planned{name, newName, {}, false};
+        planned.lostWord = kind == RunKind::PrefixRemoval && !HasNumberPrefix(name);
+        plan.append(std::move(planned));
+    };
+    run.failed = [&](const RenameFailure& failure) {
+        PlannedRename planned{failure.name, failure.newName, failure.reason, false};
+        planned.lostWord = kind == RunKind::PrefixRemoval && !failure.newName.isEmpty() && !HasNumberPrefix(failure.name);
+        plan.append(std::move(planned));
+    };
+    if (kind == RunKind::Numbering)
+        NumberItems(items, settings, run);
+    else
+        RemoveNumberPrefixes(items, run);
+    return plan;
+}
+
+bool HasNumberPrefix(QStringView name)
+{
+    const qsizetype blank = name.indexOf(u' ');
+    if (blank <= 0)
+        return false;
+    bool digit = false;
+    for (const QChar c : name.first(blank)) {
+        if (c >= u'0' && c <= u'9')
+            digit = true;
+        else if (c != u'-')
+            return false;
+    }
+    return digit;
+}
+
+RenamePlanModel::RenamePlanModel(QList<PlannedRename> plan, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_plan(std::move(plan))
+{
+    for (const PlannedRename& planned : std::as_const(m_plan)) {
+        m_failures += planned.problem.isEmpty() ? 0 : 1;
+        m_lostWords += planned.lostWord ? 1 : 0;
+    }
+}
+
+int RenamePlanModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_plan.size());
+}
+
+int RenamePlanModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant RenamePlanModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const PlannedRename& planned = m_plan.at(index.row());
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case NameColumn: return DisplayFileName(planned.name);
+        case NewNameColumn: return DisplayFileName(planned.newName);
+        case NoteColumn:
+            if (!planned.problem.isEmpty())
+                return planned.problem;
+            if (planned.lostWord)
+                return QCoreApplication::translate("LocalizedStrings", "the removed first word is not a number");
+            return {};
+        }
+    }
+    if (role == Qt::ForegroundRole && (!planned.problem.isEmpty() || planned.lostWord))
+        return QBrush(planned.problem.isEmpty() ? QColor(0xa0, 0x60, 0x00) : QColor(0xc0, 0x10, 0x10));
+    return {};
+}
+
+QVariant RenamePlanModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case NameColumn: return QCoreApplication::translate("LocalizedStrings", "Current Name");
+    case NewNameColumn: return QCoreApplication::translate("LocalizedStrings", "New Name");
+    case NoteColumn: return QCoreApplication::translate("LocalizedStrings", "Note");
+    }
+    return {};
+}

@@ -1,0 +1,63 @@
+#include "app/RenameTask.h"
+
+#include "app/DirectoryItems.h"
+
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+RenameTask::RenameTask(QObject* parent)
+    : QObject(parent)
+    , m_poll(new QTimer(this))
+{
+    m_poll->setInterval(100);
+    connect(m_poll, &QTimer::timeout, this, [this] {
+        Q_EMIT progressed(m_done.load(std::memory_order_relaxed), m_total.load(std::memory_order_relaxed));
+    });
+    connect(&m_watcher, &QFutureWatcher<Outcome>::finished, this, [this] {
+        m_poll->stop();
+        m_outcome = m_watcher.result();
+        m_running = false;
+        Q_EMIT finished();
+    });
+}
+
+RenameTask::~RenameTask()
+{
+    cancel();
+    waitForFinished();
+}
+
+bool RenameTask::start(Work work, const FSRef& folder)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_done = 0;
+    m_total = 0;
+    m_cancel = false;
+    m_outcome = Outcome();
+    m_watcher.setFuture(QtConcurrent::run([this, work = std::move(work), folder] {
+        RenameRun run;
+        run.progress = [this](qsizetype done, qsizetype total) {
+            m_done.store(done, std::memory_order_relaxed);
+            m_total.store(total, std::memory_order_relaxed);
+            return m_cancel.load(std::memory_order_relaxed) ? RunControl::Cancel : RunControl::Continue;
+        };
+        Outcome outcome = work(run);
+        // The renames made the listed paths stale: the folder is read again here too.
+        ListDirectoryItemRefs(folder, &outcome.refs, ListOrder::FileManager, nullptr, &outcome.paths);
+        return outcome;
+    }));
+    m_poll->start();
+    return true;
+}
+
+void RenameTask::cancel()
+{
+    m_cancel = true;
+}
+
+void RenameTask::waitForFinished()
+{
+    m_watcher.waitForFinished();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// A renaming run (numbering, prefix removal or undo) and the reload after it, off the GUI
+// thread. The window keeps answering; progress is polled ten times a second; cancel stops
+// the run before its next item (the journal then records a cancelled end), and the folder
+// is listed again in either case.
+
+#include "app/Numbering.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+class QTimer;
+
+class RenameTask : public QObject
+{
+    Q_OBJECT
+public:
+    struct Outcome {
+        RenameReport report;
+        QString refusal;            // the run was refused whole (nothing renamed): why
+        bool undone = false;        // an undo ran (or was refused)
+        QList<FSRef> refs;          // the folder listed again after the run
+        QStringList paths;
+    };
+    // The run itself, on the worker thread, given the progress and cancel plumbing.
+    using Work = std::function<Outcome(const RenameRun& run)>;
+
+    explicit RenameTask(QObject* parent = nullptr);
+    ~RenameTask() override;
+
+    // Starts the work and then lists the folder; false while another run is going.
+    bool start(Work work, const FSRef& folder);
+    void cancel();
+    bool isRunning() const { return m_running; }
+    // Blocks until the run has ended (for quitting while a run is going).
+    void waitForFinished();
+
+    const Outcome& outcome() const { return m_outcome; }
+
+Q_SIGNALS:
+    void progressed(qsizetype done, qsizetype total);
+    void finished();
+
+private:
+    QFutureWatcher<Outcome> m_watcher;
+    QTimer* m_poll = nullptr;
+    std::atomic<qsizetype> m_done{0};
+    std::atomic<qsizetype> m_total{0};
+    std::atomic<bool> m_cancel{false};
+    bool m_running = false;
+    Outcome m_outcome;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// Undo: reverts the last journaled run in a folder (see RenameJournal), the window's
+// Edit ▸ Undo and ordinello-cli undo alike.
+//
+// Each rename is reverted, last renamed first, only while the object at the new name is
+// still the one the run renamed and the old name is free; an existing item is never
+// replaced. An item the run never reached (it was interrupted or cancelled, or the rename
+// failed) is found under its old name by its identity and left alone. What cannot be
+// reverted is reported per item and the rest is reverted. The journal is then removed,
+// so the next undo reverts the run before.
+
+#include "app/Numbering.h"
+#include "app/RenameJournal.h"
+
+struct UndoResult {
+    enum class Status {
+        Undone,         // the report says what was reverted and what was not
+        NothingToUndo,  // no journaled run in this folder
+        Refused,        // the journal is damaged or of another folder: nothing renamed
+    };
+    Status status = Status::NothingToUndo;
+    QString problem;        // Refused: why, for people
+    JournalRun run;         // the run that was (or, in a dry run, would be) reverted
+    RenameReport report;
+};
+
+// The run an undo would revert now, read and checked. False when there is none (then
+// *problem is empty) or when its journal is damaged (*problem says why).
+// withEntries false: checked whole, entries counted but not kept (for the menu text).
+bool LastJournaledRun(const FSRef& folder, JournalRun* run, QString* problem, bool withEntries = true);
+
+// Reverts the folder's last run. RenameRun::dryRun decides and reports without renaming;
+// renamed/failed/progress are told as in a renaming run.
+UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run = {});
+
+// The window's menu text for undoing the run: "Undo Numbering of 1,204 Items".
+QString UndoActionText(const JournalRun& run);
+
+// The runs, in any folder, whose journal is the folder's newest and has no end: the
+// program stopped in the middle of them. Only folders that still exist where they were.
+QList<JournalRun> InterruptedRuns();

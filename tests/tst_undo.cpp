@@ -1,0 +1,287 @@
+// The renaming journal and undo: runs stopped at any point are reverted to the exact old
+// names, changed items are refused one by one, damaged journals are refused whole, older
+// runs follow, and the window's Undo command names the run.
+
+#include "TestFolders.h"
+#include "app/DirectoryItems.h"
+#include "app/MainWindow.h"
+#include "app/Numbering.h"
+#include "app/OrdinelloController.h"
+#include "app/Preferences.h"
+#include "app/RenameJournal.h"
+#include "app/UndoRun.h"
+#include "platform/NameCodec.h"
+#include "platform/StateFolder.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TestFolders;
+using Names = QList<QByteArray>;
+
+class TestUndo : public QObject
+{
+    Q_OBJECT
+
+    static FSRef folderRef(const QByteArray& dir)
+    {
+        FSRef ref;
+        FSPathMakeRef(dir, &ref);
+        return ref;
+    }
+
+    static QList<FSRef> listed(const QByteArray& dir)
+    {
+        QList<FSRef> items;
+        ListDirectoryItemRefs(folderRef(dir), &items);
+        return items;
+    }
+
+    static void clearFolder(const QByteArray& dir)
+    {
+        for (const QByteArray& name : entries(dir))
+            ::unlink((dir + '/' + name).constData());
+    }
+
+    // Runs numbering (or prefix removal) with a journal, stopping as a killed process would
+    // before item stopAt (-1: never).
+    static RenameReport journaledRun(const QByteArray& dir, RunKind kind, int stopAt, RunControl how = RunControl::Abandon)
+    {
+        QList<FSRef> items = listed(dir);
+        RenameJournal journal(folderRef(dir), kind);
+        RenameRun run;
+        run.journal = &journal;
+        run.progress = [&](qsizetype done, qsizetype) { return done == stopAt ? how : RunControl::Continue; };
+        if (kind == RunKind::Numbering)
+            return NumberItems(items, NumberingSettings{1, 1, [] { return 1; }}, run);
+        return RemoveNumberPrefixes(items, run);
+    }
+
+    // A folder with a name that is not UTF-8, a link, a companion and ordinary items.
+    static Names populate(const QByteArray& dir, bool numbered)
+    {
+        const QByteArray p = numbered ? "07 " : "";
+        const Names names{p + "a.txt", p + "b\xff\xfe.jpg", p + "c link", p + "d.txt", p + "e.txt", "._" + p + "a.txt"};
+        for (const QByteArray& name : names) {
+            if (name.endsWith("link"))
+                [[maybe_unused]] const int made = ::symlink("/", (dir + '/' + name).constData());
+            else
+                touch(dir, name);
+        }
+        return entries(dir);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        isolateUserFolders();
+        SetConfirmRenaming(false);
+    }
+
+    // Killed (or cancelled) before any item, in the middle, at the end: undo gives back
+    // exactly the old names, bytes included, and nothing else.
+    void interruptedRunsAreReverted_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("stopAt");
+        QTest::addColumn<int>("how");
+        for (const int kind : {int(RunKind::Numbering), int(RunKind::PrefixRemoval)}) {
+            const char* k = kind == int(RunKind::Numbering) ? "numbering" : "prefix removal";
+            for (const int stopAt : {0, 1, 3, -1}) {
+                QTest::addRow("%s killed before item %d", k, stopAt) << kind << stopAt << int(RunControl::Abandon);
+            }
+            QTest::addRow("%s cancelled", k) << kind << 2 << int(RunControl::Cancel);
+        }
+    }
+
+    void interruptedRunsAreReverted()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, stopAt);
+        QFETCH(int, how);
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        const Names before = populate(dir, RunKind(kind) == RunKind::PrefixRemoval);
+        const RenameReport report = journaledRun(dir, RunKind(kind), stopAt, RunControl(how));
+        QVERIFY(report.journalProblem.isEmpty());
+        QCOMPARE(report.cancelled, RunControl(how) == RunControl::Cancel);
+        if (stopAt != 0)
+            QVERIFY(entries(dir) != before);
+
+        JournalRun run;
+        QString problem;
+        QVERIFY2(LastJournaledRun(folderRef(dir), &run, &problem), qPrintable(problem));
+        QCOMPARE(run.finished, stopAt < 0 || RunControl(how) == RunControl::Cancel);
+        QCOMPARE(run.itemCount(), 5);
+
+        const UndoResult undo = UndoLastRun(folderRef(dir));
+        QCOMPARE(undo.status, UndoResult::Status::Undone);
+        QVERIFY2(undo.report.failures.isEmpty(), qPrintable(undo.report.failureLines().join('\n')));
+        QCOMPARE(entries(dir), before);
+        QVERIFY(JournalFiles(folderRef(dir)).isEmpty());
+        clearFolder(dir);
+    }
+
+    // Changed after the run: another object at the new name, or the old name taken. Those
+    // are refused, each with its reason; the others are reverted; nothing is replaced.
+    void changedItemsAreRefusedOneByOne()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        for (const char* name : {"a", "b", "c"})
+            touch(dir, name);
+        QVERIFY(journaledRun(dir, RunKind::Numbering, -1).failures.isEmpty());
+        QCOMPARE(entries(dir), (Names{"1 a", "2 b", "3 c"}));
+        // "1 a" replaced by another object; "b" made anew while it was "2 b".
+        QCOMPARE(::unlink((dir + "/1 a").constData()), 0);
+        writeFile(dir + "/1 a", "other");
+        writeFile(dir + "/b", "newcomer");
+
+        QStringList lines;
+        RenameRun run;
+        run.renamed = [&](const QString& from, const QString& to) { lines << from + " -> " + to; };
+        const UndoResult undo = UndoLastRun(folderRef(dir), run);
+        QCOMPARE(undo.report.failures.size(), 2);
+        QCOMPARE(undo.report.failures[0].name, QStringLiteral("2 b"));
+        QCOMPARE(undo.report.failures[0].error, EEXIST);
+        QCOMPARE(undo.report.failures[1].name, QStringLiteral("1 a"));
+        QCOMPARE(lines, QStringList{"3 c -> c"});
+        QCOMPARE(entries(dir), (Names{"1 a", "2 b", "b", "c"}));
+        QCOMPARE(readFile(dir + "/1 a"), QByteArray("other"));
+        QCOMPARE(readFile(dir + "/b"), QByteArray("newcomer"));
+    }
+
+    // A dry run of undo reports what the undo then does.
+    void dryRunMatchesUndo()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        populate(dir, false);
+        journaledRun(dir, RunKind::Numbering, -1);
+        touch(dir, "d.txt");   // taken again: refused in both
+        auto record = [&](bool dryRun) {
+            QStringList lines;
+            RenameRun run;
+            run.dryRun = dryRun;
+            run.renamed = [&](const QString& from, const QString& to) { lines << from + " -> " + to; };
+            run.failed = [&](const RenameFailure& f) { lines << "failed " + f.name; };
+            UndoLastRun(folderRef(dir), run);
+            return lines;
+        };
+        const Names before = entries(dir);
+        const QStringList planned = record(true);
+        QCOMPARE(entries(dir), before);
+        QCOMPARE(record(false), planned);
+        QCOMPARE(planned.size(), 6);   // five reverts (one a companion) and one refusal
+        QVERIFY(planned.contains(QStringLiteral("failed 4 d.txt")));
+        clearFolder(dir);
+    }
+
+    // Each undo reverts the run before the last; only the newest 20 are kept.
+    void olderRunsFollowAndAreKeptToTwenty()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        touch(dir, "a");
+        for (int i = 0; i < 22; ++i)
+            journaledRun(dir, RunKind::Numbering, -1);
+        QCOMPARE(JournalFiles(folderRef(dir)).size(), kJournalsKeptPerFolder);
+        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::Undone);
+        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::Undone);
+        QCOMPARE(entries(dir), Names{QByteArray("1 ").repeated(20) + "a"});
+        for (int i = 0; i < 18; ++i)
+            UndoLastRun(folderRef(dir));
+        QCOMPARE(entries(dir), Names{"1 1 a"});
+        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::NothingToUndo);
+    }
+
+    // A journal that fails any check is refused whole and nothing is renamed.
+    void damagedJournalsAreRefused_data()
+    {
+        QTest::addColumn<int>("flip");  // byte to change (< 0: from the end), or
+        QTest::addColumn<int>("cut");   // bytes to cut off the end
+        QTest::newRow("magic") << 0 << 0;
+        QTest::newRow("version") << 8 << 0;
+        QTest::newRow("a name") << 90 << 0;
+        QTest::newRow("end record") << -5 << 0;
+        QTest::newRow("truncated plan") << 0 << 30;
+    }
+
+    void damagedJournalsAreRefused()
+    {
+        QFETCH(int, flip);
+        QFETCH(int, cut);
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        for (const char* name : {"a", "b"})
+            touch(dir, name);
+        journaledRun(dir, RunKind::Numbering, -1);
+        const QByteArray file = JournalFiles(folderRef(dir)).value(0);
+        QByteArray data = readFile(file);
+        if (cut)
+            data.chop(cut);
+        else
+            data[flip < 0 ? data.size() + flip : flip] ^= 0x55;
+        writeFile(file, data);
+
+        const Names before = entries(dir);
+        const UndoResult undo = UndoLastRun(folderRef(dir));
+        QCOMPARE(undo.status, UndoResult::Status::Refused);
+        QVERIFY(undo.problem.contains(QString::fromLocal8Bit(file)));
+        QCOMPARE(entries(dir), before);
+    }
+
+    // The window: Undo names the run, reverts it, and a run left unfinished is offered.
+    void windowUndoAndInterruptedOffer()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        for (const char* name : {"a", "b", "c"})
+            touch(dir, name);
+        MainWindow window;
+        OrdinelloController* controller = window.controller();
+        QSignalSpy offers(controller, &OrdinelloController::interruptedRunFound);
+        QSignalSpy finished(controller, &OrdinelloController::runFinished);
+        controller->selectDirectoryPath(dir);
+        auto* undo = window.findChild<QAction*>(QStringLiteral("actionUndo"));
+        QVERIFY(undo);
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+
+        controller->renameItems();
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(dir), (Names{"1 a", "2 b", "3 c"}));
+        QVERIFY(undo->isEnabled());
+        QCOMPARE(undo->text(), QStringLiteral("Undo Numbering of 3 Items"));
+        undo->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(dir), (Names{"a", "b", "c"}));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(controller->rowCount(), 3);
+
+        journaledRun(dir, RunKind::Numbering, 2);
+        QCOMPARE(offers.size(), 0);
+        controller->selectDirectoryPath(dir);
+        QCOMPARE(offers.size(), 1);
+        QCOMPARE(offers[0][0].toByteArray(), dir);
+        controller->selectDirectoryPath(dir);
+        QCOMPARE(offers.size(), 1);   // once per session
+        controller->undoInterruptedRun(dir);
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(dir), (Names{"a", "b", "c"}));
+
+        // At start, interrupted runs in any folder are found.
+        journaledRun(dir, RunKind::PrefixRemoval, 0);   // nothing to strip: no journal
+        journaledRun(dir, RunKind::Numbering, 1);
+        const QList<JournalRun> interrupted = InterruptedRuns();
+        QCOMPARE(interrupted.size(), 1);
+        QCOMPARE(interrupted[0].folderPath, dir);
+    }
+};
+
+QTEST_MAIN(TestUndo)
+#include "tst_undo.moc"
