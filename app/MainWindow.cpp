@@ -223,16 +223,13 @@ void MainWindow::connectUndo()
         undo->setEnabled(available);
         undo->setText(text);
     });
-    connect(m_controller, &OrdinelloController::runRefused, this, [this](const QString& message) {
-        auto* box = new QMessageBox(QMessageBox::Warning, tr("Ordinello"), message, QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    });
+    connect(m_controller, &OrdinelloController::runRefused, this, &MainWindow::showError);
     connect(m_controller, &OrdinelloController::interruptedRunFound, this,
             [this](const QByteArray& folderPath, const QString& message) {
-                auto* box = new QMessageBox(QMessageBox::Question, tr("Ordinello"), message, QMessageBox::NoButton, this);
+                auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), message, QMessageBox::NoButton, this);
                 box->setObjectName(QStringLiteral("interruptedRunBox"));
                 box->setAttribute(Qt::WA_DeleteOnClose);
+                box->setWindowModality(Qt::WindowModal);
                 QPushButton* undoButton =
                     box->addButton(QCoreApplication::translate("LocalizedStrings", "Undo"), QMessageBox::AcceptRole);
                 box->addButton(QCoreApplication::translate("LocalizedStrings", "Keep the Names"), QMessageBox::RejectRole);

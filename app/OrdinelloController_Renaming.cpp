@@ -18,6 +18,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <QLocale>
 #include <QMainWindow>
+#include <QTimer>
 
 namespace {
 
