@@ -317,6 +317,12 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
     const bool journaled = run.journal && !run.dryRun;
     QHash<qsizetype, FSRef> companions;     // journaled: item index -> its companion
     if (journaled) {
+        // Each entry: the old name, the new one (a number and a blank longer at most) and
+        // fixed fields.
+        qsizetype estimate = 0;
+        for (const FSRef& item : std::as_const(items))
+            estimate += 2 * item.nameBytes().size() + 64;
+        run.journal->reserve(estimate);
         for (qsizetype i = 0; i < items.size(); ++i) {
             const FSRef& item = items.at(i);
             const QString name = DecodeFileName(item.nameBytes());

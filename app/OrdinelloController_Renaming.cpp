@@ -70,6 +70,9 @@ void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& s
         RenameTask::Outcome outcome;
         outcome.report = kind == RunKind::Numbering ? NumberItems(items, settings, run) : RemoveNumberPrefixes(items, run);
         outcome.refusal = outcome.report.journalProblem;
+        outcome.journaled = !journal.file().isEmpty();
+        outcome.kind = kind;
+        outcome.journaledItems = journal.itemCount();
         return outcome;
     };
     const char* progressText = kind == RunKind::Numbering ? QT_TRANSLATE_NOOP("LocalizedStrings", "Numbering %1 of %2")
@@ -160,15 +163,17 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
 
 void OrdinelloController::runEnded()
 {
-    const RenameTask::Outcome& outcome = m_task->outcome();
+    const RenameTask::Outcome& outcome = m_task->outcome();   // implicitly shared: no copies
     // The list read after the run replaces the stale one, unless another folder was
     // chosen meanwhile.
     if (m_runFolder.sameObjectAs(m_folderFSRef) && m_runFolder.path == m_folderFSRef.path) {
         // The run's own renames were seen by the folder watcher: this listing covers them.
         if (m_reloadTimer)
             m_reloadTimer->stop();
+        // The lookup table was made on the worker: only pointers are swapped here.
         beginResetModel();
-        setListing(outcome.paths, outcome.refs);
+        m_directoryItems = outcome.paths;
+        m_listedIdentities = outcome.identities;
         endResetModel();
     }
     stopSpinner();
@@ -177,7 +182,16 @@ void OrdinelloController::runEnded()
         Q_EMIT runRefused(outcome.refusal);
     else
         finishRun(outcome.report);
-    updateUndoState();
+    if (outcome.journaled) {
+        // The run just written is the one to undo: its text needs no reading of the journal.
+        JournalRun written;
+        written.kind = outcome.kind;
+        written.items = outcome.journaledItems;
+        m_undoText = UndoActionText(written);
+        Q_EMIT undoStateChanged(true, m_undoText);
+    } else {
+        updateUndoState();
+    }
 }
 
 void OrdinelloController::finishRun(const RenameReport& report)

@@ -248,9 +248,18 @@ void OrdinelloController::selectRows(const QList<int>& rows)
 {
     if (!fileTable || !fileTable->selectionModel())
         return;
+    // One range per run of adjacent rows: a range per row makes selecting thousands of
+    // rows slow in the selection model.
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
     QItemSelection selection;
-    for (int row : rows)
-        selection.select(index(row, 0), index(row, ColumnCount - 1));
+    for (qsizetype i = 0; i < sorted.size();) {
+        qsizetype j = i;
+        while (j + 1 < sorted.size() && sorted[j + 1] <= sorted[j] + 1)
+            ++j;
+        selection.append(QItemSelectionRange(index(sorted[i], 0), index(sorted[j], ColumnCount - 1)));
+        i = j + 1;
+    }
     QItemSelectionModel* model = fileTable->selectionModel();
     model->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())

@@ -257,6 +257,7 @@ void RenameJournal::add(QByteArrayView name, QByteArrayView newName, const FSRef
     putBytes(m_buffer, newName);
     putIdentity(m_buffer, identity);
     ++m_count;
+    m_items += companion ? 0 : 1;
 }
 
 bool RenameJournal::commit(QString* problem)

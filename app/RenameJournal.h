@@ -56,6 +56,8 @@ public:
     RenameJournal(const RenameJournal&) = delete;
     RenameJournal& operator=(const RenameJournal&) = delete;
 
+    // Room for a plan of about this many bytes, so a large plan is not grown by doubling.
+    void reserve(qsizetype bytes) { m_buffer.reserve(m_buffer.size() + bytes); }
     // Adds one planned rename to the plan (kept in memory until commit).
     void add(QByteArrayView name, QByteArrayView newName, const FSRef& identity, bool companion);
     // Writes the plan and makes it durable, then keeps the 20 newest journals of the
@@ -65,6 +67,8 @@ public:
     void finish(bool cancelled);
 
     const QByteArray& file() const { return m_file; }
+    // The listed items in the plan (companions not counted).
+    int itemCount() const { return m_items; }
 
 private:
     FSRef m_folder;
@@ -72,6 +76,7 @@ private:
     QByteArray m_buffer;
     qsizetype m_countOffset = 0;
     std::uint32_t m_count = 0;
+    int m_items = 0;
     QByteArray m_file;
     int m_fd = -1;
 };

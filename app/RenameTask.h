@@ -5,8 +5,10 @@
 // is listed again in either case.
 
 #include "app/Numbering.h"
+#include "app/RenameJournal.h"
 
 #include <QFutureWatcher>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -23,8 +25,12 @@ public:
         RenameReport report;
         QString refusal;            // the run was refused whole (nothing renamed): why
         bool undone = false;        // an undo ran (or was refused)
-        QList<FSRef> refs;          // the folder listed again after the run
-        QStringList paths;
+        // A journaled run: what it wrote, so the undo command's text needs no reading.
+        bool journaled = false;
+        RunKind kind = RunKind::Numbering;
+        int journaledItems = 0;
+        QStringList paths;          // the folder listed again after the run
+        QHash<QString, FSRef> identities;   // path -> its reference, made on the worker
     };
     // The run itself, on the worker thread, given the progress and cancel plumbing.
     using Work = std::function<Outcome(const RenameRun& run)>;
