@@ -75,6 +75,26 @@
         <source>--order: %1: more than %2 bytes, too long for a list of this folder&apos;s items</source>
         <translation>--order: %1: più di %2 byte, troppo lungo per un elenco degli elementi di questa cartella</translation>
     </message>
+    <message>
+        <source>Nothing was renamed.</source>
+        <translation>Nessun elemento è stato rinominato.</translation>
+    </message>
+    <message>
+        <source>Numbering %1 of %2</source>
+        <translation>Numerazione di %1 su %2</translation>
+    </message>
+    <message>
+        <source>Removing prefixes %1 of %2</source>
+        <translation>Rimozione dei prefissi: %1 su %2</translation>
+    </message>
+    <message>
+        <source>Undoing %1 of %2</source>
+        <translation>Annullamento di %1 su %2</translation>
+    </message>
+    <message>
+        <source>%1: no renaming to undo</source>
+        <translation>%1: nessuna ridenominazione da annullare</translation>
+    </message>
 </context>
 <context>
     <name>ExportSettingsDialog</name>
@@ -329,6 +349,146 @@ nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>[Logging stopping at </source>
         <translation>[Registro fermato il </translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Annulla</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annulla</translation>
+    </message>
+    <message>
+        <source>Keep the Names</source>
+        <translation>Mantieni i nomi</translation>
+    </message>
+    <message>
+        <source>Numbering %1 of %2</source>
+        <translation>Numerazione di %1 su %2</translation>
+    </message>
+    <message>
+        <source>Removing prefixes %1 of %2</source>
+        <translation>Rimozione dei prefissi: %1 su %2</translation>
+    </message>
+    <message>
+        <source>Undoing %1 of %2</source>
+        <translation>Annullamento di %1 su %2</translation>
+    </message>
+    <message>
+        <source>Removing the prefixes of %1 items in “%2” was interrupted. Undo the renames it made?</source>
+        <translation>La rimozione dei prefissi di %1 elementi in “%2” è stata interrotta. Annullare le ridenominazioni già fatte?</translation>
+    </message>
+    <message>
+        <source>Numbering %1 items in “%2” was interrupted. Undo the renames it made?</source>
+        <translation>La numerazione di %1 elementi in “%2” è stata interrotta. Annullare le ridenominazioni già fatte?</translation>
+    </message>
+    <message>
+        <source>The undo journal cannot be written to “%1”: %2</source>
+        <translation>Impossibile scrivere il registro di annullamento in “%1”: %2</translation>
+    </message>
+    <message>
+        <source>The undo journal “%1” cannot be used: %2</source>
+        <translation>Impossibile usare il registro di annullamento “%1”: %2</translation>
+    </message>
+    <message>
+        <source>it is not a journal of this program</source>
+        <translation>non è un registro di questo programma</translation>
+    </message>
+    <message>
+        <source>it is damaged or incomplete</source>
+        <translation>è danneggiato o incompleto</translation>
+    </message>
+    <message>
+        <source>it was written by another version of the program</source>
+        <translation>è stato scritto da un’altra versione del programma</translation>
+    </message>
+    <message>
+        <source>the removed first word is not a number</source>
+        <translation>la prima parola rimossa non è un numero</translation>
+    </message>
+    <message>
+        <source>Current Name</source>
+        <translation>Nome attuale</translation>
+    </message>
+    <message>
+        <source>New Name</source>
+        <translation>Nuovo nome</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Nota</translation>
+    </message>
+    <message>
+        <source>Do not ask again</source>
+        <translation>Non chiedere più</translation>
+    </message>
+    <message>
+        <source>Number Items</source>
+        <translation>Numera gli elementi</translation>
+    </message>
+    <message>
+        <source>Remove Number Prefixes</source>
+        <translation>Rimuovi i prefissi numerici</translation>
+    </message>
+    <message>
+        <source>1 name will be changed.</source>
+        <translation>Verrà cambiato 1 nome.</translation>
+    </message>
+    <message>
+        <source>%1 names will be changed.</source>
+        <translation>Verranno cambiati %1 nomi.</translation>
+    </message>
+    <message>
+        <source>1 rename will fail.</source>
+        <translation>1 ridenominazione non riuscirà.</translation>
+    </message>
+    <message>
+        <source>%1 renames will fail.</source>
+        <translation>%1 ridenominazioni non riusciranno.</translation>
+    </message>
+    <message>
+        <source>1 name loses a first word that is not a number.</source>
+        <translation>1 nome perde una prima parola che non è un numero.</translation>
+    </message>
+    <message>
+        <source>%1 names lose a first word that is not a number.</source>
+        <translation>%1 nomi perdono una prima parola che non è un numero.</translation>
+    </message>
+    <message>
+        <source>Remove Prefixes</source>
+        <translation>Rimuovi i prefissi</translation>
+    </message>
+    <message>
+        <source>The undo journal “%1” belongs to another folder.</source>
+        <translation>Il registro di annullamento “%1” appartiene a un’altra cartella.</translation>
+    </message>
+    <message>
+        <source>The folder “%1” cannot be opened: %2</source>
+        <translation>Impossibile aprire la cartella “%1”: %2</translation>
+    </message>
+    <message>
+        <source>another item took its place since the renaming</source>
+        <translation>un altro elemento ha preso il suo posto dopo la ridenominazione</translation>
+    </message>
+    <message>
+        <source>the item was removed or moved away since the renaming</source>
+        <translation>l’elemento è stato rimosso o spostato dopo la ridenominazione</translation>
+    </message>
+    <message>
+        <source>Undo Prefix Removal of 1 Item</source>
+        <translation>Annulla la rimozione del prefisso di 1 elemento</translation>
+    </message>
+    <message>
+        <source>Undo Prefix Removal of %1 Items</source>
+        <translation>Annulla la rimozione dei prefissi di %1 elementi</translation>
+    </message>
+    <message>
+        <source>Undo Numbering of 1 Item</source>
+        <translation>Annulla la numerazione di 1 elemento</translation>
+    </message>
+    <message>
+        <source>Undo Numbering of %1 Items</source>
+        <translation>Annulla la numerazione di %1 elementi</translation>
     </message>
 </context>
 <context>
@@ -590,6 +750,10 @@ nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>Changes apply from the next renaming.</source>
         <translation>Le modifiche valgono dalla prossima rinomina.</translation>
+    </message>
+    <message>
+        <source>&amp;Show the planned names before renaming</source>
+        <translation>&amp;Mostra i nomi previsti prima di rinominare</translation>
     </message>
 </context>
 <context>
