@@ -13,9 +13,11 @@
 
 namespace {
 
-const char* usageText()
+// In the user's language; the English text is the key and the fallback.
+QByteArray usageText()
 {
-    return "Usage: ordinello-cli COMMAND [OPTIONS] FOLDER\n"
+    return QCoreApplication::translate("CommandLine",
+           "Usage: ordinello-cli COMMAND [OPTIONS] FOLDER\n"
            "\n"
            "Commands:\n"
            "  list [-0|--null] FOLDER     print the folder's listed items, one name per line,\n"
@@ -23,6 +25,9 @@ const char* usageText()
            "  rename [OPTIONS] FOLDER     number the listed items in order\n"
            "  strip [--dry-run] [-v] FOLDER\n"
            "                              remove one number prefix from each listed item\n"
+           "  undo [--dry-run] [-v] FOLDER\n"
+           "                              undo the last renaming in the folder (again: the one\n"
+           "                              before), never replacing an item\n"
            "\n"
            "Options of rename:\n"
            "  --first N        first number (default: the preferences)\n"
@@ -44,7 +49,8 @@ const char* usageText()
            "  -h, --help       show this help\n"
            "      --version    show the version\n"
            "\n"
-           "Exit status: 0 all items handled, 1 some items failed, 2 usage or folder error.\n";
+           "Exit status: 0 all items handled, 1 some items failed, 2 usage or folder error.\n")
+        .toLocal8Bit();
 }
 
 } // namespace

@@ -95,6 +95,76 @@
         <source>%1: no renaming to undo</source>
         <translation>%1: nessuna ridenominazione da annullare</translation>
     </message>
+    <message>
+        <source>Usage: ordinello-cli COMMAND [OPTIONS] FOLDER
+
+Commands:
+  list [-0|--null] FOLDER     print the folder&apos;s listed items, one name per line,
+                              in the file manager&apos;s order (-0: NUL-terminated)
+  rename [OPTIONS] FOLDER     number the listed items in order
+  strip [--dry-run] [-v] FOLDER
+                              remove one number prefix from each listed item
+  undo [--dry-run] [-v] FOLDER
+                              undo the last renaming in the folder (again: the one
+                              before), never replacing an item
+
+Options of rename:
+  --first N        first number (default: the preferences)
+  --step N         step between numbers, may be 0 or negative (default: the preferences)
+  --width N        fixed width of the number, 0 to 255, padded with zeros
+  --auto-width     width follows the number of items
+  --order FILE     wanted order: every listed name exactly once, one per line, as
+                   &apos;list&apos; prints them (&apos;-&apos;: standard input); otherwise nothing is renamed
+  -0, --null       names in --order are NUL-separated (as &apos;list -0&apos; prints them)
+
+Options of rename, strip and undo:
+  --dry-run        print &quot;would rename &apos;a&apos; -&gt; &apos;1 a&apos;&quot; for each rename, change nothing
+  -v, --verbose    print &quot;renamed &apos;a&apos; -&gt; &apos;1 a&apos;&quot; for each rename, as mv -v does
+
+Names are quoted for the shell as GNU mv quotes them; an item&apos;s AppleDouble file
+(&quot;._name&quot;) is renamed with it and printed on a line of its own. Each failed item is
+named on standard error as &quot;ordinello-cli: &apos;name&apos;: reason&quot;; the others are still renamed.
+
+  -h, --help       show this help
+      --version    show the version
+
+Exit status: 0 all items handled, 1 some items failed, 2 usage or folder error.
+</source>
+        <translation>Uso: ordinello-cli COMANDO [OPZIONI] CARTELLA
+
+Comandi:
+  list [-0|--null] CARTELLA   stampa gli elementi elencati della cartella, un nome per
+                              riga, nell&apos;ordine del gestore di file (-0: terminati da NUL)
+  rename [OPZIONI] CARTELLA   numera gli elementi elencati nell&apos;ordine
+  strip [--dry-run] [-v] CARTELLA
+                              toglie un prefisso numerico da ogni elemento elencato
+  undo [--dry-run] [-v] CARTELLA
+                              annulla l&apos;ultima ridenominazione nella cartella (di nuovo:
+                              quella precedente), senza mai sostituire un elemento
+
+Opzioni di rename:
+  --first N        primo numero (predefinito: le preferenze)
+  --step N         passo tra i numeri, anche 0 o negativo (predefinito: le preferenze)
+  --width N        larghezza fissa del numero, da 0 a 255, completata con zeri
+  --auto-width     la larghezza segue il numero di elementi
+  --order FILE     ordine voluto: ogni nome elencato esattamente una volta, uno per riga,
+                   come li stampa &apos;list&apos; (&apos;-&apos;: standard input); altrimenti nulla è rinominato
+  -0, --null       i nomi in --order sono separati da NUL (come li stampa &apos;list -0&apos;)
+
+Opzioni di rename, strip e undo:
+  --dry-run        stampa &quot;would rename &apos;a&apos; -&gt; &apos;1 a&apos;&quot; per ogni ridenominazione, senza cambiare nulla
+  -v, --verbose    stampa &quot;renamed &apos;a&apos; -&gt; &apos;1 a&apos;&quot; per ogni ridenominazione, come mv -v
+
+I nomi sono quotati per la shell come li quota GNU mv; il file AppleDouble di un elemento
+(&quot;._nome&quot;) è rinominato con esso e stampato su una riga a sé. Ogni elemento non riuscito è
+indicato sullo standard error come &quot;ordinello-cli: &apos;nome&apos;: motivo&quot;; gli altri sono comunque rinominati.
+
+  -h, --help       mostra questo aiuto
+      --version    mostra la versione
+
+Stato d&apos;uscita: 0 tutti gli elementi trattati, 1 alcuni non riusciti, 2 errore d&apos;uso o di cartella.
+</translation>
+    </message>
 </context>
 <context>
     <name>ExportSettingsDialog</name>
