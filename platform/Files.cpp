@@ -15,6 +15,7 @@
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -107,9 +108,25 @@ QByteArray procPath(int dirfd, const QByteArray& name)
 struct ParentHandle {
     int fd = -1;
     QByteArray name;
+    // Owns its descriptor: moved, never copied (a copy would close it twice).
     ParentHandle() = default;
     ParentHandle(const ParentHandle&) = delete;
     ParentHandle& operator=(const ParentHandle&) = delete;
+    ParentHandle(ParentHandle&& other) noexcept
+        : fd(std::exchange(other.fd, -1))
+        , name(std::move(other.name))
+    {
+    }
+    ParentHandle& operator=(ParentHandle&& other) noexcept
+    {
+        if (this != &other) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = std::exchange(other.fd, -1);
+            name = std::move(other.name);
+        }
+        return *this;
+    }
     ~ParentHandle()
     {
         if (fd >= 0)

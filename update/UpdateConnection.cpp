@@ -2,6 +2,7 @@
 
 #include "support/LocalizedStrings.h"
 
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -180,7 +181,7 @@ void UpdateConnection::onMetaDataChanged()
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     m_expectedLength = length.isValid() ? length.toLongLong() : -1;
     if (m_expectedLength > m_limits.maximumBytes) {
-        failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The file is larger than the %1 bytes accepted.")).arg(m_limits.maximumBytes));
+        failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The file is larger than the %1 bytes accepted.")).arg(QLocale().toString(m_limits.maximumBytes)));
         return;
     }
     Q_EMIT responseReceived({m_url, m_expectedLength});
@@ -195,7 +196,7 @@ void UpdateConnection::onReadyRead()
         if (available <= 0)
             return;
         if (available > m_limits.maximumBytes - m_received) {
-            failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The file is larger than the %1 bytes accepted.")).arg(m_limits.maximumBytes));
+            failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The file is larger than the %1 bytes accepted.")).arg(QLocale().toString(m_limits.maximumBytes)));
             return;
         }
         const QByteArray data = m_reply->read(available);
@@ -213,7 +214,7 @@ void UpdateConnection::onRateWindow()
         return;
     if (m_receivedInWindow < m_limits.minimumBytesPerWindow) {
         failWith(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent fewer than %1 bytes in %2 seconds."))
-                     .arg(m_limits.minimumBytesPerWindow)
+                     .arg(QLocale().toString(m_limits.minimumBytesPerWindow))
                      .arg(seconds(m_limits.rateWindowMs)));
         return;
     }
@@ -257,7 +258,7 @@ void UpdateConnection::onFinished()
 
     if (m_expectedLength >= 0 && m_received < m_expectedLength && closed) {
         // Qt's own words for this are "Connection closed"; say what went wrong instead.
-        report(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent %1 of the %2 bytes it announced.")).arg(m_received).arg(m_expectedLength),
+        report(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The server sent %1 of the %2 bytes it announced.")).arg(QLocale().toString(m_received), QLocale().toString(m_expectedLength)),
                failingUrl);
     } else if ((!whole && closed) || (whole && error == QNetworkReply::RemoteHostClosedError && m_chunked)) {
         // Without a length or chunks, a closed connection is all that marks the end, and a
