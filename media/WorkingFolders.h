@@ -8,7 +8,7 @@
 // The user's locale comes from the environment as the C library reads it (LC_ALL, then
 // LC_TIME or LC_NUMERIC, then LANG; C and POSIX are ICU's root locale).
 
-#include "platform/FSSpec.h"
+#include "platform/FSSpecRecord.h"
 #include "platform/Files.h"
 #include "platform/MacErrors.h"
 

@@ -3,7 +3,7 @@
 // programs and through drags. The file types and their bytes:
 //   'fsrf'  a reference: st_dev (u64), st_ino (u64), st_mode (u32), birth time known (u32,
 //           0 or 1), birth seconds (i64), birth nanoseconds (u32), path bytes; little-endian
-//   'fss '  a specification: parent path length (u32), parent path bytes, name length
+//   'fss '  an FSSpec record: parent path length (u32), parent path bytes, name length
 //           (u32), name bytes; little-endian
 //   'alis'  an alias record (platform/AliasRecord.h)
 //   'furl'  a file URL, percent-encoded from the path's exact bytes, as a text/uri-list
@@ -11,7 +11,7 @@
 // AECoerceDesc turns any of them into any other through the object they name, so every
 // coercion but a copy to the same type needs the object to exist (an alias is resolved).
 
-#include "platform/FSSpec.h"
+#include "platform/FSSpecRecord.h"
 #include "platform/ICMapEntry.h"
 
 #include <QByteArray>

@@ -5,7 +5,7 @@
 // Open Documents sent to the program itself, opening permissions, copying a resource fork.
 // Stateless; nothing here shows a message.
 
-#include "platform/FSSpec.h"
+#include "platform/FSSpecRecord.h"
 #include "platform/Files.h"
 #include "platform/ICMapEntry.h"   // OSType, Str255
 #include "platform/MacErrors.h"
@@ -89,7 +89,7 @@ OSStatus OpenAlias(const FSRef& aliasFile);
 // Open Documents sent to the program itself: one QFileOpenEvent per item, in order,
 // posted to the application object, each carrying a file: URL of the item's exact bytes.
 // paramErr for a count below 1 or a null array. An item that does not exist (fnfErr), or
-// whose specification is malformed (paramErr: a name that is not one path component), is
+// whose FSSpec record is malformed (paramErr: a name that is not one path component), is
 // left out and the others go on; when the last item is one of those, nothing is posted and its
 // status is returned. procNotFound when there is no application object.
 enum : OSStatus { procNotFound = -600 };

@@ -22,7 +22,7 @@
 
 #include "platform/AEDesc.h"
 #include "platform/Files.h"
-#include "platform/FSSpec.h"
+#include "platform/FSSpecRecord.h"
 #include "platform/ICMapEntry.h"
 #include "platform/MemoryManager.h"
 #include "platform/UTCDateTime.h"

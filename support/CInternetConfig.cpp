@@ -99,7 +99,7 @@ QByteArray pascalBytes(const unsigned char* pascal)
     return QByteArray(reinterpret_cast<const char*>(pascal + 1), pascal[0]);
 }
 
-// The specification of an application's .desktop file, which must still be there.
+// The FSSpec record of an application's .desktop file, which must still be there.
 OSErr specForFile(const QByteArray& path, FSSpec* spec)
 {
     FSRef ref;

@@ -9,7 +9,7 @@
 // does nothing while no connection is started. Keys are length-prefixed Mac Roman text; URLs
 // and file names are length-prefixed bytes (UTF-8 names). Main thread only.
 
-#include "platform/FSSpec.h"
+#include "platform/FSSpecRecord.h"
 #include "platform/ICMapEntry.h"
 #include "platform/MacErrors.h"
 

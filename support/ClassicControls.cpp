@@ -15,7 +15,7 @@
 
 namespace {
 
-// The specification of an absolute path: its folder and its last component.
+// The FSSpec record of an absolute path: its folder and its last component.
 FSSpec specFromPath(const QByteArray& path)
 {
     const qsizetype slash = path.lastIndexOf('/');

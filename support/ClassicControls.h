@@ -10,7 +10,7 @@
 // "Text" data is UTF-8, the system encoding. A redraw flag of true repaints the control at
 // once after a successful set; false (or a failure) paints nothing now.
 
-#include "platform/FSSpec.h"
+#include "platform/FSSpecRecord.h"
 #include "platform/ICMapEntry.h"   // OSType, Str255
 #include "platform/MacErrors.h"
 

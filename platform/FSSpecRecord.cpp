@@ -1,4 +1,4 @@
-#include "platform/FSSpec.h"
+#include "platform/FSSpecRecord.h"
 
 OSErr FSpMakeFSRef(const FSSpec& spec, FSRef* ref)
 {

@@ -1,5 +1,5 @@
 #pragma once
-// The older file specification: the folder that holds an object and the object's name,
+// The older file record (FSSpec): the folder that holds an object and the object's name,
 // both as bytes. Unlike a reference (FSRef) it may name an object that does not exist yet.
 
 #include "platform/Files.h"
@@ -13,9 +13,9 @@ struct FSSpec {
     friend bool operator==(const FSSpec&, const FSSpec&) = default;
 };
 
-// The reference to the object the specification names, never following a final link:
-// fnfErr when there is none, paramErr for a malformed specification.
+// The reference to the object the record names, never following a final link:
+// fnfErr when there is none, paramErr for a malformed record.
 OSErr FSpMakeFSRef(const FSSpec& spec, FSRef* ref);
 
-// The specification of the referenced object (its folder's path and its name).
+// The record of the referenced object (its folder's path and its name).
 OSErr FSRefMakeFSSpec(const FSRef& ref, FSSpec* spec);
