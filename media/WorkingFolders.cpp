@@ -1,6 +1,7 @@
 #include "media/WorkingFolders.h"
 
 #include "platform/AliasRecord.h"
+#include "platform/IcuLocale.h"
 #include "platform/NameCodec.h"
 #include "platform/ProgramSettings.h"
 #include "support/CInternetConfig.h"
@@ -26,28 +27,6 @@
 
 namespace {
 
-// The locale of one category, from the environment as the C library reads it:
-// "de_DE.UTF-8@euro" is de_DE; C and POSIX are the root locale.
-icu::Locale userLocale(const char* category)
-{
-    QByteArray name;
-    for (const char* variable : {"LC_ALL", category, "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value && *value) {
-            name = value;
-            break;
-        }
-    }
-    for (char mark : {'.', '@'}) {
-        if (const qsizetype at = name.indexOf(mark); at >= 0)
-            name.truncate(at);
-    }
-    if (name.isEmpty() || name == "C" || name == "POSIX")
-        return icu::Locale::getRoot();
-    icu::Locale locale(name.constData());
-    return locale.isBogus() ? icu::Locale::getRoot() : locale;
-}
-
 QString toQString(const icu::UnicodeString& text)
 {
     return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
@@ -57,7 +36,7 @@ QString toQString(const icu::UnicodeString& text)
 QString formatDate(double millisecondsSince1970, icu::DateFormat::EStyle dateStyle, icu::DateFormat::EStyle timeStyle)
 {
     std::unique_ptr<icu::DateFormat> format(
-        icu::DateFormat::createDateTimeInstance(dateStyle, timeStyle, userLocale("LC_TIME")));
+        icu::DateFormat::createDateTimeInstance(dateStyle, timeStyle, LocaleForCategory("LC_TIME")));
     if (!format)
         return QString();
     icu::UnicodeString text;
@@ -69,7 +48,7 @@ QString formatGrouped(std::int64_t value)
 {
     UErrorCode status = U_ZERO_ERROR;
     // Latin digits, so "1,234,567" reads the same everywhere; the minus sign stays the locale's.
-    icu::Locale locale = userLocale("LC_NUMERIC");
+    icu::Locale locale = LocaleForCategory("LC_NUMERIC");
     locale.setKeywordValue("numbers", "latn", status);
     std::unique_ptr<icu::NumberFormat> format(icu::NumberFormat::createInstance(locale, UNUM_DECIMAL, status));
     auto* decimal = dynamic_cast<icu::DecimalFormat*>(format.get());

@@ -1,5 +1,6 @@
 #include "support/NumericText.h"
 
+#include "platform/IcuLocale.h"
 #include "support/CString256.h"
 
 #include <unicode/datefmt.h>
@@ -78,28 +79,6 @@ void decimalInto(char* buffer, short size, bool negative, std::uint64_t magnitud
         buffer[n++] = '-';
     buffer[n] = 0;
     reverse(buffer);
-}
-
-// The locale whose conventions dates follow, from the environment as the C library
-// reads it for LC_TIME: "de_DE.UTF-8@euro" is de_DE; C and POSIX are the root locale.
-icu::Locale userTimeLocale()
-{
-    QByteArray name;
-    for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value && *value) {
-            name = value;
-            break;
-        }
-    }
-    for (char mark : {'.', '@'}) {
-        if (const qsizetype at = name.indexOf(mark); at >= 0)
-            name.truncate(at);
-    }
-    if (name.isEmpty() || name == "C" || name == "POSIX")
-        return icu::Locale::getRoot();
-    icu::Locale locale(name.constData());
-    return locale.isBogus() ? icu::Locale::getRoot() : locale;
 }
 
 } // namespace
@@ -183,7 +162,7 @@ bool MakeDateStringNoTime(CFDateFormatterStyle style, std::uint32_t seconds, cha
         return false;
 
     std::unique_ptr<icu::DateFormat> formatter{
-        icu::DateFormat::createDateInstance(icuStyle, userTimeLocale())};
+        icu::DateFormat::createDateInstance(icuStyle, LocaleForCategory("LC_TIME"))};
     if (!formatter)
         return false;
     const UDate date = (double(seconds) - kSecondsFrom1904To1970) * 1000.0;
