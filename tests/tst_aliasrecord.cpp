@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include <cstdio>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,22 +16,12 @@ class TestAliasRecord : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
     QByteArray m_root;
-
-    FSRef refTo(const QByteArray& path)
-    {
-        FSRef ref;
-        [&] { QCOMPARE(FSPathMakeRef(path, &ref), noErr); }();
-        return ref;
-    }
 
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_root = path(*m_dir);
+        m_root = temporaryFolder();
         // a/b/c/target and a/b/c/file.txt; the tests move them around.
         makeFolder(m_root, "a");
         makeFolder(m_root, "a/b");

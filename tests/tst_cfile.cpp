@@ -8,59 +8,19 @@
 
 #include <QTest>
 
-#include <functional>
-#include <memory>
+#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace TestFolders;
 
-namespace {
-
-// File modes bind no one when the tests run as root: the check then runs in a child
-// process as "nobody", for whom a mode 0400 file of its own is read-only. Answers the
-// check's result, or -1 when the unprivileged user cannot reach the file at all.
-int asUnprivileged(const QByteArray& path, const std::function<bool()>& check)
-{
-    const auto run = [&] { return ::access(path.constData(), R_OK) != 0 ? -1 : int(check()); };
-    if (::geteuid() != 0)
-        return run();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(9);   // counts as a failure
-        ::_exit(run() + 1);
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) > 2)
-        return 0;
-    return WEXITSTATUS(status) - 1;
-}
-
-QByteArray attribute(const QByteArray& path, const char* name)
-{
-    QByteArray value(4096, '\0');
-    const ssize_t n = ::lgetxattr(path.constData(), name, value.data(), size_t(value.size()));
-    return n < 0 ? QByteArray() : value.first(n);
-}
-
-} // namespace
-
 class TestCFile : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
     QByteArray m_root;
 
-    FSRef refTo(const QByteArray& path)
-    {
-        FSRef ref;
-        [&] { QVERIFY2(FSPathMakeRef(path, &ref) == noErr, path.constData()); }();
-        return ref;
-    }
     FSRef file(const QByteArray& name, const QByteArray& contents = {})
     {
         writeFile(m_root + '/' + name, contents);
@@ -68,13 +28,7 @@ class TestCFile : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_dir->setAutoRemove(false);   // names that are not UTF-8: removed by bytes at exit
-        m_root = path(*m_dir);
-    }
+    void init() { m_root = temporaryFolder(); }
 
     void namesAndPaths()
     {
@@ -82,7 +36,7 @@ private Q_SLOTS:
         QCOMPARE(EncodeFileName(CFile::FSGetObjectName(item)), QByteArray("caf\xE9 menu.txt"));
         Str255 pascal;
         QCOMPARE(CFile::FSGetPascalPath(item, pascal), noErr);
-        QCOMPARE(QByteArray(reinterpret_cast<char*>(pascal + 1), pascal[0]), item.path);
+        QCOMPARE(pascalText(pascal), item.path);
 
         // Renamed under its lossless name; the reference follows.
         QCOMPARE(CFile::FSSetObjectName(item, DecodeFileName("caf\xE9 carte.txt")), noErr);
@@ -363,15 +317,15 @@ private Q_SLOTS:
         if (::geteuid() == 0)
             QCOMPARE(::chown(item.path.constData(), 65534, 65534), 0);
         QCOMPARE(::chmod(item.path.constData(), 0400), 0);
-        const int result = asUnprivileged(item.path, [&] {
-            Ptr block = CFile::ReadFile(item);
-            const bool ok = block && QByteArray(block, GetPtrSize(block)) == "secret";
-            DisposePtr(block);
-            return ok;
-        });
-        if (result < 0)
+        AsUnprivilegedUser nobody;
+        QVERIFY(nobody.dropped());
+        if (::faccessat(AT_FDCWD, item.path.constData(), R_OK, AT_EACCESS) != 0)
             QSKIP("an unprivileged user cannot reach the temporary folder");
-        QCOMPARE(result, 1);
+        QVERIFY(::faccessat(AT_FDCWD, item.path.constData(), W_OK, AT_EACCESS) != 0);   // truly read-only
+        Ptr block = CFile::ReadFile(item);
+        QVERIFY(block);
+        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("secret"));
+        DisposePtr(block);
     }
 
     void descriptors()

@@ -1,6 +1,7 @@
 // Classic control helpers on a small form, and choosing several files with Qt's own dialog.
 
 #include "support/ClassicControls.h"
+#include "platform/AEDesc.h"
 #include "TestFolders.h"
 
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,11 +36,6 @@ ControlKeyFilterResult blockDigits(ControlRef, std::int16_t*, std::int16_t* char
 ControlKeyFilterResult blockEverything(ControlRef, std::int16_t*, std::int16_t*, std::uint16_t*)
 {
     return kControlKeyFilterBlockKey;
-}
-
-QByteArray pascalBytes(const unsigned char* text)
-{
-    return QByteArray(reinterpret_cast<const char*>(text + 1), text[0]);
 }
 
 } // namespace
@@ -89,22 +84,20 @@ private Q_SLOTS:
 
     void grabCRef_data()
     {
-        QTest::addColumn<QByteArray>("signature");
+        QTest::addColumn<OSType>("code");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("edit text") << QByteArray("EdTx") << 1 << "edit";
-        QTest::newRow("static text, signature as bytes") << QByteArray("StTx") << 2 << "label";
-        QTest::newRow("signature given as a number") << QByteArray("Btn ") << 1 << "button";
-        QTest::newRow("same signature, other number") << QByteArray("EdTx") << 2 << "";
-        QTest::newRow("unknown signature") << QByteArray("None") << 1 << "";
+        QTest::newRow("edit text") << FourCharCode("EdTx") << 1 << "edit";
+        QTest::newRow("static text, signature as bytes") << FourCharCode("StTx") << 2 << "label";
+        QTest::newRow("signature given as a number") << FourCharCode("Btn ") << 1 << "button";
+        QTest::newRow("same signature, other number") << FourCharCode("EdTx") << 2 << "";
+        QTest::newRow("unknown signature") << FourCharCode("None") << 1 << "";
     }
     void grabCRef()
     {
-        QFETCH(QByteArray, signature);
+        QFETCH(OSType, code);
         QFETCH(int, number);
         QFETCH(QString, expected);
-        const OSType code = OSType(uchar(signature[0])) << 24 | OSType(uchar(signature[1])) << 16
-            | OSType(uchar(signature[2])) << 8 | OSType(uchar(signature[3]));
         ControlRef control = GrabCRef(&m_window, code, number);
         QCOMPARE(control ? control->objectName() : QString(), expected);
         QVERIFY(!GrabCRef(nullptr, code, number));
@@ -148,7 +141,7 @@ private Q_SLOTS:
         QCOMPARE(GetEditTextAsCFString(m_edit), text);
         Str255 bytes{};
         QCOMPARE(GetEditTextText(m_edit, bytes), OSStatus(noErr));
-        QCOMPARE(pascalBytes(bytes), expected);
+        QCOMPARE(TestFolders::pascalText(bytes), expected);
         // Bytes written back read the same.
         QCOMPARE(SetEditTextText(m_edit, bytes, false), OSStatus(noErr));
         QCOMPARE(m_edit->text().toUtf8(), expected);
@@ -161,10 +154,7 @@ private Q_SLOTS:
         QCOMPARE(m_edit->text(), QStringLiteral("kept"));
         QCOMPARE(SetEditTextText(m_edit, QString(255, QLatin1Char('b')), false), OSStatus(noErr));
         QCOMPARE(m_edit->text(), QString(255, QLatin1Char('b')));
-        Str255 pascal{};
-        pascal[0] = 4;
-        std::memcpy(pascal + 1, "Note", 4);
-        QCOMPARE(SetStaticTextText(m_label, pascal, false), OSStatus(noErr));
+        QCOMPARE(SetStaticTextText(m_label, TestFolders::pascal("Note").data(), false), OSStatus(noErr));
         QCOMPARE(m_label->text(), QStringLiteral("Note"));
     }
 
@@ -200,8 +190,7 @@ private Q_SLOTS:
     void chooseFiles()
     {
         TestFolders::isolateUserFolders();
-        QTemporaryDir dir;
-        const QByteArray base = TestFolders::path(dir);
+        const QByteArray base = TestFolders::temporaryFolder();
         for (const char* name : {"a.txt", "b.txt", "c.txt"})
             TestFolders::touch(base, name);
         const qsizetype slash = base.lastIndexOf('/');

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -48,8 +47,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_home.reset(new QTemporaryDir);
-        m_base = TestFolders::path(*m_home);
+        m_base = TestFolders::temporaryFolder();
         qputenv("HOME", m_base + "/home");
         qputenv("XDG_STATE_HOME", m_base + "/state");
         m_folder = m_base + "/state/Ordinello";
@@ -160,7 +158,6 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
     QByteArray m_base, m_folder, m_log;
 };
 

@@ -8,7 +8,6 @@
 
 #include <QTest>
 
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,24 +37,10 @@ class TestDirectoriesList : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
     QByteArray m_root;
 
-    FSRef refTo(const QByteArray& path)
-    {
-        FSRef ref;
-        [&] { QVERIFY2(FSPathMakeRef(path, &ref) == noErr, path.constData()); }();
-        return ref;
-    }
-
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_dir->setAutoRemove(false);   // names that are not UTF-8: removed by bytes at exit
-        m_root = path(*m_dir);
-    }
+    void init() { m_root = temporaryFolder(); }
 
     void parsePath_data()
     {

@@ -98,17 +98,13 @@ private Q_SLOTS:
     void classification()
     {
         QFETCH(QByteArray, name);
-        QFETCH(int, expected);
-        FSRef ref;
-        QCOMPARE(FSPathMakeRef(at(name), &ref), OSErr(noErr));
-        QCOMPARE(kinds(ref), expected);
+        QTEST(kinds(refTo(at(name))), "expected");
     }
 
     void finderFlags()
     {
         makeFolder(path(m_dir), "Flagged");
-        FSRef ref;
-        QCOMPARE(FSPathMakeRef(at("Flagged"), &ref), OSErr(noErr));
+        const FSRef ref = refTo(at("Flagged"));
         FinderInfo info;
         info.setFinderFlags(kIsInvisible | 0x2000);   // has-bundle
         if (FSSetFinderInfo(ref, info) != noErr)
@@ -121,8 +117,7 @@ private Q_SLOTS:
     {
         for (const char* name : {"gone.app", "replaced.app"}) {
             makeFolder(path(m_dir), name);
-            FSRef ref;
-            QCOMPARE(FSPathMakeRef(at(name), &ref), OSErr(noErr));
+            const FSRef ref = refTo(at(name));
             // The newcomer is made first, so it cannot reuse the folder's inode.
             writeFile(at("newcomer"), {});
             QCOMPARE(::rmdir(at(name).constData()), 0);

@@ -4,38 +4,17 @@
 
 #include "support/CInternetConfig.h"
 
+#include "TestFolders.h"
+
 #include <QFile>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <array>
-#include <cstring>
+#include <unistd.h>
 
-namespace {
-
-using Pascal = std::array<unsigned char, 256>;
-
-Pascal pascal(const QByteArray& bytes)
-{
-    Pascal result{};
-    result[0] = std::uint8_t(bytes.size());
-    std::memcpy(result.data() + 1, bytes.constData(), size_t(bytes.size()));
-    return result;
-}
-
-QByteArray text(const unsigned char* field)
-{
-    return QByteArray(reinterpret_cast<const char*>(field + 1), field[0]);
-}
-
-QByteArray fixtureApplications()
-{
-    return qgetenv("ORDINELLO_SOURCE_DIR") + "/tests/data/xdg/share/applications";
-}
-
-} // namespace
+using namespace TestFolders;
 
 class TestInternetConfig : public QObject {
     Q_OBJECT
@@ -53,10 +32,10 @@ private Q_SLOTS:
         CInternetConfig config(0x4F52444E);
         QVERIFY(config.available());
         ICMapEntry entry{};
-        Pascal value{};
+        std::array<unsigned char, 256> value{};
         ICFontRecord font{};
         QByteArray folder;
-        const Pascal key = pascal("RealName");
+        const auto key = pascal("RealName");
         QCOMPARE(config.Stop(), 0);
         QCOMPARE(config.DoURL(pascal("ordinello-test://x").data()), -1);
         QCOMPARE(config.MapFilename("a.jpg", &entry), -1);
@@ -101,10 +80,10 @@ private Q_SLOTS:
         ICMapEntry entry{};
         for (const Expected& row : expected) {
             QVERIFY2(config.NextMapEntry(&entry), row.extension);
-            QCOMPARE(text(entry.extension), QByteArray(row.extension));
-            QCOMPARE(text(entry.MIMEType), QByteArray(row.mimeType));
-            QCOMPARE(text(entry.entryName), QByteArray(row.entryName));
-            QCOMPARE(text(entry.creatorAppName), QByteArray(row.application));
+            QCOMPARE(pascalText(entry.extension), QByteArray(row.extension));
+            QCOMPARE(pascalText(entry.MIMEType), QByteArray(row.mimeType));
+            QCOMPARE(pascalText(entry.entryName), QByteArray(row.entryName));
+            QCOMPARE(pascalText(entry.creatorAppName), QByteArray(row.application));
             QCOMPARE(entry.fileType, row.fileType);
             QCOMPARE(entry.fileCreator, 0u);
             QCOMPARE(int(entry.fixedLength), 22);
@@ -147,8 +126,8 @@ private Q_SLOTS:
         ICMapEntry entry{};
         QCOMPARE(int(config.MapFilename(name.constData(), &entry)), status);
         if (status == 0) {
-            QTEST(text(entry.MIMEType), "mimeType");
-            QTEST(text(entry.extension), "extension");
+            QTEST(pascalText(entry.MIMEType), "mimeType");
+            QTEST(pascalText(entry.extension), "extension");
         }
         QCOMPARE(config.MapFilename(static_cast<const char*>(nullptr), &entry), paramErr);
     }
@@ -173,9 +152,9 @@ private Q_SLOTS:
         QFETCH(int, status);
         CInternetConfig config(0);
         config.Start();
-        const Pascal keyBytes = pascal(key);
+        const auto keyBytes = pascal(key);
         if (!font) {
-            Pascal value;
+            std::array<unsigned char, 256> value;
             value.fill(0xEE);
             QCOMPARE(int(config.GetKeysString(keyBytes.data(), value.data())), status);
             if (key == "Email")
@@ -197,29 +176,26 @@ private Q_SLOTS:
             CInternetConfig config(0);
             config.Start();
             ICMapEntry entry{};
-            return config.MapFilename("clip.mov", &entry) == noErr ? text(entry.creatorAppName) : QByteArray("?");
+            return config.MapFilename("clip.mov", &entry) == noErr ? pascalText(entry.creatorAppName) : QByteArray("?");
         };
         const auto tableApplication = [] {
             const MappingTable table = MappingTable::read();
             ICMapEntry entry{};
             for (std::int32_t i = 0; i < table.count(); ++i) {
                 table.entry(i, &entry);
-                if (text(entry.extension) == ".mov")
-                    return text(entry.creatorAppName);
+                if (pascalText(entry.extension) == ".mov")
+                    return pascalText(entry.creatorAppName);
             }
             return QByteArray("?");
         };
         QCOMPARE(tableApplication(), QByteArray());
         // The user picks an application for the type: the next table shows it.
-        const QString list = QFile::decodeName(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/mimeapps.list");
-        QFile file(list);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("[Default Applications]\nvideo/quicktime=ordinello-test-viewer.desktop\n");
-        file.close();
-        const auto removeList = qScopeGuard([&] { QFile::remove(list); });
+        const QByteArray list = qgetenv("XDG_CONFIG_HOME") + "/mimeapps.list";
+        writeFile(list, "[Default Applications]\nvideo/quicktime=ordinello-test-viewer.desktop\n");
+        const auto removeList = qScopeGuard([&] { ::unlink(list.constData()); });
         QTRY_COMPARE_WITH_TIMEOUT(tableApplication(), QByteArray("Test Viewer"), 10000);
         QCOMPARE(movieApplication(), QByteArray("Test Viewer"));
-        QVERIFY(QFile::remove(list));
+        QCOMPARE(::unlink(list.constData()), 0);
         QTRY_COMPARE_WITH_TIMEOUT(tableApplication(), QByteArray(), 10000);
     }
 
@@ -245,10 +221,7 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(status, noErr);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QFile::decodeName(out)), 15000);
-        QFile recorded(QFile::decodeName(out));
-        QVERIFY(recorded.open(QIODevice::ReadOnly));
-        QCOMPARE(recorded.readAll(), url + '\n');
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(out), url + '\n', 15000);
     }
 
     void helperApplications()
@@ -256,7 +229,7 @@ private Q_SLOTS:
         CInternetConfig config(0);
         FSSpec spec;
         QVERIFY(config.LocateApplication(0x54425257, &spec)); // 'TBRW', without a connection
-        QCOMPARE(spec.parent, fixtureApplications());
+        QCOMPARE(spec.parent, qgetenv("ORDINELLO_SOURCE_DIR") + "/tests/data/xdg/share/applications");
         QCOMPARE(spec.name, QByteArray("ordinello-test-browser.desktop"));
         QVERIFY(!config.LocateApplication(0x58585858, &spec)); // 'XXXX'
 
@@ -279,10 +252,7 @@ private Q_SLOTS:
         CInternetConfig config(0);
         config.Start();
         QCOMPARE(config.EditPreferences(pascal("Mapping").data()), noErr);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QFile::decodeName(out)), 15000);
-        QFile recorded(QFile::decodeName(out));
-        QVERIFY(recorded.open(QIODevice::ReadOnly));
-        QCOMPARE(recorded.readAll(), QByteArray("file-type-settings\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(out), QByteArray("file-type-settings\n"), 15000);
     }
 
 private:

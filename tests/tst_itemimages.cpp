@@ -17,7 +17,6 @@
 #include <QTest>
 
 #include <atomic>
-#include <sys/time.h>
 
 namespace {
 
@@ -60,10 +59,8 @@ private:
         gOpenLookFrameworkBundleRef = nullptr;
         gQLThumbnailImageCreatePtr = nullptr;
         gkQLThumbnailOptionIconModeKeyPtr = nullptr;
-        const QByteArray bin = qgetenv("ORDINELLO_BIN_DIR");
-        const QString built = QDir::cleanPath(
-            (bin.isEmpty() ? QCoreApplication::applicationDirPath() : QFile::decodeName(bin)) + QStringLiteral("/../lib/ordinello"));
-        qputenv("ORDINELLO_LIBRARY_DIR", QFile::encodeName(present ? built : m_emptyLibraryFolder.path()));
+        qputenv("ORDINELLO_LIBRARY_DIR",
+                QFile::encodeName(present ? TestFolders::libraryFolderOfThisBuild() : m_emptyLibraryFolder.path()));
         LoadThumbnailService();
         QCOMPARE(ThumbnailServiceAvailable(), present);
     }
@@ -132,8 +129,7 @@ private Q_SLOTS:
         QVERIFY(!images.hasPendingWork());
 
         saveSolid(path, Qt::blue);
-        const timeval later[2] = {{2000000000, 0}, {2000000000, 0}};
-        QVERIFY(::utimes(QFile::encodeName(path).constData(), later) == 0);
+        TestFolders::setModificationTime(QFile::encodeName(path), 2000000000);
         QVERIFY(!centreIs(images.imageWithPreviewOfFileAtPath(path, kRequest, true), Qt::red));
         QVERIFY(ready.wait());
         QVERIFY(centreIs(images.imageWithPreviewOfFileAtPath(path, kRequest, true), Qt::blue));

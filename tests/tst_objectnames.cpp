@@ -12,7 +12,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace TestFolders;
@@ -22,17 +21,12 @@ class TestObjectNames : public QObject
     Q_OBJECT
 
     int m_beeps = 0;
-
-    FSRef refTo(const QByteArray& path)
-    {
-        FSRef ref;
-        [&] { QCOMPARE(FSPathMakeRef(path, &ref), noErr); }();
-        return ref;
-    }
+    QByteArray m_dir;
 
 private Q_SLOTS:
     void init()
     {
+        m_dir = temporaryFolder();
         m_beeps = 0;
         SetBeepHandlerForTesting([this] { ++m_beeps; });
     }
@@ -138,9 +132,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, name);
         QFETCH(QString, extension);
         QFETCH(QString, stem);
-        QTemporaryDir tmp;
-        touch(path(tmp), name);
-        const FSRef ref = refTo(path(tmp) + '/' + name);
+        touch(m_dir, name);
+        const FSRef ref = refTo(m_dir + '/' + name);
         QCOMPARE(GetObjectName(&ref), QString::fromLatin1(name));
         QCOMPARE(FSGetName(ref), QString::fromLatin1(name));
         QCOMPARE(CopyNameExtension(&ref), extension);
@@ -150,18 +143,17 @@ private Q_SLOTS:
 
     void staleReferencesReadNothing()
     {
-        QTemporaryDir tmp;
-        touch(path(tmp), "a.txt");
-        FSRef ref = refTo(path(tmp) + "/a.txt");
+        touch(m_dir, "a.txt");
+        FSRef ref = refTo(m_dir + "/a.txt");
         ::unlink(ref.path.constData());
         QVERIFY(GetObjectName(&ref).isNull());
         QVERIFY(GetObjectDisplayName(&ref).isNull());
         // Another object under the same name is not the referenced one. (The first one
         // is kept alive elsewhere so the new one cannot reuse its inode number.)
-        touch(path(tmp), "b.txt");
-        ref = refTo(path(tmp) + "/b.txt");
-        QCOMPARE(::rename((path(tmp) + "/b.txt").constData(), (path(tmp) + "/kept").constData()), 0);
-        touch(path(tmp), "b.txt");
+        touch(m_dir, "b.txt");
+        ref = refTo(m_dir + "/b.txt");
+        QCOMPARE(::rename((m_dir + "/b.txt").constData(), (m_dir + "/kept").constData()), 0);
+        touch(m_dir, "b.txt");
         QVERIFY(!FSIsFSRefValid(&ref));
         QVERIFY(GetObjectName(&ref).isNull());
     }
@@ -177,17 +169,15 @@ private Q_SLOTS:
     {
         QFETCH(bool, withoutNoReplaceFlag);
         SetRenameNoReplaceDisabledForTesting(withoutNoReplaceFlag);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        writeFile(dir + "/caf\xE9.jpg", "picture");
-        makeFolder(dir, "Chapter");
-        FSRef file = refTo(dir + "/caf\xE9.jpg");
-        FSRef folder = refTo(dir + "/Chapter");
+        writeFile(m_dir + "/caf\xE9.jpg", "picture");
+        makeFolder(m_dir, "Chapter");
+        FSRef file = refTo(m_dir + "/caf\xE9.jpg");
+        FSRef folder = refTo(m_dir + "/Chapter");
 
         QCOMPARE(SetObjectName(&file, QStringLiteral("0007 ") + GetObjectName(&file)), noErr);
         QCOMPARE(SetObjectName(&folder, QStringLiteral("01 ") + GetObjectName(&folder)), noErr);
-        QCOMPARE(entries(dir), (QList<QByteArray>{"0007 caf\xE9.jpg", "01 Chapter"}));
-        QCOMPARE(readFile(dir + "/0007 caf\xE9.jpg"), QByteArray("picture"));
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"0007 caf\xE9.jpg", "01 Chapter"}));
+        QCOMPARE(readFile(m_dir + "/0007 caf\xE9.jpg"), QByteArray("picture"));
         QCOMPARE(EncodeFileName(GetObjectName(&file)), QByteArray("0007 caf\xE9.jpg"));
         QVERIFY(FSIsFSRefValid(&folder));
         QCOMPARE(m_beeps, 0);
@@ -216,17 +206,15 @@ private Q_SLOTS:
         QFETCH(int, expectedErrno);
         SetRenameNoReplaceDisabledForTesting(true);
         SetHardLinksDisabledForTesting(!hardLinks);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
         if (folder) {
-            makeFolder(dir, "a");
-            writeFile(dir + "/a/inside", "mine");
-            makeFolder(dir, "theirs");
+            makeFolder(m_dir, "a");
+            writeFile(m_dir + "/a/inside", "mine");
+            makeFolder(m_dir, "theirs");
         } else {
-            writeFile(dir + "/a", "mine");
-            writeFile(dir + "/theirs", "theirs");
+            writeFile(m_dir + "/a", "mine");
+            writeFile(m_dir + "/theirs", "theirs");
         }
-        FSRef item = refTo(dir + "/a");
+        FSRef item = refTo(m_dir + "/a");
         SetRenameStepHookForTesting([&](RenameStep, int dirfd, const QByteArray& from, const QByteArray& to) {
             // The other program's object replaces ours at one of the two names.
             if (folder)
@@ -239,15 +227,15 @@ private Q_SLOTS:
         SetHardLinksDisabledForTesting(false);
         QCOMPARE(error, expectedErrno);
         if (folder) {
-            QCOMPARE(entries(dir), (QList<QByteArray>{"1 a", "a"}));
-            QCOMPARE(readFile(dir + "/a/inside"), QByteArray("mine"));
+            QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "a"}));
+            QCOMPARE(readFile(m_dir + "/a/inside"), QByteArray("mine"));
         } else if (replaceNewName) {
-            QCOMPARE(entries(dir), (QList<QByteArray>{"1 a", "a"}));
-            QCOMPARE(readFile(dir + "/1 a"), QByteArray("theirs"));
-            QCOMPARE(readFile(dir + "/a"), QByteArray("mine"));
+            QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "a"}));
+            QCOMPARE(readFile(m_dir + "/1 a"), QByteArray("theirs"));
+            QCOMPARE(readFile(m_dir + "/a"), QByteArray("mine"));
         } else {
-            QCOMPARE(entries(dir), QList<QByteArray>{"a"});
-            QCOMPARE(readFile(dir + "/a"), QByteArray("theirs"));
+            QCOMPARE(entries(m_dir), QList<QByteArray>{"a"});
+            QCOMPARE(readFile(m_dir + "/a"), QByteArray("theirs"));
         }
     }
 
@@ -271,42 +259,38 @@ private Q_SLOTS:
         QFETCH(QByteArray, expectedName);
         SetRenameNoReplaceDisabledForTesting(true);
         SetHardLinksDisabledForTesting(!hardLinks);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
         if (folder) {
-            makeFolder(dir, "a");
-            writeFile(dir + "/a/inside", "mine");
+            makeFolder(m_dir, "a");
+            writeFile(m_dir + "/a/inside", "mine");
         } else {
-            writeFile(dir + "/a", "mine");
+            writeFile(m_dir + "/a", "mine");
         }
-        writeFile(dir + "/small.txt", "a small file of its own, listed as it is\n");
-        FSRef item = refTo(dir + "/a");
+        writeFile(m_dir + "/small.txt", "a small file of its own, listed as it is\n");
+        FSRef item = refTo(m_dir + "/a");
         SetRenameStepHookForTesting([](RenameStep, int, const QByteArray&, const QByteArray&) { return false; });
         QVERIFY(SetObjectName(&item, QStringLiteral("1 a")) != noErr);
         SetRenameStepHookForTesting({});
         SetHardLinksDisabledForTesting(false);
-        QCOMPARE(entries(dir).size(), 3);   // the state a crash leaves
+        QCOMPARE(entries(m_dir).size(), 3);   // the state a crash leaves
 
-        FSRef parent = refTo(dir);
+        FSRef parent = refTo(m_dir);
         QList<FSRef> items;
         QCOMPARE(ListDirectoryItemRefs(parent, &items), noErr);
         QList<QByteArray> listed;
         for (const FSRef& ref : items)
             listed.append(ref.nameBytes().toByteArray());
         QCOMPARE(listed, (QList<QByteArray>{expectedName, "small.txt"}));
-        QCOMPARE(entries(dir), listed);
-        QCOMPARE(readFile(dir + '/' + expectedName + (folder ? "/inside" : "")), QByteArray("mine"));
-        char mark[8];
-        QCOMPARE(::lgetxattr((dir + '/' + expectedName).constData(), "user.org.ordinello.renaming", mark, sizeof mark), -1);
+        QCOMPARE(entries(m_dir), listed);
+        QCOMPARE(readFile(m_dir + '/' + expectedName + (folder ? "/inside" : "")), QByteArray("mine"));
+        QVERIFY(attribute(m_dir + '/' + expectedName, "user.org.ordinello.renaming").isNull());
     }
 
     // ext4 gives a deleted object's inode number to the next object made: an object with
     // the listed device and inode but another birth time is not the listed one.
     void identityIncludesTheBirthTime()
     {
-        QTemporaryDir tmp;
-        touch(path(tmp), "a");
-        FSRef ref = refTo(path(tmp) + "/a");
+        touch(m_dir, "a");
+        FSRef ref = refTo(m_dir + "/a");
         if (!ref.hasBirthTime)
             QSKIP("this file system records no birth time");
         ref.birthNanoseconds = (ref.birthNanoseconds + 1) % 1000000000;
@@ -314,7 +298,7 @@ private Q_SLOTS:
         int error = 0;
         QVERIFY(SetObjectName(&ref, QStringLiteral("1 a"), &error) != noErr);
         QCOMPARE(error, ENOENT);
-        QCOMPARE(entries(path(tmp)), QList<QByteArray>{"a"});
+        QCOMPARE(entries(m_dir), QList<QByteArray>{"a"});
     }
 
     void refusedNames_data()
@@ -332,28 +316,25 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(int, expectedErrno);
-        QTemporaryDir tmp;
-        touch(path(tmp), "a.txt");
-        FSRef ref = refTo(path(tmp) + "/a.txt");
+        touch(m_dir, "a.txt");
+        FSRef ref = refTo(m_dir + "/a.txt");
         int error = 0;
         QVERIFY(SetObjectName(&ref, name, &error) != noErr);
         QCOMPARE(error, expectedErrno);
-        QCOMPARE(entries(path(tmp)), QList<QByteArray>{"a.txt"});
+        QCOMPARE(entries(m_dir), QList<QByteArray>{"a.txt"});
         QCOMPARE(m_beeps, 1);
     }
 
     void invisibility()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        touch(dir, ".dot");
-        touch(dir, "plain");
-        touch(dir, "listed");
-        writeFile(dir + "/.hidden", "listed\n");
-        QVERIFY(ItemAtPathIsInvisible(DecodeFileName(dir + "/.dot")));
-        QVERIFY(ItemAtPathIsInvisible(DecodeFileName(dir + "/listed")));
-        QVERIFY(!ItemAtPathIsInvisible(DecodeFileName(dir + "/plain")));
-        QVERIFY(!ItemAtPathIsInvisible(DecodeFileName(dir + "/missing")));
+        touch(m_dir, ".dot");
+        touch(m_dir, "plain");
+        touch(m_dir, "listed");
+        writeFile(m_dir + "/.hidden", "listed\n");
+        QVERIFY(ItemAtPathIsInvisible(DecodeFileName(m_dir + "/.dot")));
+        QVERIFY(ItemAtPathIsInvisible(DecodeFileName(m_dir + "/listed")));
+        QVERIFY(!ItemAtPathIsInvisible(DecodeFileName(m_dir + "/plain")));
+        QVERIFY(!ItemAtPathIsInvisible(DecodeFileName(m_dir + "/missing")));
     }
 };
 

@@ -21,23 +21,24 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
-
-QString libraryFolderOfThisBuild()
-{
-    const QByteArray bin = qgetenv("ORDINELLO_BIN_DIR");
-    const QString base = bin.isEmpty() ? QCoreApplication::applicationDirPath() : QFile::decodeName(bin);
-    return QDir::cleanPath(base + QStringLiteral("/../lib/ordinello"));
-}
 
 QImage solid(QSize size, QColor color)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(color);
     return image;
+}
+
+QByteArray redPng(QSize size)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    solid(size, Qt::red).save(&buffer, "PNG");
+    return png;
 }
 
 bool looksLike(const QImage& image, QColor color)
@@ -47,12 +48,6 @@ bool looksLike(const QImage& image, QColor color)
     const QColor seen = image.pixelColor(image.width() / 2, image.height() / 2);
     return std::abs(seen.red() - color.red()) < 24 && std::abs(seen.green() - color.green()) < 24
         && std::abs(seen.blue() - color.blue()) < 24;
-}
-
-void setModificationTime(const QByteArray& path, time_t seconds)
-{
-    const timeval times[2] = {{seconds, 0}, {seconds, 0}};
-    QVERIFY(::utimes(path.constData(), times) == 0);
 }
 
 qint64 modificationTime(const QByteArray& path)
@@ -139,7 +134,7 @@ private Q_SLOTS:
                                "[Thumbnailer Entry]\nTryExec=/nonexistent/program\nExec=/nonexistent/program %i %o\n"
                                "MimeType=text/plain;\n");
 
-        const QString library = libraryFolderOfThisBuild();
+        const QString library = TestFolders::libraryFolderOfThisBuild();
         QVERIFY2(QFile::exists(library + QStringLiteral("/libordinello-thumbnails.so")),
                  qPrintable(QStringLiteral("thumbnail library not built in %1").arg(library)));
         qputenv("ORDINELLO_LIBRARY_DIR", QFile::encodeName(library));
@@ -242,7 +237,7 @@ private Q_SLOTS:
         QFETCH(bool, entryUsed);
         const QByteArray path = m_files + "/cached.png";
         QVERIFY(solid(QSize(400, 300), Qt::red).save(QFile::decodeName(path)));
-        setModificationTime(path, 1700000000);
+        TestFolders::setModificationTime(path, 1700000000);
         const QByteArray uri = "file://" + path;
         const QByteArray entry = entryPath(flavor.constData(), uri);
         writeEntry(entry, solid(QSize(128, 96), Qt::blue), uri, 1700000000 - entryAge);
@@ -263,46 +258,37 @@ private Q_SLOTS:
     void refusesWhatItCannotPicture_data()
     {
         QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QByteArray>("kind");       // "file": a regular file of the given contents
+        QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<bool>("failureRecorded");
-        QTest::newRow("garbage named .jpg") << QByteArray("broken.jpg") << QByteArray("garbage") << true;
-        QTest::newRow("truncated png") << QByteArray("cut.png") << QByteArray("truncated") << true;
-        QTest::newRow("failing thumbnailer") << QByteArray("table.csv") << QByteArray("csv") << true;
-        QTest::newRow("no thumbnailer") << QByteArray("data.bin") << QByteArray("binary") << false;
-        QTest::newRow("empty file named .png") << QByteArray("empty.png") << QByteArray("empty") << true;
-        QTest::newRow("fifo") << QByteArray("pipe.png") << QByteArray("fifo") << false;
-        QTest::newRow("folder") << QByteArray("folder.png") << QByteArray("folder") << false;
-        QTest::newRow("dangling link") << QByteArray("link.png") << QByteArray("dangling") << false;
+        const QByteArray png = redPng(QSize(300, 300));
+        const QByteArray file("file");
+        QTest::newRow("garbage named .jpg") << QByteArray("broken.jpg") << file << QByteArray(4096, 'x') << true;
+        QTest::newRow("truncated png") << QByteArray("cut.png") << file << png.left(png.size() / 3) << true;
+        QTest::newRow("failing thumbnailer") << QByteArray("table.csv") << file << QByteArray("a,b\n1,2\n") << true;
+        QTest::newRow("no thumbnailer") << QByteArray("data.bin") << file << QByteArray("\x00\x01\x02\xff\xfe", 5).repeated(100) << false;
+        QTest::newRow("empty file named .png") << QByteArray("empty.png") << file << QByteArray() << true;
+        QTest::newRow("fifo") << QByteArray("pipe.png") << QByteArray("fifo") << QByteArray() << false;
+        QTest::newRow("folder") << QByteArray("folder.png") << QByteArray("folder") << QByteArray() << false;
+        QTest::newRow("dangling link") << QByteArray("link.png") << QByteArray("dangling") << QByteArray() << false;
     }
     void refusesWhatItCannotPicture()
     {
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, contents);
         QFETCH(bool, failureRecorded);
         const QByteArray path = m_files + "/refused-" + name;
         ::unlink(path.constData());
         ::rmdir(path.constData());
-        if (kind == "garbage") {
-            TestFolders::writeFile(path, QByteArray(4096, 'x'));
-        } else if (kind == "truncated") {
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            solid(QSize(300, 300), Qt::red).save(&buffer, "PNG");
-            TestFolders::writeFile(path, bytes.left(bytes.size() / 3));
-        } else if (kind == "csv") {
-            TestFolders::writeFile(path, "a,b\n1,2\n");
-        } else if (kind == "binary") {
-            TestFolders::writeFile(path, QByteArray("\x00\x01\x02\xff\xfe", 5).repeated(100));
-        } else if (kind == "empty") {
-            TestFolders::writeFile(path, {});
-        } else if (kind == "fifo") {
+        if (kind == "file")
+            TestFolders::writeFile(path, contents);
+        else if (kind == "fifo")
             QVERIFY(::mkfifo(path.constData(), 0644) == 0);
-        } else if (kind == "folder") {
+        else if (kind == "folder")
             QVERIFY(::mkdir(path.constData(), 0755) == 0);
-        } else if (kind == "dangling") {
+        else
             QVERIFY(::symlink("/nonexistent/picture.png", path.constData()) == 0);
-        }
 
         QVERIFY(!create(path, QSizeF(128, 128)));
         QCOMPARE(TestFolders::entries(m_cache + "/normal").size(), 0);
@@ -314,17 +300,15 @@ private Q_SLOTS:
     void retriesFailedFileOnceItChanged()
     {
         const QByteArray path = m_files + "/repaired.png";
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QVERIFY(solid(QSize(64, 64), Qt::red).save(&buffer, "PNG"));
+        const QByteArray png = redPng(QSize(64, 64));
+        QVERIFY(!png.isEmpty());
         TestFolders::writeFile(path, QByteArray(png.size(), 'x'));
-        setModificationTime(path, 1600000000);
+        TestFolders::setModificationTime(path, 1600000000);
         QVERIFY(!create(path, QSizeF(128, 128)));
         TestFolders::writeFile(path, png);
-        setModificationTime(path, 1600000000);
+        TestFolders::setModificationTime(path, 1600000000);
         QVERIFY2(!create(path, QSizeF(128, 128)), "same time and size: the file that failed");
-        setModificationTime(path, 1600000100);
+        TestFolders::setModificationTime(path, 1600000100);
         const auto picture = create(path, QSizeF(128, 128));
         QVERIFY(picture);
         QVERIFY(looksLike(*picture, Qt::red));

@@ -11,14 +11,11 @@
 #include <QPixmap>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -93,13 +90,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, locale);
         QFETCH(QString, expected);
         useLocale(locale.constData());
-        QTemporaryDir dir;
-        const QByteArray file = TestFolders::path(dir) + "/Caf\xe9.mov";   // not UTF-8
+        const QByteArray file = TestFolders::temporaryFolder() + "/Caf\xe9.mov";   // not UTF-8
         TestFolders::writeFile(file, "x");
-        const struct timespec times[2] = {{1614834360, 0}, {1614834360, 0}};   // 2021-03-04 05:06 UTC
-        QCOMPARE(::utimensat(AT_FDCWD, file.constData(), times, 0), 0);
-        FSRef item;
-        QCOMPARE(FSPathMakeRef(file, &item), OSErr(noErr));
+        TestFolders::setModificationTime(file, 1614834360);   // 2021-03-04 05:06 UTC
+        const FSRef item = TestFolders::refTo(file);
         QCOMPARE(plainSpaces(GetFileModificationDateAsCFString(&item)), expected);
         QCOMPARE(plainSpaces(GetFileModificationDateAsCFString(DecodeFileName(file))), expected);
         QVERIFY(GetFileModificationDateAsCFString(DecodeFileName(file + "-gone")).isNull());
@@ -177,10 +171,8 @@ private Q_SLOTS:
         TestFolders::makeFolder(home, "Out");
         TestFolders::makeFolder(home, "Dest");
         for (const auto& [key, name] : {std::pair{kOutputDirectoryPreferenceKey, "Out"}, {kDestinationDirectoryPreferenceKey, "Dest"}}) {
-            FSRef target;
             QByteArray record;
-            QCOMPARE(FSPathMakeRef(home + '/' + name, &target), OSErr(noErr));
-            QCOMPARE(NewAlias(target, &record), OSErr(noErr));
+            QCOMPARE(NewAlias(TestFolders::refTo(home + '/' + name), &record), OSErr(noErr));
             QSettings(QStringLiteral("Ordinello"), QStringLiteral("Ordinello")).setValue(QString::fromLatin1(key), record);
         }
         QCOMPARE(GetOutputDirectoryPath(), DecodeFileName(home + "/Out"));

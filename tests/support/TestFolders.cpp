@@ -1,5 +1,6 @@
 #include "TestFolders.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -7,12 +8,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <dirent.h>
 #include <ftw.h>
 #include <fcntl.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace TestFolders {
@@ -61,6 +65,46 @@ QList<QByteArray> entries(const QByteArray& dir)
     return names;
 }
 
+FSRef refTo(const QByteArray& path)
+{
+    FSRef ref;
+    [&] { QVERIFY2(FSPathMakeRef(path, &ref) == noErr, path.constData()); }();
+    return ref;
+}
+
+QByteArray attribute(const QByteArray& path, const char* name)
+{
+    QByteArray value(65536, '\0');
+    const ssize_t n = ::lgetxattr(path.constData(), name, value.data(), size_t(value.size()));
+    return n < 0 ? QByteArray() : value.first(n);
+}
+
+void setModificationTime(const QByteArray& path, time_t seconds)
+{
+    const timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    QVERIFY2(::utimes(path.constData(), times) == 0, path.constData());
+}
+
+std::array<unsigned char, 256> pascal(const QByteArray& bytes)
+{
+    std::array<unsigned char, 256> result{};
+    result[0] = std::uint8_t(std::min<qsizetype>(bytes.size(), 255));
+    std::memcpy(result.data() + 1, bytes.constData(), result[0]);
+    return result;
+}
+
+QByteArray pascalText(const unsigned char* field)
+{
+    return QByteArray(reinterpret_cast<const char*>(field + 1), field[0]);
+}
+
+QString libraryFolderOfThisBuild()
+{
+    const QByteArray bin = qgetenv("ORDINELLO_BIN_DIR");
+    const QString base = bin.isEmpty() ? QCoreApplication::applicationDirPath() : QFile::decodeName(bin);
+    return QDir::cleanPath(base + QStringLiteral("/../lib/ordinello"));
+}
+
 namespace {
 
 int removeEntry(const char* path, const struct stat*, int, struct FTW*)
@@ -93,6 +137,14 @@ QByteArray path(const QTemporaryDir& dir)
     if (!handedOut().contains(bytes))
         handedOut().append(bytes);
     return bytes;
+}
+
+QByteArray temporaryFolder()
+{
+    QByteArray name = QFile::encodeName(QDir::tempPath()) + "/ordinello-test-XXXXXX";
+    [&] { QVERIFY2(::mkdtemp(name.data()), name.constData()); }();
+    handedOut().append(name);
+    return name;
 }
 
 void isolateUserFolders()

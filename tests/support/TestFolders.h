@@ -2,9 +2,14 @@
 // Helpers for tests that work on real folders: names are bytes, so these take and give
 // QByteArray and never go through Qt's file-name decoding.
 
+#include "platform/Files.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QTemporaryDir>
+
+#include <array>
+#include <ctime>
 
 namespace TestFolders {
 
@@ -17,6 +22,23 @@ QByteArray readFile(const QByteArray& path);
 QList<QByteArray> entries(const QByteArray& dir);
 // The temporary folder's path as bytes.
 QByteArray path(const QTemporaryDir& dir);
+// A new empty temporary folder of its own, for one test. It and what it holds are removed
+// at exit, by bytes (names that are not UTF-8 too).
+QByteArray temporaryFolder();
+
+// The reference to an existing item (its final link not followed); a failure fails the
+// calling test.
+FSRef refTo(const QByteArray& path);
+// The item's extended attribute (the link's own, not followed); null when it has none.
+QByteArray attribute(const QByteArray& path, const char* name);
+void setModificationTime(const QByteArray& path, time_t seconds);
+
+// Length-prefixed (Pascal) strings as the classic calls take and give them.
+std::array<unsigned char, 256> pascal(const QByteArray& bytes);
+QByteArray pascalText(const unsigned char* field);
+
+// Where this build tree keeps the program's private libraries (the thumbnail service).
+QString libraryFolderOfThisBuild();
 
 // Points the XDG folders and QSettings at a private temporary home for this process.
 void isolateUserFolders();
