@@ -8,10 +8,6 @@
 
 namespace {
 
-struct Fresh { // a node type of its own: its pool starts empty in this process
-    int id;
-};
-
 QByteArrayList texts(const CList<CString256>& list)
 {
     QByteArrayList out;
@@ -84,25 +80,6 @@ private Q_SLOTS:
         list.clear();
         QVERIFY(copy.remove(&copy.head()->value));
         QCOMPARE(value.use_count(), 1);
-    }
-
-    void poolGrowsInBlocksAndReusesNodes()
-    {
-        using Pool = CPool<elem<Fresh>>;
-        CList<Fresh> list;
-        for (int i = 0; i <= 256; ++i)
-            list.append(Fresh{i});
-        QCOMPARE(Pool::blockCount(), 2);
-        int expected = 0;
-        for (const Fresh& f : list)
-            QCOMPARE(f.id, expected++);
-        elem<Fresh>* lastFreed = list.tail();
-        list.clear();
-        QCOMPARE(Pool::freeCount(), 512);
-        QCOMPARE(&list.append(Fresh{0}), &lastFreed->value);
-        for (int i = 1; i < 512; ++i)
-            list.append(Fresh{i});
-        QCOMPARE(Pool::blockCount(), 2);
     }
 
     void stackPopsLastFirst()

@@ -1,9 +1,9 @@
-// Looked-up texts: English fallback, the process-wide cache, and the Italian table.
+// Looked-up texts: English fallback, the process-wide cache, and the Italian table (whether
+// every shipped table is finished is the translations_complete test's to check).
 
 #include "support/LocalizedStrings.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 #include <QTest>
 
@@ -57,7 +57,7 @@ private Q_SLOTS:
         QCOMPARE(LocalizedString("Connection failed with error: %@ %@"), QStringLiteral("Connection failed with error: %@ %@"));
     }
 
-    void italianTableIsComplete()
+    void italianTableIsInstalled()
     {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         SetLocalizedLookupForTesting({});   // empties the cache
@@ -66,14 +66,6 @@ private Q_SLOTS:
         QCOMPARE(LocalizedString("Choose"), QStringLiteral("Scegli"));
         QCOMPARE(LocalizedString("Percent complete : %f"), QStringLiteral("Percentuale completata : %f"));
         QLocale::setDefault(QLocale::c());
-
-        // Every text of the table has its Italian wording (a text left unfinished would
-        // show in English).
-        QFile table(qEnvironmentVariable("ORDINELLO_SOURCE_DIR") + QStringLiteral("/resources/translations/ordinello_it.ts"));
-        QVERIFY(table.open(QIODevice::ReadOnly));
-        const QByteArray contents = table.readAll();
-        QVERIFY(contents.count("<source>") > 100);
-        QCOMPARE(contents.count("type=\"unfinished\""), 0);
     }
 };
 

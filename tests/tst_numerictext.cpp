@@ -148,10 +148,9 @@ private Q_SLOTS:
     {
         QFETCH(quint32, seconds);
         QFETCH(QByteArray, start);
-        QFETCH(QByteArray, expected);
         CString256 message(start.constData());
         ElapsedTimeMessage(seconds, message);
-        QCOMPARE(QByteArray(message.c_str()), expected);
+        QTEST(QByteArray(message.c_str()), "expected");
     }
 };
 

@@ -123,6 +123,14 @@ HttpTestServer::Response ok(const QByteArray& body)
     return r;
 }
 
+HttpTestServer::Response notFound()
+{
+    HttpTestServer::Response r;
+    r.status = 404;
+    r.reason = "Not Found";
+    return r;
+}
+
 } // namespace
 
 // The system log's lines, as a signal to wait on.
@@ -245,8 +253,7 @@ private Q_SLOTS:
     void versionNumber()
     {
         QFETCH(QString, text);
-        QFETCH(int, number);
-        QCOMPARE(SoftwareUpdateController::getVersionNumber(text), number);
+        QTEST(SoftwareUpdateController::getVersionNumber(text), "number");
     }
 
     // The version file's rules: a null string means unreadable; the number is kept
@@ -331,10 +338,7 @@ private Q_SLOTS:
                                     << "The current version information could not be read." << "";
         QTest::newRow("redirect within the site") << "1.0.4" << HttpTestServer::redirect(path, "moved")
                                                   << "An update is available for Ordinello." << "1.0.5";
-        HttpTestServer::Response missing;
-        missing.status = 404;
-        missing.reason = "Not Found";
-        QTest::newRow("not found") << "1.0.4" << missing
+        QTest::newRow("not found") << "1.0.4" << notFound()
                                    << "Connection failed with error: The server answered 404 Not Found." << "";
         HttpTestServer::Response elsewhere = HttpTestServer::redirect("http://localhost:1" + path);
         QTest::newRow("redirect to another host") << "1.0.4" << elsewhere
@@ -449,29 +453,6 @@ private Q_SLOTS:
         QVERIFY(!c->m_downloadProgressIndicator->isHidden());
         QCOMPARE(c->m_downloadProgressIndicator->value(), 0);
         QVERIFY(!c->isDownloadInProgress());
-    }
-
-    // Each response starts the body and the byte count afresh.
-    void secondResponseResets()
-    {
-        SoftwareUpdateController* c = makeController();
-        c->connectionDidReceiveResponse();
-        c->connectionDidReceiveData("<html>moved</html>");
-        c->connectionDidReceiveResponse();
-        c->connectionDidReceiveData(versionPlist("<integer>104</integer>"));
-        QSignalSpy ended(c, &SoftwareUpdateController::versionCheckEnded);
-        c->connectionDidFinishLoading();
-        // The file is read on a worker thread: the window is not held up meanwhile.
-        QCOMPARE(status(), QStringLiteral("Loaded the version information..."));
-        QVERIFY(ended.wait(5000));
-        QCOMPARE(status(), QStringLiteral("Your software is up to date."));
-
-        c->downloadDidReceiveResponse(1000);
-        c->downloadDidReceiveDataOfLength(600);
-        c->downloadDidReceiveResponse(1000);
-        c->downloadDidReceiveDataOfLength(250);
-        QCOMPARE(c->bytesReceived(), 250);
-        QCOMPARE(status(), QStringLiteral("Percent complete : 25.000000"));
     }
 
     void automaticCheck_data()
@@ -604,10 +585,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<HttpTestServer::Response>("response");
         QTest::addColumn<QString>("error");
-        HttpTestServer::Response missing;
-        missing.status = 404;
-        missing.reason = "Not Found";
-        QTest::newRow("not found") << missing << "The server answered 404 Not Found.";
+        QTest::newRow("not found") << notFound() << "The server answered 404 Not Found.";
         HttpTestServer::Response cut = ok(QByteArray(500, 'c'));
         cut.announcedLength = 1000;
         QTest::newRow("body cut short") << cut << QStringLiteral("The server sent %1 of the %2 bytes it announced.").arg(QLocale().toString(500), QLocale().toString(1000));

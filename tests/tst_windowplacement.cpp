@@ -61,8 +61,7 @@ private Q_SLOTS:
         QFETCH(QPoint, origin);
         QFETCH(QSize, size);
         QFETCH(int, number);
-        QFETCH(QPoint, expected);
-        QCOMPARE(WindowPlace::cascaded(origin, size, QRect(0, 0, 1920, 1200), number, 30), expected);
+        QTEST(WindowPlace::cascaded(origin, size, QRect(0, 0, 1920, 1200), number, 30), "expected");
     }
 };
 
