@@ -35,11 +35,6 @@ QString HttpTestServer::baseUrl() const
     return QStringLiteral("http://127.0.0.1:%1").arg(m_server->serverPort());
 }
 
-QUrl HttpTestServer::url(const QByteArray& path) const
-{
-    return QUrl(baseUrl() + QString::fromLatin1(path));
-}
-
 void HttpTestServer::setResponse(const QByteArray& path, const Response& response)
 {
     m_responses.insert(path, response);
@@ -96,8 +91,7 @@ void HttpTestServer::answer(QTcpSocket* socket, const QByteArray& path)
     if (r.neverAnswer)
         return;
 
-    QByteArray head = r.before;
-    head += "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + r.reason + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + r.reason + "\r\n";
     for (const auto& [name, value] : r.headers)
         head += name + ": " + value + "\r\n";
     if (r.chunked)

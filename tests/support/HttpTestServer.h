@@ -10,7 +10,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QUrl>
 
 #include <utility>
 
@@ -30,7 +29,6 @@ public:
         qint64 announcedLength = -1;     // announce this length instead; more than the body = cut short
         qint64 holdAfter = -1;           // send this many body bytes, then wait for release()
         bool neverAnswer = false;        // read the request and stay silent
-        QByteArray before;               // raw bytes sent before the response (an interim response)
         bool chunked = false;            // chunked transfer encoding (no Content-Length then)
         bool closingChunk = true;        // with chunked: end with the closing chunk
         int trickleMs = 0;               // send the body one byte at a time at this interval
@@ -42,7 +40,6 @@ public:
     // Listens on 127.0.0.1 on a free port; false when that fails.
     bool listen();
     QString baseUrl() const;                       // "http://127.0.0.1:<port>"
-    QUrl url(const QByteArray& path) const;
 
     void setResponse(const QByteArray& path, const Response& response);
     static Response redirect(const QByteArray& location, const QByteArray& body = {});
