@@ -50,12 +50,14 @@ MainWindow::MainWindow(QWidget* parent)
     table->verticalHeader()->setDefaultSectionSize(56);
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setSectionsClickable(false);
-    table->horizontalHeader()->setSectionResizeMode(OrdinelloController::IndexColumn, QHeaderView::ResizeToContents);
-    table->horizontalHeader()->setSectionResizeMode(OrdinelloController::IconColumn, QHeaderView::Fixed);
+    // The Index column is as wide as its largest number, measured once per listing: fitted
+    // to its contents by the header, it would lay out a thousand numbers after every move.
+    table->horizontalHeader()->setSectionResizeMode(DirectoryItemsModel::IndexColumn, QHeaderView::Fixed);
+    table->horizontalHeader()->setSectionResizeMode(DirectoryItemsModel::IconColumn, QHeaderView::Fixed);
     // Wide enough for the pictures and for the column's title in every language.
     table->horizontalHeader()->resizeSection(
-        OrdinelloController::IconColumn,
-        std::max(64, table->horizontalHeader()->sectionSizeHint(OrdinelloController::IconColumn)));
+        DirectoryItemsModel::IconColumn,
+        std::max(64, table->horizontalHeader()->sectionSizeHint(DirectoryItemsModel::IconColumn)));
 
     auto* menu = new QMenu(this);
     menu->addAction(m_ui->actionOpen);
@@ -74,6 +76,7 @@ MainWindow::MainWindow(QWidget* parent)
     connectActions();
     connectUndo();
     updateActions();
+    fitIndexColumn();
 
     // The window comes back where and as large as the user left it.
     restoreGeometry(ProgramSettings()
@@ -129,9 +132,12 @@ void MainWindow::connectActions()
     connect(m_ui->actionReload, &QAction::triggered, c, &OrdinelloController::reloadDirectoryItems);
 
     connect(c, &OrdinelloController::folderStateChanged, this, &MainWindow::updateActions);
-    connect(c, &QAbstractItemModel::modelReset, this, &MainWindow::updateActions);
-    connect(c, &QAbstractItemModel::modelReset, this, &MainWindow::updateItemCount);
-    connect(c, &QAbstractItemModel::layoutChanged, this, &MainWindow::updateActions);
+    connect(c->model(), &QAbstractItemModel::modelReset, this, &MainWindow::updateActions);
+    connect(c->model(), &QAbstractItemModel::modelReset, this, &MainWindow::updateItemCount);
+    connect(c->model(), &QAbstractItemModel::modelReset, this, &MainWindow::fitIndexColumn);
+    // Moves offered follow where the selected rows stand.
+    connect(c->model(), &QAbstractItemModel::layoutChanged, this, &MainWindow::updateActions);
+    connect(c->model(), &QAbstractItemModel::rowsMoved, this, &MainWindow::updateActions);
     connect(m_ui->fileTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateActions);
     connect(m_ui->fileTable, &QAbstractItemView::doubleClicked, c, &OrdinelloController::openSelectedItems);
 }
@@ -139,28 +145,40 @@ void MainWindow::connectActions()
 void MainWindow::updateActions()
 {
     const bool listed = m_controller->hasFolder() && !m_controller->isRunning();
-    const bool items = listed && m_controller->rowCount() > 0;
+    const int count = m_controller->model()->rowCount();
+    const bool items = listed && count > 0;
     m_ui->actionRenameItems->setEnabled(items);
     m_ui->actionRemovePrefixes->setEnabled(items);
     m_ui->actionReload->setEnabled(listed);
-    QList<int> rows = m_controller->selectedRows();
-    std::sort(rows.begin(), rows.end());
+    const QList<int> rows = m_controller->selectedRows();
     const bool selected = !rows.isEmpty();
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFileManager->setEnabled(selected);
     // A move is offered only when it would move something: not for a block at the top
     // (up) or at the bottom (down).
     const bool blockAtTop = selected && rows.last() == rows.size() - 1;
-    const bool blockAtBottom = selected && rows.first() == m_controller->rowCount() - rows.size();
+    const bool blockAtBottom = selected && rows.first() == count - rows.size();
     m_ui->actionMoveUp->setEnabled(selected && !blockAtTop);
     m_ui->actionMoveToTop->setEnabled(selected && !blockAtTop);
     m_ui->actionMoveDown->setEnabled(selected && !blockAtBottom);
     m_ui->actionMoveToBottom->setEnabled(selected && !blockAtBottom);
 }
 
+void MainWindow::fitIndexColumn()
+{
+    TableView* table = m_ui->fileTable;
+    QAbstractItemModel* model = m_controller->model();
+    const int rows = model->rowCount();
+    int width = table->horizontalHeader()->sectionSizeHint(DirectoryItemsModel::IndexColumn);
+    // The last row has the most digits.
+    if (rows > 0)
+        width = std::max(width, table->sizeHintForIndex(model->index(rows - 1, DirectoryItemsModel::IndexColumn)).width());
+    table->horizontalHeader()->resizeSection(DirectoryItemsModel::IndexColumn, width);
+}
+
 void MainWindow::updateItemCount()
 {
-    const int count = m_controller->rowCount();
+    const int count = m_controller->model()->rowCount();
     if (!m_controller->hasFolder())
         m_itemCount->clear();
     else

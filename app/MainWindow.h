@@ -40,6 +40,7 @@ private:
     void showAbout();
 
     void updateItemCount();
+    void fitIndexColumn();
     void showError(const QString& message);
     void connectUndo();
 

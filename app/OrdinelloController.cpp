@@ -12,6 +12,7 @@
 #include "platform/ProgramSettings.h"
 #include "platform/ThumbnailService.h"
 
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
@@ -22,29 +23,32 @@
 #include <cerrno>
 
 OrdinelloController::OrdinelloController(QObject* parent)
-    : QAbstractTableModel(parent)
+    : QObject(parent)
+    , m_directoryItems(new DirectoryItemsModel(this))
     , m_chooser([](QWidget* window, QByteArray* path) { return ChooseFolder(window, "Choose directory", path); })
 {
 }
 
 OrdinelloController::~OrdinelloController() = default;
 
-QString OrdinelloController::columnIdentifier(int column)
-{
-    switch (column) {
-    case IndexColumn: return QStringLiteral("Index");
-    case IconColumn: return QStringLiteral("Icon");
-    case NameColumn: return QStringLiteral("Name");
-    default: return {};
-    }
-}
-
 void OrdinelloController::awakeFromNib()
 {
-    m_directoryItems.reserve(50);
     m_folderPath = QString();
     if (fileTable)
-        fileTable->setModel(this);
+        fileTable->setModel(m_directoryItems);
+    // Dragged rows stand selected where they were dropped. The selection is let go before
+    // they move: it is replaced anyway, and a selection model keeps every selected row's
+    // place through a move, which on thousands of rows costs more than the move.
+    connect(m_directoryItems, &DirectoryItemsModel::rowsAboutToBeGathered, this, &OrdinelloController::clearSelection);
+    connect(m_directoryItems, &DirectoryItemsModel::rowsGathered, this, [this](int first, int count) {
+        if (QItemSelectionModel* selection = fileTable ? fileTable->selectionModel() : nullptr) {
+            selection->select(QItemSelection(m_directoryItems->index(first, 0),
+                                             m_directoryItems->index(first + count - 1, DirectoryItemsModel::ColumnCount - 1)),
+                              QItemSelectionModel::ClearAndSelect);
+            selection->setCurrentIndex(m_directoryItems->index(first, DirectoryItemsModel::NameColumn),
+                                       QItemSelectionModel::NoUpdate);
+        }
+    });
     LoadThumbnailService();
     // Outside changes come in bursts (a copy of fifty photos): one reload after the
     // burst settles.
@@ -54,12 +58,7 @@ void OrdinelloController::awakeFromNib()
     m_reloadTimer->setInterval(300);
     connect(m_watcher, &FolderWatcher::changed, m_reloadTimer, qOverload<>(&QTimer::start));
     connect(m_reloadTimer, &QTimer::timeout, this, &OrdinelloController::reloadDirectoryItems);
-    m_itemImages = new ItemImages(this);
-    connect(m_itemImages, &ItemImages::imageReady, this, [this](const QString& path) {
-        const int row = int(m_directoryItems.indexOf(path));
-        if (row >= 0)
-            Q_EMIT dataChanged(index(row, IconColumn), index(row, IconColumn), {Qt::DecorationRole});
-    });
+    m_directoryItems->setItemImages(new ItemImages(m_directoryItems));
 }
 
 void OrdinelloController::applicationWillFinishLaunching()
@@ -126,12 +125,10 @@ void OrdinelloController::selectDirectoryPath(const QByteArray& path)
     m_folderPath = DecodeFileName(ref.path);
     Q_EMIT folderChanged();
 
-    beginResetModel();
-    m_directoryItems.clear();
-    endResetModel();
+    m_directoryItems->setListing({}, QList<FSRef>());
     // Pictures still queued for the previous folder's rows are of no use now.
-    if (m_itemImages)
-        m_itemImages->cancelPendingRequests();
+    if (ItemImages* images = m_directoryItems->itemImages())
+        images->cancelPendingRequests();
 
     if (folderPathTextField)
         folderPathTextField->setText(tr("Current Directory: %1").arg(DisplayFileName(m_folderPath)));
@@ -158,15 +155,6 @@ QList<FSRef> OrdinelloController::freshListing(QStringList* paths, int* error) c
     return refs;
 }
 
-void OrdinelloController::setListing(QStringList paths, QList<FSRef> refs)
-{
-    m_directoryItems = std::move(paths);
-    m_listedIdentities.clear();
-    m_listedIdentities.reserve(refs.size());
-    for (qsizetype i = 0; i < refs.size(); ++i)
-        m_listedIdentities.insert(m_directoryItems.at(i), std::move(refs[i]));
-}
-
 void OrdinelloController::loadDirectoryItems()
 {
     startSpinner();
@@ -177,9 +165,7 @@ void OrdinelloController::loadDirectoryItems()
     QList<FSRef> refs = freshListing(&paths, &error);
     if (error != 0)
         Q_EMIT errorOccurred(tr("The items of “%1” cannot be listed: %2.").arg(DisplayFileName(m_folderPath), DescribeErrno(error)));
-    beginResetModel();
-    setListing(std::move(paths), std::move(refs));
-    endResetModel();
+    m_directoryItems->setListing(std::move(paths), std::move(refs));
     stopSpinner();
 }
 
@@ -190,81 +176,24 @@ void OrdinelloController::reloadDirectoryItems()
         return;
     if (!FSIsFSRefValid(&m_folderFSRef)) {
         // The folder itself was moved or deleted: what is listed is gone with it.
-        beginResetModel();
-        setListing({}, {});
-        endResetModel();
+        m_directoryItems->setListing({}, QList<FSRef>());
         return;
     }
     QStringList freshPaths;
-    QList<FSRef> freshRefs = freshListing(&freshPaths);
-
-    // Each listed row finds its item again by identity (renamed outside: same object,
-    // new name), else by path.
-    const auto key = [](const FSRef& ref) { return qMakePair(quint64(ref.device), quint64(ref.inode)); };
-    QHash<QPair<quint64, quint64>, qsizetype> freshByIdentity;
-    QHash<QString, qsizetype> freshByPath;
-    freshByIdentity.reserve(freshRefs.size());
-    freshByPath.reserve(freshPaths.size());
-    for (qsizetype i = 0; i < freshRefs.size(); ++i) {
-        freshByIdentity.insert(key(freshRefs[i]), i);
-        freshByPath.insert(freshPaths[i], i);
-    }
-    QList<bool> kept(freshRefs.size(), false);
-    QList<qsizetype> order;   // fresh indexes in the new row order
-    order.reserve(freshRefs.size());
-    for (const QString& path : std::as_const(m_directoryItems)) {
-        qsizetype found = -1;
-        const FSRef listed = m_listedIdentities.value(path);
-        if (!listed.isNull()) {
-            const auto it = freshByIdentity.constFind(key(listed));
-            if (it != freshByIdentity.constEnd() && freshRefs[*it].sameObjectAs(listed))
-                found = *it;
-        }
-        if (found < 0)
-            found = freshByPath.value(path, -1);
-        if (found >= 0 && !kept[found]) {
-            kept[found] = true;
-            order.append(found);
-        }
-    }
-    // New items follow the kept item that precedes them in the file manager's order
-    // (those before every kept item go first), in that order among themselves.
-    QHash<qsizetype, QList<qsizetype>> newAfter;   // kept fresh index (-1: the top) -> new ones
-    qsizetype anchor = -1;
-    for (qsizetype i = 0; i < freshRefs.size(); ++i) {
-        if (kept[i])
-            anchor = i;
-        else
-            newAfter[anchor].append(i);
-    }
-    QList<qsizetype> rows = newAfter.value(-1);
-    rows.reserve(freshRefs.size());
-    for (qsizetype i : std::as_const(order)) {
-        rows.append(i);
-        rows.append(newAfter.value(i));
-    }
-
-    QStringList selected = pathsForRows(selectedRows());
-    QStringList paths;
-    QList<FSRef> refs;
-    paths.reserve(rows.size());
-    refs.reserve(rows.size());
-    for (qsizetype i : std::as_const(rows)) {
-        paths.append(freshPaths[i]);
-        refs.append(freshRefs[i]);
-    }
-    if (paths == m_directoryItems)
-        return;   // nothing a row shows has changed
+    const QList<FSRef> freshRefs = freshListing(&freshPaths);
     // Selected items stay selected, by identity, under their new names too.
+    const auto key = [](const FSRef& ref) { return qMakePair(quint64(ref.device), quint64(ref.inode)); };
     QSet<QPair<quint64, quint64>> selectedIdentities;
-    for (const QString& path : std::as_const(selected))
-        selectedIdentities.insert(key(m_listedIdentities.value(path)));
-    beginResetModel();
-    setListing(std::move(paths), std::move(refs));
-    endResetModel();
+    for (int row : selectedRows()) {
+        if (const FSRef ref = m_directoryItems->identity(row); !ref.isNull())
+            selectedIdentities.insert(key(ref));
+    }
+    if (!m_directoryItems->mergeListing(freshPaths, freshRefs))
+        return;
     QList<int> reselect;
-    for (int row = 0; row < m_directoryItems.size(); ++row) {
-        if (selectedIdentities.contains(key(m_listedIdentities.value(m_directoryItems.at(row)))))
+    for (int row = 0; row < m_directoryItems->rowCount(); ++row) {
+        const FSRef ref = m_directoryItems->identity(row);
+        if (!ref.isNull() && selectedIdentities.contains(key(ref)))
             reselect.append(row);
     }
     selectRows(reselect);
@@ -280,71 +209,4 @@ void OrdinelloController::stopSpinner()
 {
     if (spinner)
         spinner->hide();
-}
-
-QVariant OrdinelloController::objectValue(const QString& identifier, int row) const
-{
-    if (row < 0 || row >= m_directoryItems.size())
-        return {};
-    const QString& path = m_directoryItems.at(row);
-    if (identifier == u"Name") {
-        // The name the item was listed with: a row never goes blank because the item was
-        // renamed or removed outside since (the folder is re-read soon after).
-        return DisplayFileName(QStringView(path).sliced(path.lastIndexOf(u'/') + 1));
-    }
-    if (identifier == u"Icon")
-        return m_itemImages ? m_itemImages->imageWithPreviewOfFileAtPath(path, QSize(512, 512), true) : QVariant();
-    if (identifier == u"Index")
-        return row + 1;
-    return {};
-}
-
-int OrdinelloController::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_directoryItems.size());
-}
-
-int OrdinelloController::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant OrdinelloController::data(const QModelIndex& index, int role) const
-{
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-        return {};
-    const int row = index.row();
-    switch (index.column()) {
-    case IndexColumn:
-        if (role == Qt::DisplayRole)
-            return objectValue(QStringLiteral("Index"), row);
-        if (role == Qt::TextAlignmentRole)
-            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        break;
-    case IconColumn:
-        if (role == Qt::DecorationRole)
-            return objectValue(QStringLiteral("Icon"), row);
-        break;
-    case NameColumn:
-        if (role == Qt::DisplayRole)
-            return objectValue(QStringLiteral("Name"), row);
-        if (role == Qt::ToolTipRole)
-            return DisplayFileName(m_directoryItems.at(row));
-        break;
-    }
-    return {};
-}
-
-QVariant OrdinelloController::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && section == NameColumn)
-        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);   // as the names stand
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return {};
-    switch (section) {
-    case IndexColumn: return tr("#");
-    case IconColumn: return tr("Preview");
-    case NameColumn: return tr("Name");
-    default: return {};
-    }
 }

@@ -1,13 +1,13 @@
 #pragma once
-// The application's controller: it owns the chosen folder and the item list, and it is
-// the item table's model. Row r of the table is entry r of the list, which is also the
-// position in the numbering.
+// The application's controller: it owns the chosen folder and the item list (the item
+// table's model, app/DirectoryItemsModel), and drives the window: its title, the folder's
+// label, the table's selection and the spinner.
 
+#include "app/DirectoryItemsModel.h"
 #include "app/RenameJournal.h"
 #include "app/RenameTask.h"
 #include "platform/Files.h"
 
-#include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
 #include <QSet>
@@ -18,6 +18,7 @@
 
 class QLabel;
 class QMainWindow;
+class QWidget;
 class QProgressBar;
 class FolderWatcher;
 struct RenameReport;
@@ -26,18 +27,10 @@ class QTimer;
 struct PlannedRename;
 class TableView;
 
-// The private drag type: dragged rows travel under it, and only drags that carry it are
-// accepted by the table.
-inline constexpr char MyPrivateTableViewDataType[] = "application/x-ordinello-table-rows";
-
-class OrdinelloController : public QAbstractTableModel
+class OrdinelloController : public QObject
 {
     Q_OBJECT
 public:
-    enum Column { IndexColumn, IconColumn, NameColumn, ColumnCount };
-    // "Index", "Icon" and "Name": what each column shows is decided by its identifier.
-    static QString columnIdentifier(int column);
-
     // Shows the folder chooser; fills *chosenPath (bytes) and returns noErr when a folder
     // was chosen. Replaceable so tests can play the user.
     using FolderChooser = std::function<OSErr(QWidget* parent, QByteArray* chosenPath)>;
@@ -68,41 +61,19 @@ public:
     void reloadDirectoryItems();
     QString HandleChooseDirectory();
 
-    const QStringList& directoryItems() const { return m_directoryItems; }
+    // The item list, row by row; the table's model.
+    DirectoryItemsModel* model() const { return m_directoryItems; }
+    const QStringList& directoryItems() const { return m_directoryItems->paths(); }
     const QString& folderPath() const { return m_folderPath; }
     const FSRef& folderRef() const { return m_folderFSRef; }
     bool hasFolder() const { return !m_folderFSRef.isNull(); }
-    ItemImages* itemImages() const { return m_itemImages; }
+    ItemImages* itemImages() const { return m_directoryItems->itemImages(); }
 
-    // The cell value by column identifier: the display name, the picture, the 1-based index.
-    QVariant objectValue(const QString& identifier, int row) const;
-
-    // Moves the rows (any order, duplicates ignored) so they stand together, in their
-    // previous order, before the item now at row r (r == count: at the end), then selects
-    // them. Returns false and changes nothing when a row is out of range.
-    bool moveRows(QList<int> rows, int r);
-    // The model's own move of `count` adjacent rows to before destinationChild, told to the
-    // views with beginMoveRows/endMoveRows. Linear in the rows between the two places.
-    bool moveRows(const QModelIndex& sourceParent, int sourceRow, int count, const QModelIndex& destinationParent,
-                  int destinationChild) override;
+    // Keyboard and menu moves of the selected rows; they stay selected.
     enum class Move { Up, Down, ToTop, ToBottom };
     void moveSelectedRows(Move move);
+    // The selected rows, ascending.
     QList<int> selectedRows() const;
-
-    // QAbstractTableModel
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    QStringList mimeTypes() const override;
-    QMimeData* mimeData(const QModelIndexList& indexes) const override;
-    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                         const QModelIndex& parent) const override;
-    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                      const QModelIndex& parent) override;
-    Qt::DropActions supportedDropActions() const override;
-    Qt::DropActions supportedDragActions() const override;
 
 public Q_SLOTS:
     void openHelpURL();
@@ -142,12 +113,7 @@ public:
     int automaticNumberLength() const;
 
 private:
-    // The references of the listed items, in list order: a run renames an item only while
-    // its path still names the object that was listed.
-    QList<FSRef> listedReferences() const;
     void finishRun(const RenameReport& report);
-    // The identity each listed path had when the folder was read, set by every load.
-    QHash<QString, FSRef> m_listedIdentities;
 
 Q_SIGNALS:
     // A folder was chosen (or the choice ended without one): actions that need a listed
@@ -177,20 +143,18 @@ Q_SIGNALS:
 private:
     void startSpinner();
     void stopSpinner();
-    void reorder(const QList<int>& oldRowForNewRow);
+    void clearSelection();
     void selectRows(const QList<int>& rows);
     QStringList pathsForRows(const QList<int>& rows) const;
 
     QList<FSRef> freshListing(QStringList* paths, int* error = nullptr) const;
-    void setListing(QStringList paths, QList<FSRef> refs);
 
-    QStringList m_directoryItems;
+    DirectoryItemsModel* m_directoryItems;
     FolderWatcher* m_watcher = nullptr;
     QTimer* m_reloadTimer = nullptr;
     QString m_folderPath;          // null until a folder is chosen, and after a cancelled choice
     FSRef m_folderFSRef;           // null until the first successful choice; never cleared
     FolderChooser m_chooser;
-    ItemImages* m_itemImages = nullptr;
     void confirmAndRun(RunKind kind, const NumberingSettings& settings);
     void startRun(std::function<RenameTask::Outcome(const RenameRun&)> work, const char* progressText);
     void runEnded();

@@ -47,7 +47,7 @@ void OrdinelloController::renameItems()
     settings.step = IncrementBy();
     // The width settings are read for every item, so the width always follows the
     // preferences as they stand; the automatic width follows the listed count.
-    const qsizetype count = m_directoryItems.size();
+    const qsizetype count = m_directoryItems->rowCount();
     settings.width = [count] { return AutomaticNumberLength() ? digitsOf(count) : int(NumberLength()); };
     confirmAndRun(RunKind::Numbering, settings);
 }
@@ -61,7 +61,7 @@ void OrdinelloController::removeFilenamePrefixes()
 
 void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& settings)
 {
-    QList<FSRef> items = listedReferences();
+    QList<FSRef> items = m_directoryItems->listedReferences();
     const FSRef folder = m_folderFSRef;
     RenameTask::Work work = [kind, items, settings, folder](const RenameRun& base) mutable {
         RenameJournal journal(folder, kind);
@@ -171,10 +171,7 @@ void OrdinelloController::runEnded()
         if (m_reloadTimer)
             m_reloadTimer->stop();
         // The lookup table was made on the worker: only pointers are swapped here.
-        beginResetModel();
-        m_directoryItems = outcome.paths;
-        m_listedIdentities = outcome.identities;
-        endResetModel();
+        m_directoryItems->setListing(outcome.paths, outcome.identities);
     }
     stopSpinner();
     Q_EMIT runningChanged(false);
@@ -209,23 +206,5 @@ int OrdinelloController::automaticNumberLength() const
     if (!AutomaticNumberLength())
         return 0;
     // The width follows the number of items, not the largest number to be printed.
-    return digitsOf(m_directoryItems.size());
-}
-
-QList<FSRef> OrdinelloController::listedReferences() const
-{
-    QList<FSRef> refs;
-    refs.reserve(m_directoryItems.size());
-    for (const QString& path : m_directoryItems) {
-        // A path whose object was already gone when listed keeps an identity no object
-        // has, so the run reports it instead of renaming whatever appears there later.
-        FSRef ref = m_listedIdentities.value(path);
-        if (ref.isNull()) {
-            ref.path = EncodeFileName(path);
-            ref.device = dev_t(-1);
-            ref.inode = ino_t(-1);
-        }
-        refs.append(std::move(ref));
-    }
-    return refs;
+    return digitsOf(m_directoryItems->rowCount());
 }

@@ -75,13 +75,13 @@ void makePhotos(const QString& folder, int count)
 Figures scroll(QApplication& app, OrdinelloController& table, int rowsPerScreen, bool waitForPictures)
 {
     Figures f;
-    const int rows = table.rowCount();
+    const int rows = table.model()->rowCount();
     ItemImages* images = table.itemImages();
     for (int top = 0; top < rows; top += rowsPerScreen) {
         const int bottom = std::min(rows, top + rowsPerScreen);
         for (int r = top; r < bottom; ++r) {
             const auto start = Clock::now();
-            const QVariant cell = table.data(table.index(r, OrdinelloController::IconColumn), Qt::DecorationRole);
+            const QVariant cell = table.model()->data(table.model()->index(r, DirectoryItemsModel::IconColumn), Qt::DecorationRole);
             f.cells.push_back(microseconds(Clock::now() - start));
             if (!cell.isValid())
                 std::fprintf(stderr, "row %d: no picture\n", r);
@@ -125,7 +125,7 @@ int main(int argc, char** argv)
             return 1;
         }
         table.selectDirectoryPath(QFile::encodeName(folder));
-        std::printf("%d rows, %d per screen, %d workers, device pixel ratio %.1f\n", table.rowCount(), rowsPerScreen,
+        std::printf("%d rows, %d per screen, %d workers, device pixel ratio %.1f\n", table.model()->rowCount(), rowsPerScreen,
                     std::clamp(QThread::idealThreadCount(), 1, 4), app.devicePixelRatio());
         report("cold", scroll(app, table, rowsPerScreen, true), photos);
         report("warm", scroll(app, table, rowsPerScreen, false), photos);

@@ -41,6 +41,7 @@ class TestController : public QObject
 
     std::unique_ptr<MainWindow> m_window;
     OrdinelloController* m_controller = nullptr;
+    DirectoryItemsModel* m_model = nullptr;
     QTemporaryDir* m_dir = nullptr;
     QByteArray m_recorder;
 
@@ -76,9 +77,9 @@ class TestController : public QObject
     {
         QModelIndexList indexes;
         for (int row : rows)
-            indexes.append(m_controller->index(row, OrdinelloController::NameColumn));
-        std::unique_ptr<QMimeData> data(m_controller->mimeData(indexes));
-        return m_controller->dropMimeData(data.get(), Qt::MoveAction, r, 0, {});
+            indexes.append(m_model->index(row, DirectoryItemsModel::NameColumn));
+        std::unique_ptr<QMimeData> data(m_model->mimeData(indexes));
+        return m_model->dropMimeData(data.get(), Qt::MoveAction, r, 0, {});
     }
 
     void select(const QList<int>& rows)
@@ -86,7 +87,7 @@ class TestController : public QObject
         QItemSelectionModel* selection = m_window->fileTable()->selectionModel();
         selection->clearSelection();
         for (int row : rows)
-            selection->select(m_controller->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->select(m_model->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
 private Q_SLOTS:
@@ -115,7 +116,8 @@ private Q_SLOTS:
         m_dir = new QTemporaryDir;
         m_window = std::make_unique<MainWindow>();
         m_controller = m_window->controller();
-        new QAbstractItemModelTester(m_controller, QAbstractItemModelTester::FailureReportingMode::QtTest, m_controller);
+        m_model = m_controller->model();
+        new QAbstractItemModelTester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest, m_model);
         m_window->applicationWillFinishLaunching();
     }
 
@@ -128,7 +130,7 @@ private Q_SLOTS:
     void startsEmpty()
     {
         QVERIFY(m_window->isVisible());
-        QCOMPARE(m_controller->rowCount(), 0);
+        QCOMPARE(m_model->rowCount(), 0);
         QVERIFY(m_controller->folderPath().isNull());
         QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());
         QVERIFY(!m_window->ui()->actionRemovePrefixes->isEnabled());
@@ -151,18 +153,18 @@ private Q_SLOTS:
         QVERIFY(!m_window->ui()->spinner->isVisible());
 
         // The table shows index, picture and name.
-        QCOMPARE(m_controller->data(m_controller->index(3, OrdinelloController::IndexColumn)), QVariant(4));
-        QCOMPARE(m_controller->data(m_controller->index(3, OrdinelloController::NameColumn)), QVariant("file10"));
+        QCOMPARE(m_model->data(m_model->index(3, DirectoryItemsModel::IndexColumn)), QVariant(4));
+        QCOMPARE(m_model->data(m_model->index(3, DirectoryItemsModel::NameColumn)), QVariant("file10"));
         // Without the thumbnail library, the theme's icon for the item's type, else a file icon.
         const auto icon = [this](int row) {
-            return m_controller->data(m_controller->index(row, OrdinelloController::IconColumn), Qt::DecorationRole)
+            return m_model->data(m_model->index(row, DirectoryItemsModel::IconColumn), Qt::DecorationRole)
                 .value<QIcon>();
         };
         QCOMPARE(icon(0).name(), QStringLiteral("text-plain"));
         QVERIFY(!icon(3).isNull());
         QVERIFY(icon(3).name() != QStringLiteral("text-plain"));
-        QVERIFY(!m_controller->objectValue(QStringLiteral("Unknown"), 0).isValid());
-        QVERIFY(!(m_controller->flags(m_controller->index(0, 0)) & Qt::ItemIsEditable));
+        QVERIFY(!m_model->objectValue(QStringLiteral("Unknown"), 0).isValid());
+        QVERIFY(!(m_model->flags(m_model->index(0, 0)) & Qt::ItemIsEditable));
     }
 
     void cancellingKeepsTheListing()
@@ -171,7 +173,7 @@ private Q_SLOTS:
         chooseNext({});
         m_controller->selectDirectory();
         QVERIFY(m_controller->folderPath().isNull());
-        QCOMPARE(m_controller->rowCount(), 5);
+        QCOMPARE(m_model->rowCount(), 5);
         QVERIFY(m_controller->hasFolder());
         QCOMPARE(m_window->windowTitle(), QFileInfo(m_dir->path()).fileName());
     }
@@ -191,7 +193,7 @@ private Q_SLOTS:
     {
         chooseNext(path(*m_dir));
         m_controller->selectDirectory();
-        QCOMPARE(m_controller->rowCount(), 0);
+        QCOMPARE(m_model->rowCount(), 0);
         QVERIFY(m_controller->hasFolder());
         QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());   // nothing to number
         QVERIFY(m_window->ui()->actionReload->isEnabled());
@@ -209,7 +211,7 @@ private Q_SLOTS:
             m_controller->selectDirectory();
         }
         ::chmod(locked.constData(), 0755);
-        QCOMPARE(m_controller->rowCount(), 0);
+        QCOMPARE(m_model->rowCount(), 0);
         QCOMPARE(m_window->windowTitle(), QStringLiteral("locked"));
         QVERIFY(m_window->ui()->folderPathTextField->text().endsWith(u"/locked"));
     }
@@ -225,7 +227,7 @@ private Q_SLOTS:
         const FSSpec specs[] = {{path(*m_dir), "First"}, {path(*m_dir), "Second"}, {path(*m_dir), odd}};
         QCOMPARE(SendOpenDocAppleEventToSelf(3, specs), OSStatus(noErr));
         QTRY_COMPARE(EncodeFileName(m_controller->folderPath()), path(*m_dir) + '/' + odd);
-        QCOMPARE(m_controller->rowCount(), 1);
+        QCOMPARE(m_model->rowCount(), 1);
         QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), path(*m_dir) + '/' + odd + "/photo\xFF.jpg");
     }
 
@@ -235,10 +237,10 @@ private Q_SLOTS:
         makeFolder(path(*m_dir), odd);
         touch(path(*m_dir) + '/' + odd, "photo\xFF.jpg");
         m_controller->selectDirectoryPath(path(*m_dir) + '/' + odd);
-        QCOMPARE(m_controller->rowCount(), 1);
+        QCOMPARE(m_model->rowCount(), 1);
         QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), path(*m_dir) + '/' + odd + "/photo\xFF.jpg");
         QCOMPARE(m_window->windowTitle(), QString::fromUtf8("Vacanze \xEF\xBF\xBDt\xEF\xBF\xBD"));
-        QCOMPARE(m_controller->data(m_controller->index(0, OrdinelloController::NameColumn)).toString(),
+        QCOMPARE(m_model->data(m_model->index(0, DirectoryItemsModel::NameColumn)).toString(),
                  QString::fromUtf8("photo\xEF\xBF\xBD.jpg"));
     }
 
@@ -268,7 +270,7 @@ private Q_SLOTS:
         QFETCH(QString, order);
         QFETCH(QList<int>, selected);
         listFiveItems();
-        QSignalSpy moved(m_controller, &QAbstractItemModel::rowsMoved);
+        QSignalSpy moved(m_model, &QAbstractItemModel::rowsMoved);
         QVERIFY(drop(rows, before));
         QCOMPARE(names().join(QString()), order);
         // Adjacent rows that change place are told to the views as a move of rows.
@@ -276,24 +278,24 @@ private Q_SLOTS:
         const bool adjacent = rows.last() - rows.first() == rows.size() - 1;
         QCOMPARE(moved.size(), adjacent && order != u"ABCDE" ? 1 : 0);
         QCOMPARE(m_controller->selectedRows(), selected);
-        QCOMPARE(m_controller->data(m_controller->index(0, OrdinelloController::IndexColumn)), QVariant(1));
+        QCOMPARE(m_model->data(m_model->index(0, DirectoryItemsModel::IndexColumn)), QVariant(1));
     }
 
     void refusedDrops()
     {
         listFiveItems();
-        std::unique_ptr<QMimeData> data(m_controller->mimeData({m_controller->index(1, 0)}));
+        std::unique_ptr<QMimeData> data(m_model->mimeData({m_model->index(1, 0)}));
         // Onto a row rather than between rows.
-        QVERIFY(!m_controller->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, m_controller->index(3, 0)));
+        QVERIFY(!m_model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, m_model->index(3, 0)));
         // Without the private type.
         QMimeData text;
         text.setText(QStringLiteral("B"));
-        QVERIFY(!m_controller->dropMimeData(&text, Qt::MoveAction, 0, 0, {}));
+        QVERIFY(!m_model->dropMimeData(&text, Qt::MoveAction, 0, 0, {}));
         // Rows from another window's list.
-        OrdinelloController other;
+        DirectoryItemsModel other;
         std::unique_ptr<QMimeData> foreign(other.mimeData({}));
-        QVERIFY(!m_controller->dropMimeData(foreign.get(), Qt::MoveAction, 0, 0, {}));
-        QVERIFY(!m_controller->moveRows({7}, 0));
+        QVERIFY(!m_model->dropMimeData(foreign.get(), Qt::MoveAction, 0, 0, {}));
+        QVERIFY(!m_model->moveRows({7}, 0));
         QCOMPARE(names().join(QString()), QStringLiteral("ABCDE"));
     }
 
@@ -392,7 +394,7 @@ private Q_SLOTS:
         const QByteArray d = path(*m_dir);
         QCOMPARE(::rename((d + "/B").constData(), (d + "/B2").constData()), 0);
         touch(d, "C1");
-        QCOMPARE(m_controller->data(m_controller->index(2, OrdinelloController::NameColumn)).toString(), "B");
+        QCOMPARE(m_model->data(m_model->index(2, DirectoryItemsModel::NameColumn)).toString(), "B");
         QTRY_COMPARE(names(), (QStringList{"E", "A", "B2", "C", "C1", "D"}));
         QCOMPARE(m_controller->selectedRows(), QList<int>{2});
         QCOMPARE(m_window->ui()->actionReload->shortcut(), QKeySequence(Qt::Key_F5));
@@ -453,7 +455,7 @@ private Q_SLOTS:
         QCOMPARE(ui->actionMoveToBottom->isEnabled(), down);
 
         TableView* table = m_window->fileTable();
-        table->setCurrentIndex(m_controller->index(2, OrdinelloController::NameColumn));
+        table->setCurrentIndex(m_model->index(2, DirectoryItemsModel::NameColumn));
         QTest::keyClick(table, Qt::Key_End);
         QCOMPARE(table->currentIndex().row(), 4);
         QTest::keyClick(table, Qt::Key_Home);
@@ -470,9 +472,9 @@ private Q_SLOTS:
         TableView* table = m_window->fileTable();
         m_window->resize(600, 600);
         QWidget* viewport = table->viewport();
-        const QRect rowD = table->visualRect(m_controller->index(3, OrdinelloController::NameColumn));
+        const QRect rowD = table->visualRect(m_model->index(3, DirectoryItemsModel::NameColumn));
         auto dragTo = [&](const QPoint& at) {
-            std::unique_ptr<QMimeData> data(m_controller->mimeData({m_controller->index(1, 0)}));
+            std::unique_ptr<QMimeData> data(m_model->mimeData({m_model->index(1, 0)}));
             QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(viewport, &enter);
             QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
@@ -493,7 +495,7 @@ private Q_SLOTS:
         listFiveItems();
         TableView* table = m_window->fileTable();
         select({1, 3});
-        const QRect row2 = table->visualRect(m_controller->index(2, OrdinelloController::NameColumn));
+        const QRect row2 = table->visualRect(m_model->index(2, DirectoryItemsModel::NameColumn));
         QMenu* menu = table->menuForEvent(row2.center());
         QVERIFY(menu);
         QCOMPARE(m_controller->selectedRows(), QList<int>{2});

@@ -261,7 +261,7 @@ private Q_SLOTS:
         QVERIFY(finished.wait());
         QCOMPARE(entries(dir), (Names{"a", "b", "c"}));
         QVERIFY(!undo->isEnabled());
-        QCOMPARE(controller->rowCount(), 3);
+        QCOMPARE(controller->model()->rowCount(), 3);
 
         journaledRun(dir, RunKind::Numbering, 2);
         QCOMPARE(offers.size(), 0);
