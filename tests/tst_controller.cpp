@@ -164,6 +164,10 @@ private Q_SLOTS:
         QVERIFY(!icon(3).isNull());
         QVERIFY(icon(3).name() != QStringLiteral("text-plain"));
         QVERIFY(!m_model->objectValue(QStringLiteral("Unknown"), 0).isValid());
+        // The Index column is wide enough for the largest number.
+        const TableView* table = m_window->fileTable();
+        QVERIFY(table->columnWidth(DirectoryItemsModel::IndexColumn)
+                >= table->sizeHintForIndex(m_model->index(3, DirectoryItemsModel::IndexColumn)).width());
         QVERIFY(!(m_model->flags(m_model->index(0, 0)) & Qt::ItemIsEditable));
     }
 
