@@ -240,7 +240,8 @@ Qt::ItemFlags DirectoryItemsModel::flags(const QModelIndex& index) const
     // Only the root accepts drops, so a drop always lands between rows.
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    // Bounds only: the header asks this of every selected row whenever it is drawn.
+    if (index.model() != this || index.row() >= m_paths.size() || index.column() >= ColumnCount)
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 }

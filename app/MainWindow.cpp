@@ -150,14 +150,14 @@ void MainWindow::updateActions()
     m_ui->actionRenameItems->setEnabled(items);
     m_ui->actionRemovePrefixes->setEnabled(items);
     m_ui->actionReload->setEnabled(listed);
-    const QList<int> rows = m_controller->selectedRows();
-    const bool selected = !rows.isEmpty();
+    const QList<QPair<int, int>> spans = m_controller->selectedRowSpans();
+    const bool selected = !spans.isEmpty();
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFileManager->setEnabled(selected);
     // A move is offered only when it would move something: not for a block at the top
     // (up) or at the bottom (down).
-    const bool blockAtTop = selected && rows.last() == rows.size() - 1;
-    const bool blockAtBottom = selected && rows.first() == count - rows.size();
+    const bool blockAtTop = selected && spans.size() == 1 && spans.first().first == 0;
+    const bool blockAtBottom = selected && spans.size() == 1 && spans.first().second == count - 1;
     m_ui->actionMoveUp->setEnabled(selected && !blockAtTop);
     m_ui->actionMoveToTop->setEnabled(selected && !blockAtTop);
     m_ui->actionMoveDown->setEnabled(selected && !blockAtBottom);

@@ -72,8 +72,9 @@ public:
     // Keyboard and menu moves of the selected rows; they stay selected.
     enum class Move { Up, Down, ToTop, ToBottom };
     void moveSelectedRows(Move move);
-    // The selected rows, ascending.
+    // The selected rows, ascending; and the same as spans of adjacent rows (first, last).
     QList<int> selectedRows() const;
+    QList<QPair<int, int>> selectedRowSpans() const;
 
 public Q_SLOTS:
     void openHelpURL();

@@ -102,24 +102,42 @@ void OrdinelloController::selectRows(const QList<int>& rows)
                                QItemSelectionModel::NoUpdate);
 }
 
-QList<int> OrdinelloController::selectedRows() const
+QList<QPair<int, int>> OrdinelloController::selectedRowSpans() const
 {
-    QList<int> rows;
+    QList<QPair<int, int>> spans;
     if (!fileTable || !fileTable->selectionModel())
-        return rows;
+        return spans;
     // Read from the selection's ranges: whole rows are selected in this table, and asking
-    // the selection model row by row costs a copy of its ranges for every row.
+    // the selection model row by row costs a copy of its ranges for every row. The ranges
+    // come in the order they were selected and may overlap or touch.
     const QItemSelection selection = fileTable->selectionModel()->selection();
     for (const QItemSelectionRange& range : selection) {
-        if (range.isValid() && !range.parent().isValid()) {
-            for (int row = range.top(); row <= range.bottom(); ++row)
-                rows.append(row);
-        }
+        if (range.isValid() && !range.parent().isValid())
+            spans.append({range.top(), range.bottom()});
     }
-    // Ranges come in the order they were selected and may overlap.
-    if (!std::is_sorted(rows.begin(), rows.end()) || std::adjacent_find(rows.begin(), rows.end()) != rows.end()) {
-        std::sort(rows.begin(), rows.end());
-        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::sort(spans.begin(), spans.end());
+    qsizetype merged = 0;
+    for (qsizetype i = 1; i < spans.size(); ++i) {
+        if (spans[i].first <= spans[merged].second + 1)
+            spans[merged].second = std::max(spans[merged].second, spans[i].second);
+        else
+            spans[++merged] = spans[i];
+    }
+    spans.resize(spans.isEmpty() ? 0 : merged + 1);
+    return spans;
+}
+
+QList<int> OrdinelloController::selectedRows() const
+{
+    const QList<QPair<int, int>> spans = selectedRowSpans();
+    qsizetype count = 0;
+    for (const auto& span : spans)
+        count += span.second - span.first + 1;
+    QList<int> rows(count);
+    int* out = rows.data();
+    for (const auto& span : spans) {
+        for (int row = span.first; row <= span.second; ++row)
+            *out++ = row;
     }
     return rows;
 }

@@ -93,6 +93,7 @@ int main(int argc, char** argv)
             const int before = int(std::count_if(c.rows.begin(), c.rows.end(), [&](int r) { return r < c.before; }));
             result = result.mid(0, c.before - before) + gathered + result.mid(c.before - before);
             plain.append(clock.nsecsElapsed() / 1e6);
+            list = {};   // the model's list is its own again, as in the program
 
             clock.restart();
             alone.moveRows(c.rows, c.before);
