@@ -6,6 +6,7 @@
 #include "app/Preferences.h"
 #include "app/PreferencesWindow.h"
 #include "app/RenameReportView.h"
+#include "media/DockBadge.h"
 #include "platform/Bundle.h"
 #include "platform/NameCodec.h"
 #include "platform/ProgramSettings.h"
@@ -227,6 +228,8 @@ void MainWindow::connectUndo()
                 progress->setRange(0, int(std::min<qsizetype>(total, INT_MAX)));
                 progress->setValue(int(std::min<qsizetype>(done, INT_MAX)));
                 progress->setFormat(text);
+                // The same progress on the window icon and the dock's launcher entry.
+                DrawExportProgressBadge(long(done), long(total));
             });
     connect(m_controller, &OrdinelloController::runningChanged, this, [this, progress, cancel, undo](bool running) {
         progress->setVisible(running);
@@ -235,6 +238,8 @@ void MainWindow::connectUndo()
         progress->setFormat(QString());
         if (running)
             undo->setEnabled(false);
+        else
+            RestoreApplicationDockTile();
         updateActions();
     });
     connect(m_controller, &OrdinelloController::undoStateChanged, undo, [undo](bool available, const QString& text) {

@@ -59,8 +59,10 @@ void announceProgress(double progress, bool visible)
 
 void showTile(const QImage& image, double progress, bool visible)
 {
+    // Progress reported item by item mostly keeps the picture: the windows keep theirs.
+    const bool samePicture = !image.isNull() && image.cacheKey() == gCurrentTile.cacheKey();
     gCurrentTile = image;
-    if (haveGuiApplication()) {
+    if (haveGuiApplication() && !samePicture) {
         // Docks match windows to the desktop file by this name.
         if (QGuiApplication::desktopFileName().isEmpty())
             QGuiApplication::setDesktopFileName(Bundle::identifier());
