@@ -55,8 +55,10 @@ namespace {
 
 // The folder's visible children. The per-item reads (identity, Finder information) are a
 // system call or two per item, most of a large folder's listing time, and independent of
-// each other, so they run in parallel.
-OSErr visibleItems(const FSRef& folder, ItemDetail detail, QList<FSRef>* visible, int* sysErrno)
+// each other, so they run in parallel. With companionNames, also gives the names that
+// begin with "._" (AppleDouble files, hidden themselves).
+OSErr visibleItems(const FSRef& folder, ItemDetail detail, QList<FSRef>* visible, int* sysErrno,
+                   QSet<QByteArray>* companionNames = nullptr)
 {
     visible->clear();
     long count = 0;
@@ -69,6 +71,12 @@ OSErr visibleItems(const FSRef& folder, ItemDetail detail, QList<FSRef>* visible
 
     const QSet<QByteArray> hidden = ReadHiddenNames(folder);
     FSRef* refs = items->data();
+    if (companionNames) {
+        for (qsizetype i = 0; i < items->size(); ++i) {
+            if (refs[i].nameBytes().startsWith("._"))
+                companionNames->insert(refs[i].nameBytes().toByteArray());
+        }
+    }
     ParallelFor(items->size(), [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
             if (IsInvisible(refs[i], &hidden))
@@ -97,14 +105,27 @@ QStringList decodedPaths(QList<FSRef>& items, bool freePaths)
     return decoded;
 }
 
-template <typename List>
-void permute(List& list, const std::vector<qsizetype>& order)
+// Puts the list into the order given as positions (order[k]: the position of the element
+// that goes to k), in place, one cycle of the permutation after another. Uses up order.
+void permute(QList<FSRef>& list, std::vector<qsizetype>& order)
 {
-    List sorted;
-    sorted.reserve(list.size());
-    for (qsizetype index : order)
-        sorted.append(std::move(list[index]));
-    list = std::move(sorted);
+    FSRef* items = list.data();
+    for (qsizetype start = 0; start < qsizetype(order.size()); ++start) {
+        if (order[size_t(start)] < 0 || order[size_t(start)] == start)
+            continue;
+        FSRef saved = std::move(items[start]);
+        qsizetype at = start;
+        for (;;) {
+            const qsizetype from = order[size_t(at)];
+            order[size_t(at)] = -1;
+            if (from == start) {
+                items[at] = std::move(saved);
+                break;
+            }
+            items[at] = std::move(items[from]);
+            at = from;
+        }
+    }
 }
 
 } // namespace
@@ -124,24 +145,25 @@ OSErr ListDirectoryItems(const FSRef& folder, QStringList* paths, int* sysErrno)
 }
 
 OSErr ListDirectoryItemRefs(const FSRef& folder, QList<FSRef>* items, ListOrder order, int* sysErrno,
-                            QStringList* paths)
+                            QStringList* paths, QSet<QByteArray>* companionNames)
 {
     items->clear();
     if (paths)
         paths->clear();
-    const OSErr status = visibleItems(folder, ItemDetail::Identity, items, sysErrno);
+    if (companionNames)
+        companionNames->clear();
+    const OSErr status = visibleItems(folder, ItemDetail::Identity, items, sysErrno, companionNames);
     if (status != noErr)
         return status;
-    if (order == ListOrder::Enumeration && !paths)
-        return noErr;
-    QStringList decoded = decodedPaths(*items, false);
     if (order == ListOrder::FileManager) {
-        // The very order the paths-only listing gives: both sort the same decoded paths.
-        const std::vector<qsizetype> sorted = FinderOrder::sortedOrder(decoded);
+        // The very order the paths-only listing gives: both sort by the names, as the
+        // paths of one folder differ only there.
+        const FSRef* refs = items->constData();
+        std::vector<qsizetype> sorted =
+            FinderOrder::sortedOrderOfNames(items->size(), [refs](qsizetype i) { return refs[i].nameBytes(); });
         permute(*items, sorted);
-        permute(decoded, sorted);
     }
     if (paths)
-        *paths = std::move(decoded);
+        *paths = decodedPaths(*items, false);
     return noErr;
 }

@@ -36,6 +36,9 @@ enum class ListOrder { FileManager, Enumeration };
 // folder was enumerated: renaming compares an item against the identity it had when it
 // was listed, so an object that took its place since is never renamed in its stead.
 // ListOrder::Enumeration skips the sort for callers that bring their own order. With
-// paths, also gives the items' paths as text, in the same order.
+// paths, also gives the items' paths as text, in the same order. With companionNames,
+// also gives the names in the folder that begin with "._" (AppleDouble files: hidden,
+// but renamed with their items; see RenameRun::listedCompanionNames).
 OSErr ListDirectoryItemRefs(const FSRef& folder, QList<FSRef>* items, ListOrder order = ListOrder::FileManager,
-                            int* sysErrno = nullptr, QStringList* paths = nullptr);
+                            int* sysErrno = nullptr, QStringList* paths = nullptr,
+                            QSet<QByteArray>* companionNames = nullptr);

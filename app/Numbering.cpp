@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,18 +27,76 @@ namespace {
 // then fails with "name too long" exactly as it would at the full width.
 constexpr int kMaxNumberWidth = NAME_MAX;
 
-QString companionName(const QString& name)
+// Names are handled as the bytes they have on disk: the number prefix is ASCII and the
+// blank is the byte 0x20 wherever it stands, so working on bytes gives exactly the names
+// the text would, without converting each name twice.
+
+QByteArray companionName(QByteArrayView name)
 {
-    return QStringLiteral("._") + name;
+    QByteArray companion;
+    companion.reserve(name.size() + 2);
+    companion.append("._", 2).append(name);
+    return companion;
 }
 
-QByteArray siblingPath(const FSRef& item, const QByteArray& name)
+QByteArray siblingPath(const FSRef& item, QByteArrayView name)
 {
-    QByteArray path = item.parentPath().toByteArray();
+    const QByteArrayView folder = item.parentPath();
+    QByteArray path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder);
     if (!path.endsWith('/'))
         path += '/';
-    return path + name;
+    return path.append(name);
 }
+
+bool holds(QByteArrayView bytes, char c)
+{
+    return std::memchr(bytes.data(), c, size_t(bytes.size())) != nullptr;
+}
+
+// The new name is empty, ".", "..", holds a separator or is longer than a name can be:
+// the rename is refused before anything is touched.
+bool impossibleName(QByteArrayView name)
+{
+    return name.isEmpty() || name == "." || name == ".." || holds(name, '/') || holds(name, '\0')
+           || name.size() > NAME_MAX;
+}
+
+// An item's new name, made in place for every item in turn. There is room for the
+// widest number, a blank and a whole name.
+class NewName
+{
+public:
+    QByteArrayView view() const { return QByteArrayView(m_bytes, m_size); }
+
+    void clear() { m_size = 0; }
+    // The number as a signed 32-bit decimal, padded with zeros to the width (at most
+    // NAME_MAX).
+    void appendNumber(std::uint32_t number, int width)
+    {
+        char digits[16];
+        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, std::int32_t(number));
+        const qsizetype length = end.ptr - digits;
+        if (width > length) {
+            std::memset(m_bytes + m_size, '0', size_t(width - length));
+            m_size += width - length;
+        }
+        append(QByteArrayView(digits, length));
+    }
+    // A name is at most NAME_MAX bytes; anything longer could not be given anyway, and
+    // is cut only here, where it fails as too long.
+    void append(QByteArrayView bytes)
+    {
+        const qsizetype length = std::min<qsizetype>(bytes.size(), qsizetype(sizeof m_bytes) - m_size);
+        std::memcpy(m_bytes + m_size, bytes.data(), size_t(length));
+        m_size += length;
+    }
+
+private:
+    char m_bytes[2 * NAME_MAX + 16];
+    qsizetype m_size = 0;
+};
 
 QString reasonFor(int error)
 {
@@ -82,24 +142,28 @@ public:
             ::close(m_folderFd);
     }
 
-    // The item's name, or a null string after reporting that it is stale. A real run
-    // takes the name from the reference: the rename itself refuses an item that is gone
-    // or was replaced, and that refusal is reported the same way.
-    QString currentName(const FSRef& item)
+    // The "._" names of a folder as its listing found them: no second reading of it.
+    void knowCompanionNames(const FSRef& item, const QSet<QByteArray>& names)
     {
-        if (!m_run.dryRun)
-            return DecodeFileName(item.nameBytes());
-        const QString name = GetObjectName(&item);
-        if (name.isNull())
-            fail(staleFailure(item));
-        return name;
+        m_companionNames.insert(item.parentPath().toByteArray(), names);
+    }
+
+    // False after reporting that the item is stale. A real run takes the name from the
+    // reference as it is: the rename itself refuses an item that is gone or was replaced,
+    // and that refusal is reported the same way.
+    bool current(const FSRef& item)
+    {
+        if (!m_run.dryRun || FSIsFSRefValid(&item))
+            return true;
+        fail(staleFailure(item));
+        return false;
     }
 
     void unchanged() { ++m_report->handled; }
 
-    // Renames the item from `name` to `newName`; false after reporting a failure.
+    // Renames the item to `newName`; false after reporting a failure.
     // knownCompanion: the companion as planned (null: none), when it was looked up before.
-    bool rename(FSRef* item, const QString& name, const QString& newName, const FSRef* const* knownCompanion = nullptr)
+    bool rename(FSRef* item, QByteArrayView newName, const FSRef* const* knownCompanion = nullptr)
     {
         FSRef companion;
         bool hasCompanion = false;
@@ -108,10 +172,10 @@ public:
             if (hasCompanion)
                 companion = **knownCompanion;
         } else {
-            hasCompanion = findCompanion(*item, name, &companion);
+            hasCompanion = findCompanion(*item, item->nameBytes(), &companion);
         }
-        const bool done = m_run.dryRun ? planRename(*item, name, newName, hasCompanion ? &companion : nullptr)
-                                       : doRename(item, name, newName, hasCompanion ? &companion : nullptr);
+        const bool done = m_run.dryRun ? planRename(*item, newName, hasCompanion ? &companion : nullptr)
+                                       : doRename(item, newName, hasCompanion ? &companion : nullptr);
         if (done)
             ++m_report->handled;
         return done;
@@ -119,20 +183,23 @@ public:
 
     // Only a regular file counts: a folder or a link that happens to carry the name is
     // an item of its own and stays where it is.
-    bool findCompanion(const FSRef& item, const QString& name, FSRef* companion)
+    bool findCompanion(const FSRef& item, QByteArrayView name, FSRef* companion)
     {
-        const QByteArray companionBytes = EncodeFileName(companionName(name));
-        const QByteArray path = siblingPath(item, companionBytes);
+        // Most folders have no AppleDouble files at all.
+        if (!m_run.dryRun && m_scanFolders && companionNames(item).isEmpty() && m_scanFolders)
+            return false;
+        m_companion.truncate(0);
+        m_companion.append("._", 2).append(name);
         if (m_run.dryRun) {
-            if (const std::optional<bool> planned = plannedExistence(path))
+            if (const std::optional<bool> planned = plannedExistence(siblingPath(item, m_companion)))
                 return *planned;
         }
         if (m_scanFolders) {
-            const bool listed = companionNames(item).contains(companionBytes);
-            if (m_scanFolders && !listed)   // still scanning: the folder could be read
-                return false;
+            const QSet<QByteArray>& names = companionNames(item);
+            if (m_scanFolders && (names.isEmpty() || !names.contains(m_companion)))
+                return false;   // still scanning: the folder could be read
         }
-        return FSPathMakeRef(path, companion) == noErr && S_ISREG(companion->mode);
+        return FSPathMakeRef(siblingPath(item, m_companion), companion) == noErr && S_ISREG(companion->mode);
     }
 
 private:
@@ -143,15 +210,15 @@ private:
         m_report->failures.append(std::move(failure));
     }
 
-    void fail(const QString& name, const QString& newName, int error, const QString& reason)
+    void fail(QByteArrayView name, QByteArrayView newName, int error, const QString& reason)
     {
-        fail(RenameFailure{name, newName, error, reason});
+        fail(RenameFailure{DecodeFileName(name), DecodeFileName(newName), error, reason});
     }
 
-    void told(const QString& name, const QString& newName)
+    void told(QByteArrayView name, QByteArrayView newName)
     {
         if (m_run.renamed)
-            m_run.renamed(name, newName);
+            m_run.renamed(DecodeFileName(name), DecodeFileName(newName));
     }
 
     // The "._" names in the item's folder, read once per run: asking for each item's
@@ -159,28 +226,36 @@ private:
     // as a third of the rename itself. A companion made during the run is not followed.
     QSet<QByteArray>& companionNames(const FSRef& item)
     {
-        const QByteArray folder = item.parentPath().toByteArray();
-        auto it = m_companionNames.find(folder);
-        if (it != m_companionNames.end())
-            return *it;
-        QSet<QByteArray>& names = m_companionNames[folder];
-        if (DIR* dir = ::opendir(folder.isEmpty() ? "/" : folder.constData())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                if (entry->d_name[0] == '.' && entry->d_name[1] == '_')
-                    names.insert(QByteArray(entry->d_name));
+        const QByteArrayView folder = item.parentPath();
+        if (folder == m_companionFolder && m_companionNamesOfFolder)
+            return *m_companionNamesOfFolder;
+        m_companionFolder = folder.toByteArray();
+        auto it = m_companionNames.find(m_companionFolder);
+        if (it == m_companionNames.end()) {
+            it = m_companionNames.insert(m_companionFolder, {});
+            if (DIR* dir = ::opendir(folder.isEmpty() ? "/" : m_companionFolder.constData())) {
+                while (const dirent* entry = ::readdir(dir)) {
+                    if (entry->d_name[0] == '.' && entry->d_name[1] == '_')
+                        it->insert(QByteArray(entry->d_name));
+                }
+                ::closedir(dir);
+            } else {
+                // Unreadable as a whole: fall back to asking for each companion by name.
+                m_scanFolders = false;
             }
-            ::closedir(dir);
-        } else {
-            // Unreadable as a whole: fall back to asking for each companion by name.
-            m_scanFolders = false;
         }
-        return names;
+        m_companionNamesOfFolder = &*it;
+        return *it;
     }
 
-    bool doRename(FSRef* item, const QString& name, const QString& newName, FSRef* companion)
+    bool doRename(FSRef* item, QByteArrayView newName, FSRef* companion)
     {
+        // The rename changes the reference's path: the old name is kept for what follows.
+        m_name.truncate(0);
+        m_name.append(item->nameBytes());
+        const QByteArrayView name = m_name;
         int error = 0;
-        if (FSRenameUnicode(item, newName, &error, folderHandle(*item)) != noErr) {
+        if (FSRenameBytes(item, newName, &error, folderHandle(*item)) != noErr) {
             // Gone or replaced since the listing: skipped quietly, and reported. Any other
             // refusal sounds the alert, as every refused rename does.
             if (error == ENOENT) {
@@ -195,14 +270,14 @@ private:
         if (!companion)
             return true;
 
-        const QString from = companionName(name);
-        const QString to = companionName(newName);
+        const QByteArray from = companionName(name);
+        const QByteArray to = companionName(newName);
         int companionError = 0;
-        if (FSRenameUnicode(companion, to, &companionError, folderHandle(*companion)) == noErr) {
+        if (FSRenameBytes(companion, to, &companionError, folderHandle(*companion)) == noErr) {
             if (m_scanFolders) {
                 QSet<QByteArray>& names = companionNames(*item);
-                names.remove(EncodeFileName(from));
-                names.insert(EncodeFileName(to));
+                names.remove(from);
+                names.insert(to);
             }
             told(from, to);
             return true;
@@ -211,22 +286,21 @@ private:
         // companion describing a name that no longer exists.
         SysBeep(30);
         const QString why = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "its AppleDouble file “%1” could not be renamed with it: %2"))
-                                .arg(DisplayFileName(from), reasonFor(companionError));
+                                .arg(DisplayFileName(DecodeFileName(from)), reasonFor(companionError));
         int undoError = 0;
-        if (FSRenameUnicode(item, name, &undoError, folderHandle(*item)) == noErr) {
+        if (FSRenameBytes(item, name, &undoError, folderHandle(*item)) == noErr) {
             told(newName, name);
             fail(name, newName, companionError, why);
         } else {
             fail(name, newName, companionError,
-                 LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "renamed to “%1”, but %2")).arg(DisplayFileName(newName), why));
+                 LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "renamed to “%1”, but %2")).arg(DisplayFileName(DecodeFileName(newName)), why));
         }
         return false;
     }
 
-    // The refusals FSRenameUnicode would give, judged against the names planned so far.
-    int plannedRefusal(const FSRef& item, const QString& newName)
+    // The refusals FSRenameBytes would give, judged against the names planned so far.
+    int plannedRefusal(const FSRef& item, QByteArrayView to)
     {
-        const QByteArray to = EncodeFileName(newName);
         if (to.isEmpty() || to == "." || to == ".." || to.contains('/'))
             return EINVAL;
         if (to.size() > NAME_MAX)
@@ -236,33 +310,36 @@ private:
         return exists(siblingPath(item, to)) ? EEXIST : 0;
     }
 
-    bool planRename(const FSRef& item, const QString& name, const QString& newName, const FSRef* companion)
+    bool planRename(const FSRef& item, QByteArrayView newName, const FSRef* companion)
     {
+        const QByteArrayView name = item.nameBytes();
         if (const int error = plannedRefusal(item, newName)) {
             fail(name, newName, error, reasonFor(error));
             return false;
         }
+        const QByteArray companionNewName = companion ? companionName(newName) : QByteArray();
         if (companion) {
-            if (const int error = plannedRefusal(item, companionName(newName))) {
+            if (const int error = plannedRefusal(item, companionNewName)) {
                 fail(name, newName, error,
                      LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "its AppleDouble file “%1” could not be renamed with it: %2"))
-                         .arg(DisplayFileName(companionName(name)), reasonFor(error)));
+                         .arg(DisplayFileName(DecodeFileName(companionName(name))), reasonFor(error)));
                 return false;
             }
         }
         plan(item, name, newName);
         told(name, newName);
         if (companion) {
-            plan(item, companionName(name), companionName(newName));
-            told(companionName(name), companionName(newName));
+            const QByteArray companionOldName = companionName(name);
+            plan(item, companionOldName, companionNewName);
+            told(companionOldName, companionNewName);
         }
         return true;
     }
 
-    void plan(const FSRef& item, const QString& name, const QString& newName)
+    void plan(const FSRef& item, QByteArrayView name, QByteArrayView newName)
     {
-        m_planned.insert(siblingPath(item, EncodeFileName(name)), false);
-        m_planned.insert(siblingPath(item, EncodeFileName(newName)), true);
+        m_planned.insert(siblingPath(item, name), false);
+        m_planned.insert(siblingPath(item, newName), true);
     }
 
     std::optional<bool> plannedExistence(const QByteArray& path) const
@@ -279,12 +356,6 @@ private:
         return ::lstat(path.constData(), &st) == 0;
     }
 
-    const RenameRun& m_run;
-    RenameReport* m_report;
-    bool m_scanFolders;
-    QHash<QByteArray, QSet<QByteArray>> m_companionNames;   // folder -> its "._" names
-    QHash<QByteArray, bool> m_planned;   // dry run: path -> would exist
-
     // One open handle on the folder being worked in, kept for the run: opening the folder
     // for every rename would double the system calls of a run.
     int folderHandle(const FSRef& item)
@@ -296,16 +367,26 @@ private:
             ::close(m_folderFd);
         m_folderPath = folder.toByteArray();
         m_folderFd = ::open(m_folderPath.isEmpty() ? "/" : m_folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        return m_folderFd;   // -1: FSRenameUnicode opens the folder itself and says why it cannot
+        return m_folderFd;   // -1: FSRenameBytes opens the folder itself and says why it cannot
     }
+
+    const RenameRun& m_run;
+    RenameReport* m_report;
+    bool m_scanFolders;
+    QHash<QByteArray, QSet<QByteArray>> m_companionNames;   // folder -> its "._" names
+    QByteArray m_companionFolder;                           // the folder last asked about
+    QSet<QByteArray>* m_companionNamesOfFolder = nullptr;   // and its names
+    QHash<QByteArray, bool> m_planned;   // dry run: path -> would exist
     QByteArray m_folderPath;
     int m_folderFd = -1;
+    QByteArray m_name;        // the old name of the item being renamed
+    QByteArray m_companion;   // the companion name being looked for
 };
 
-// The new name for item i (whose current name is given); equal to the name when the
-// item is to stay as it is. Called twice per item in a journaled run, so it must give the
-// same answer both times.
-using NewNameFor = std::function<QString(qsizetype i, const QString& name)>;
+// Gives the new name for item i (whose current name is given) in *newName; equal to the
+// name when the item is to stay as it is. Called twice per item in a journaled run, so
+// it must give the same answer both times.
+using NewNameFor = std::function<void(qsizetype i, QByteArrayView name, NewName* newName)>;
 
 // Walks the items in order and renames each to its new name. A journaled run first
 // writes the whole plan (with each item's companion as found now) and renames by it.
@@ -314,26 +395,28 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
 {
     RenameReport report;
     Renamer renamer(run, &report, scanFolders);
+    if (run.listedCompanionNames && !items.isEmpty())
+        renamer.knowCompanionNames(items.first(), *run.listedCompanionNames);
     const bool journaled = run.journal && !run.dryRun;
     QHash<qsizetype, FSRef> companions;     // journaled: item index -> its companion
+    NewName newNameBuffer;                  // one buffer for every item's new name
     if (journaled) {
-        // Each entry: the old name, the new one (a number and a blank longer at most) and
-        // fixed fields.
-        qsizetype estimate = 0;
-        for (const FSRef& item : std::as_const(items))
-            estimate += 2 * item.nameBytes().size() + 64;
-        run.journal->reserve(estimate);
         for (qsizetype i = 0; i < items.size(); ++i) {
             const FSRef& item = items.at(i);
-            const QString name = DecodeFileName(item.nameBytes());
-            const QString newName = newNameFor(i, name);
-            if (newName == name)
+            const QByteArrayView name = item.nameBytes();
+            newNameFor(i, name, &newNameBuffer);
+            const QByteArrayView newName = newNameBuffer.view();
+            // A name that cannot be given is refused before anything is touched: there
+            // is nothing to undo for it.
+            if (newName == name || impossibleName(newName))
                 continue;
-            const QByteArray newBytes = EncodeFileName(newName);
-            run.journal->add(item.nameBytes(), newBytes, item, false);
+            run.journal->add(name, newName, item, false);
             FSRef companion;
             if (renamer.findCompanion(item, name, &companion)) {
-                run.journal->add(companion.nameBytes(), EncodeFileName(companionName(newName)), companion, true);
+                // A companion whose new name cannot be given brings its item back.
+                const QByteArray companionNewName = companionName(newName);
+                if (!impossibleName(companionNewName))
+                    run.journal->add(companion.nameBytes(), companionNewName, companion, true);
                 companions.insert(i, std::move(companion));
             }
         }
@@ -341,6 +424,7 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
             return report;
     }
     const qsizetype total = items.size();
+    FSRef* refs = items.data();
     for (qsizetype i = 0; i < total; ++i) {
         if (run.progress) {
             const RunControl control = run.progress(i, total);
@@ -351,19 +435,19 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
                 break;
             }
         }
-        FSRef& item = items[i];
-        const QString name = renamer.currentName(item);
-        if (name.isNull())
+        FSRef& item = refs[i];
+        if (!renamer.current(item))
             continue;
-        const QString newName = newNameFor(i, name);
-        if (newName.size() == name.size() && newName == name) {
+        newNameFor(i, item.nameBytes(), &newNameBuffer);
+        const QByteArrayView newName = newNameBuffer.view();
+        if (newName == item.nameBytes()) {
             renamer.unchanged();
         } else if (journaled) {
             const auto it = companions.constFind(i);
             const FSRef* companion = it == companions.constEnd() ? nullptr : &*it;
-            renamer.rename(&item, name, newName, &companion);
+            renamer.rename(&item, newName, &companion);
         } else {
-            renamer.rename(&item, name, newName);
+            renamer.rename(&item, newName);
         }
     }
     if (journaled)
@@ -389,6 +473,17 @@ QString NameWithoutPrefix(const QString& name)
     return blank < 0 ? name : name.mid(blank + 1);
 }
 
+namespace {
+
+void withoutPrefix(qsizetype, QByteArrayView name, NewName* newName)
+{
+    const char* blank = static_cast<const char*>(std::memchr(name.data(), ' ', size_t(name.size())));
+    newName->clear();
+    newName->append(blank ? name.sliced(blank - name.data() + 1) : name);
+}
+
+} // namespace
+
 OSErr RemovePrefixFromFilename(FSRef* item, QString* reason)
 {
     if (!item) {
@@ -397,8 +492,7 @@ OSErr RemovePrefixFromFilename(FSRef* item, QString* reason)
         return paramErr;
     }
     QList<FSRef> items{*item};
-    const RenameReport report =
-        runOver(items, {}, [](qsizetype, const QString& name) { return NameWithoutPrefix(name); }, false);
+    const RenameReport report = runOver(items, {}, withoutPrefix, false);
     *item = items.first();
     const RenameFailure failure = report.failures.value(0);
     if (reason)
@@ -422,16 +516,19 @@ RenameReport NumberItems(QList<FSRef>& items, const NumberingSettings& settings,
     // (unsigned arithmetic, so the wrap is defined); it is printed as a signed number.
     // The width is asked once per item; a journaled run keeps the answers so the plan and
     // the run agree.
-    QList<int> widths;
-    return runOver(items, run, [&](qsizetype i, const QString& name) {
-        while (widths.size() <= i)
-            widths.append(std::clamp(settings.width ? settings.width() : 0, 0, kMaxNumberWidth));
+    std::vector<std::uint8_t> widths;
+    return runOver(items, run, [&](qsizetype i, QByteArrayView name, NewName* newName) {
+        while (qsizetype(widths.size()) <= i)
+            widths.push_back(std::uint8_t(std::clamp(settings.width ? settings.width() : 0, 0, kMaxNumberWidth)));
         const std::uint32_t number = std::uint32_t(settings.firstNumber) + std::uint32_t(i) * std::uint32_t(settings.step);
-        return FormatNumber(number, widths.at(i)) + u' ' + name;
+        newName->clear();
+        newName->appendNumber(number, widths[size_t(i)]);
+        newName->append(" ");
+        newName->append(name);
     });
 }
 
 RenameReport RemoveNumberPrefixes(QList<FSRef>& items, const RenameRun& run)
 {
-    return runOver(items, run, [](qsizetype, const QString& name) { return NameWithoutPrefix(name); });
+    return runOver(items, run, withoutPrefix);
 }

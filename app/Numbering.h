@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -74,6 +75,10 @@ struct RenameRun {
     // it and synced before the first rename, and the end is recorded after the last. A
     // journal that cannot be written stops the run before it renames anything.
     RenameJournal* journal = nullptr;
+    // The "._" names the listing found in the items' folder (see ListDirectoryItemRefs),
+    // when the items were listed just before: companions are then looked up without
+    // reading the folder again. Null: the folder is read when the run needs it.
+    const QSet<QByteArray>* listedCompanionNames = nullptr;
 };
 
 struct NumberingSettings {

@@ -48,6 +48,33 @@ void putBytes(QByteArray& out, QByteArrayView bytes)
     out.append(bytes);
 }
 
+// The same fields written into memory sized for them; each returns the end.
+template <typename T>
+char* store(char* out, T value)
+{
+    const T le = qToLittleEndian(value);
+    std::memcpy(out, &le, sizeof le);
+    return out + sizeof le;
+}
+
+char* storeBytes(char* out, QByteArrayView bytes)
+{
+    out = store<std::uint32_t>(out, std::uint32_t(bytes.size()));
+    std::memcpy(out, bytes.data(), size_t(bytes.size()));
+    return out + bytes.size();
+}
+
+constexpr qsizetype kIdentitySize = 8 + 8 + 1 + 8 + 4;
+
+char* storeIdentity(char* out, const FSRef& ref)
+{
+    out = store<std::uint64_t>(out, std::uint64_t(ref.device));
+    out = store<std::uint64_t>(out, std::uint64_t(ref.inode));
+    out = store<std::uint8_t>(out, ref.hasBirthTime ? 1 : 0);
+    out = store<std::int64_t>(out, ref.birthSeconds);
+    return store<std::uint32_t>(out, ref.birthNanoseconds);
+}
+
 void putIdentity(QByteArray& out, const FSRef& ref)
 {
     put<std::uint64_t>(out, std::uint64_t(ref.device));
@@ -128,6 +155,25 @@ bool validName(const QByteArray& name)
 {
     return !name.isEmpty() && name.size() <= NAME_MAX && name != "." && name != ".." && !name.contains('/')
            && !name.contains('\0');
+}
+
+// The plan goes out in pieces of this size.
+constexpr qsizetype kWriteChunk = qsizetype(64) << 10;
+// An entry: flags, two names of at most NAME_MAX bytes with their lengths, an identity.
+constexpr qsizetype kMaxEntrySize = 1 + 2 * (4 + NAME_MAX) + 29;
+
+bool writeAllAt(int fd, QByteArrayView bytes, qint64 offset)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, size_t(bytes.size() - done), off_t(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += n;
+    }
+    return true;
 }
 
 bool writeAll(int fd, QByteArrayView bytes)
@@ -232,8 +278,9 @@ RenameJournal::RenameJournal(const FSRef& folder, RunKind kind)
     : m_folder(folder)
     , m_kind(kind)
 {
-    // The plan is built in place, header first; the count is filled in at commit, so a
-    // plan of many items is never copied.
+    // The header waits in the buffer for the first entry: a run that renames nothing
+    // writes no file. The count is filled in at commit.
+    m_buffer.reserve(kWriteChunk + 2 * kMaxEntrySize);
     m_buffer.append(kPlanMagic, 8);
     put<std::uint32_t>(m_buffer, kVersion);
     put<std::uint32_t>(m_buffer, std::uint32_t(m_kind));
@@ -241,6 +288,7 @@ RenameJournal::RenameJournal(const FSRef& folder, RunKind kind)
     putBytes(m_buffer, m_folder.path);
     putIdentity(m_buffer, m_folder);
     m_countOffset = m_buffer.size();
+    m_headerCrc = crcOf(m_buffer);
     put<std::uint32_t>(m_buffer, 0);
 }
 
@@ -248,16 +296,71 @@ RenameJournal::~RenameJournal()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+    // A plan that was never completed is of no use to anyone.
+    if (m_file.isEmpty() && !m_temporary.isEmpty())
+        ::unlink(m_temporary.constData());
+}
+
+bool RenameJournal::open()
+{
+    int stateError = 0;
+    JournalRoot(FolderCreation::Create, &stateError);
+    if (stateError != 0) {
+        m_error = stateError;
+        return false;
+    }
+    const QByteArray dir = JournalFolderFor(m_folder);
+    if (const int error = makeFolders(dir)) {
+        m_error = error;
+        return false;
+    }
+    const QByteArray temporary = dir + "/.writing-" + QByteArray::number(::getpid()) + '-'
+                                 + QByteArray::number(QDateTime::currentMSecsSinceEpoch());
+    m_fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    m_temporary = temporary;
+    // The header goes out alone: the entries' CRC is kept apart from it.
+    if (!writeAll(m_fd, m_buffer)) {
+        m_error = errno;
+        return false;
+    }
+    m_buffer.truncate(0);
+    return true;
+}
+
+bool RenameJournal::flush()
+{
+    if (!writeAll(m_fd, m_buffer)) {
+        m_error = errno;
+        return false;
+    }
+    m_entriesCrc = std::uint32_t(::crc32(m_entriesCrc, reinterpret_cast<const Bytef*>(m_buffer.constData()),
+                                         uInt(m_buffer.size())));
+    m_entriesSize += m_buffer.size();
+    m_buffer.truncate(0);   // keeps the capacity
+    return true;
 }
 
 void RenameJournal::add(QByteArrayView name, QByteArrayView newName, const FSRef& identity, bool companion)
 {
-    put<std::uint8_t>(m_buffer, companion ? kCompanionFlag : 0);
-    putBytes(m_buffer, name);
-    putBytes(m_buffer, newName);
-    putIdentity(m_buffer, identity);
     ++m_count;
     m_items += companion ? 0 : 1;
+    if (m_error != 0 || (m_fd < 0 && !open()))
+        return;   // commit reports it
+    // Written field by field straight into the buffer: this runs once per item.
+    const qsizetype size = 1 + 4 + name.size() + 4 + newName.size() + kIdentitySize;
+    const qsizetype used = m_buffer.size();
+    m_buffer.resize(used + size);
+    char* out = m_buffer.data() + used;
+    out = store<std::uint8_t>(out, companion ? kCompanionFlag : 0);
+    out = storeBytes(out, name);
+    out = storeBytes(out, newName);
+    storeIdentity(out, identity);
+    if (m_buffer.size() >= kWriteChunk)
+        flush();
 }
 
 bool RenameJournal::commit(QString* problem)
@@ -265,54 +368,48 @@ bool RenameJournal::commit(QString* problem)
     // A run that renames nothing leaves nothing to undo.
     if (m_count == 0)
         return true;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    QByteArray plan = std::move(m_buffer);
-    m_buffer = QByteArray();
-    const std::uint32_t count = qToLittleEndian(m_count);
-    std::memcpy(plan.data() + m_countOffset, &count, sizeof count);
-    put<std::uint32_t>(plan, crcOf(plan));
-
     auto failed = [&](int error) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        if (!m_temporary.isEmpty())
+            ::unlink(m_temporary.constData());
+        m_temporary.clear();
         if (problem)
             *problem = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The undo journal cannot be written to “%1”: %2"))
                            .arg(QString::fromLocal8Bit(JournalFolderFor(m_folder)), DescribeErrno(error));
         return false;
     };
-    int stateError = 0;
-    JournalRoot(FolderCreation::Create, &stateError);
-    if (stateError != 0)
-        return failed(stateError);
-    const QByteArray dir = JournalFolderFor(m_folder);
-    if (const int error = makeFolders(dir))
-        return failed(error);
-    const QByteArray temporary = dir + "/.writing-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(now);
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    if (m_error == 0 && !m_buffer.isEmpty())
+        flush();
+    if (m_error != 0)
+        return failed(m_error);
+
+    // The CRC runs over the header, the count and the entries, in file order.
+    QByteArray count;
+    put<std::uint32_t>(count, m_count);
+    std::uint32_t crc = std::uint32_t(::crc32_combine(m_headerCrc, crcOf(count), z_off_t(count.size())));
+    crc = std::uint32_t(::crc32_combine(crc, m_entriesCrc, z_off_t(m_entriesSize)));
+    QByteArray end;
+    put<std::uint32_t>(end, crc);
+    if (!writeAll(m_fd, end) || !writeAllAt(m_fd, count, m_countOffset) || ::fdatasync(m_fd) != 0)
         return failed(errno);
-    if (!writeAll(fd, plan) || ::fdatasync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.constData());
-        return failed(error);
-    }
+
     // The real name last, never replacing another run's journal: a second run in the same
     // millisecond takes the next one.
-    for (qint64 stamp = now;; ++stamp) {
+    const QByteArray dir = JournalFolderFor(m_folder);
+    for (qint64 stamp = QDateTime::currentMSecsSinceEpoch();; ++stamp) {
         const QByteArray name = dir + '/' + QByteArray::number(stamp).rightJustified(16, '0') + '-'
                                 + QByteArray::number(::getpid()) + ".journal";
-        if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0) {
+        if (::renameat2(AT_FDCWD, m_temporary.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0) {
             m_file = name;
             break;
         }
-        if (errno != EEXIST) {
-            const int error = errno;
-            ::close(fd);
-            ::unlink(temporary.constData());
-            return failed(error);
-        }
+        if (errno != EEXIST)
+            return failed(errno);
     }
+    m_temporary.clear();
     syncFolder(dir);
-    m_fd = fd;
     prune(m_folder);
     return true;
 }

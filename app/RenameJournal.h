@@ -47,7 +47,8 @@ struct JournalRun {
     int items = 0;
 };
 
-// Writes one run's journal.
+// Writes one run's journal. The plan goes to the file as it is made, through a small
+// buffer, so a plan of many items is never held in memory.
 class RenameJournal
 {
 public:
@@ -56,12 +57,11 @@ public:
     RenameJournal(const RenameJournal&) = delete;
     RenameJournal& operator=(const RenameJournal&) = delete;
 
-    // Room for a plan of about this many bytes, so a large plan is not grown by doubling.
-    void reserve(qsizetype bytes) { m_buffer.reserve(m_buffer.size() + bytes); }
-    // Adds one planned rename to the plan (kept in memory until commit).
+    // Adds one planned rename to the plan.
     void add(QByteArrayView name, QByteArrayView newName, const FSRef& identity, bool companion);
-    // Writes the plan and makes it durable, then keeps the 20 newest journals of the
-    // folder. False with *problem when it cannot: the run must then rename nothing.
+    // Completes the plan and makes it durable under the journal's real name, then keeps
+    // the 20 newest journals of the folder. False with *problem when it cannot: the run
+    // must then rename nothing.
     bool commit(QString* problem);
     // Records the end of the run (cancelled: stopped early at the user's request).
     void finish(bool cancelled);
@@ -71,12 +71,20 @@ public:
     int itemCount() const { return m_items; }
 
 private:
+    bool open();
+    bool flush();
+
     FSRef m_folder;
     RunKind m_kind;
-    QByteArray m_buffer;
+    QByteArray m_buffer;            // the part of the plan not yet written
+    std::uint32_t m_headerCrc = 0;  // CRC-32 of the header up to the count
+    std::uint32_t m_entriesCrc = 0; // CRC-32 of the entries written so far
+    qint64 m_entriesSize = 0;
     qsizetype m_countOffset = 0;
     std::uint32_t m_count = 0;
     int m_items = 0;
+    QByteArray m_temporary;         // the plan's file until it is complete
+    int m_error = 0;                // errno of the first failure to write the plan
     QByteArray m_file;
     int m_fd = -1;
 };

@@ -240,14 +240,16 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
     return true;
 }
 
-// Resolves FOLDER and lists it as the window does, keeping each item's identity.
-bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items, FSRef* folderRef)
+// Resolves FOLDER and lists it as the window does, keeping each item's identity and the
+// names of the AppleDouble files.
+bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items, FSRef* folderRef,
+                     QSet<QByteArray>* companionNames)
 {
     FSRef& folder = *folderRef;
     if (!Cli::resolveFolder(argument, &folder))
         return false;
     int error = 0;
-    if (ListDirectoryItemRefs(folder, items, order, &error) != noErr) {
+    if (ListDirectoryItemRefs(folder, items, order, &error, nullptr, companionNames) != noErr) {
         Cli::printUnreadableFolder(argument, error);
         return false;
     }
@@ -455,8 +457,9 @@ int renameCommand(const QList<QByteArray>& args)
         return UsageError;
     QList<FSRef> items;
     FSRef folder;
+    QSet<QByteArray> companionNames;
     if (!listFolderItems(options.operands.first(), options.order ? ListOrder::Enumeration : ListOrder::FileManager,
-                         &items, &folder))
+                         &items, &folder, &companionNames))
         return UsageError;
     if (options.order && !applyOrder(*options.order, options.nulSeparated, &items))
         return UsageError;
@@ -481,6 +484,7 @@ int renameCommand(const QList<QByteArray>& args)
     RenameJournal journal(folder, RunKind::Numbering);
     RenameRun run = makeRun(options, &progress);
     run.journal = &journal;
+    run.listedCompanionNames = &companionNames;
     const RenameReport report = NumberItems(items, settings, run);
     progress.clear();
     return finish(report);
@@ -493,12 +497,14 @@ int stripCommand(const QList<QByteArray>& args)
         return UsageError;
     QList<FSRef> items;
     FSRef folder;
-    if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items, &folder))
+    QSet<QByteArray> companionNames;
+    if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items, &folder, &companionNames))
         return UsageError;
     ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Removing prefixes %1 of %2"));
     RenameJournal journal(folder, RunKind::PrefixRemoval);
     RenameRun run = makeRun(options, &progress);
     run.journal = &journal;
+    run.listedCompanionNames = &companionNames;
     const RenameReport report = RemoveNumberPrefixes(items, run);
     progress.clear();
     return finish(report);

@@ -59,6 +59,86 @@ int32_t length(QStringView s)
     return int32_t(std::min<qsizetype>(s.size(), INT32_MAX));
 }
 
+
+// The positions 0..n-1 in the order of the texts' collation keys, ties broken by
+// tieBefore(a, b). text(i, buffer) gives the text of position i (it may decode into the
+// buffer, one per thread). One key per text, written into per-range arenas (no
+// allocation per key), made in parallel: key generation is most of a large sort's work.
+// Then one sort of small entries comparing key bytes.
+template <typename Text, typename TieBefore>
+std::vector<qsizetype> orderByKeys(qsizetype n, const Text& text, const TieBefore& tieBefore)
+{
+    std::vector<qsizetype> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    if (n < 2)
+        return order;
+    struct Entry {
+        uint64_t head;        // the key's first 8 bytes, big-endian: most comparisons end here
+        const char* key;
+        int32_t keyLength;
+        int32_t index;
+    };
+    std::vector<Entry> entries(static_cast<size_t>(n));
+    std::vector<std::vector<char>> arenas;
+    std::mutex arenasMutex;
+    ParallelFor(n, [&](qsizetype begin, qsizetype end) {
+        std::vector<char> arena;
+        arena.reserve(size_t(end - begin) * 48);
+        std::vector<std::pair<size_t, int32_t>> spans(size_t(end - begin));
+        uint8_t buffer[512];
+        QString decoded;
+        for (qsizetype i = begin; i < end; ++i) {
+            const QStringView t = text(i, decoded);
+            int32_t needed = ucol_getSortKey(collator(), units(t), length(t), buffer, int32_t(sizeof buffer));
+            const size_t offset = arena.size();
+            if (needed <= int32_t(sizeof buffer)) {
+                arena.insert(arena.end(), buffer, buffer + std::max(needed, 0));
+            } else {
+                arena.resize(offset + size_t(needed));
+                ucol_getSortKey(collator(), units(t), length(t), reinterpret_cast<uint8_t*>(arena.data() + offset),
+                                needed);
+            }
+            spans[size_t(i - begin)] = {offset, std::max(needed, 0)};
+        }
+        std::lock_guard lock(arenasMutex);
+        arenas.push_back(std::move(arena));
+        const char* base = arenas.back().data();
+        for (qsizetype i = begin; i < end; ++i) {
+            const auto& [offset, keyLength] = spans[size_t(i - begin)];
+            uint64_t head = 0;
+            for (int32_t b = 0; b < 8; ++b)
+                head = (head << 8) | (b < keyLength ? uint8_t(base[offset + size_t(b)]) : 0);
+            entries[size_t(i)] = {head, base + offset, keyLength, int32_t(i)};
+        }
+    });
+    const auto before = [&](const Entry& x, const Entry& y) {
+        if (x.head != y.head)
+            return x.head < y.head;
+        // Keys end in a zero byte that occurs nowhere else, so memcmp over the shorter
+        // length, terminator included, decides.
+        const int c = std::memcmp(x.key, y.key, size_t(std::min(x.keyLength, y.keyLength)));
+        if (c != 0)
+            return c < 0;
+        if (x.keyLength != y.keyLength)
+            return x.keyLength < y.keyLength;
+        return tieBefore(x.index, y.index);
+    };
+    // Two halves sorted side by side, then merged.
+    const auto middle = entries.begin() + std::ptrdiff_t(entries.size() / 2);
+    ParallelFor(2, [&](qsizetype begin, qsizetype end) {
+        for (qsizetype half = begin; half < end; ++half) {
+            if (half == 0)
+                std::sort(entries.begin(), middle, before);
+            else
+                std::sort(middle, entries.end(), before);
+        }
+    }, n >= 8192 ? 1 : 2);
+    std::inplace_merge(entries.begin(), middle, entries.end(), before);
+    for (size_t i = 0; i < entries.size(); ++i)
+        order[i] = entries[i].index;
+    return order;
+}
+
 } // namespace
 
 namespace FinderOrder {
@@ -130,10 +210,11 @@ void sort(QStringList& strings)
 
 std::vector<qsizetype> sortedOrder(const QStringList& strings)
 {
-    std::vector<qsizetype> order(static_cast<size_t>(strings.size()));
-    std::iota(order.begin(), order.end(), qsizetype(0));
-    if (strings.size() < 2)
+    if (strings.size() < 2) {
+        std::vector<qsizetype> order(static_cast<size_t>(strings.size()));
+        std::iota(order.begin(), order.end(), qsizetype(0));
         return order;
+    }
     // Strings that share a folder prefix (ending in a separator) sort by what follows it:
     // the shared part weighs the same in every key, and a separator is not a digit, so
     // cutting there cannot change how digit runs compare. Saves most of the key work for
@@ -150,76 +231,21 @@ std::vector<qsizetype> sortedOrder(const QStringList& strings)
             break;
     }
     const qsizetype cut = first.first(common).lastIndexOf(u'/') + 1;
-
-    // One key per string, written into per-range arenas (no allocation per key), made in
-    // parallel: key generation is most of a large sort's work. Then one sort of small
-    // entries comparing key bytes, ties by the strings' file-system bytes.
-    struct Entry {
-        uint64_t head;        // the key's first 8 bytes, big-endian: most comparisons end here
-        const char* key;
-        int32_t keyLength;
-        int32_t index;
-    };
-    const qsizetype n = strings.size();
-    std::vector<Entry> entries(static_cast<size_t>(n));
     const QString* input = strings.constData();
-    std::vector<std::vector<char>> arenas;
-    std::mutex arenasMutex;
-    ParallelFor(n, [&](qsizetype begin, qsizetype end) {
-        std::vector<char> arena;
-        arena.reserve(size_t(end - begin) * 48);
-        std::vector<std::pair<size_t, int32_t>> spans(size_t(end - begin));
-        uint8_t buffer[512];
-        for (qsizetype i = begin; i < end; ++i) {
-            const QStringView text = QStringView(input[i]).mid(cut);
-            int32_t needed = ucol_getSortKey(collator(), units(text), length(text), buffer, int32_t(sizeof buffer));
-            const size_t offset = arena.size();
-            if (needed <= int32_t(sizeof buffer)) {
-                arena.insert(arena.end(), buffer, buffer + std::max(needed, 0));
-            } else {
-                arena.resize(offset + size_t(needed));
-                ucol_getSortKey(collator(), units(text), length(text),
-                                reinterpret_cast<uint8_t*>(arena.data() + offset), needed);
-            }
-            spans[size_t(i - begin)] = {offset, std::max(needed, 0)};
-        }
-        std::lock_guard lock(arenasMutex);
-        arenas.push_back(std::move(arena));
-        const char* base = arenas.back().data();
-        for (qsizetype i = begin; i < end; ++i) {
-            const auto& [offset, keyLength] = spans[size_t(i - begin)];
-            uint64_t head = 0;
-            for (int32_t b = 0; b < 8; ++b)
-                head = (head << 8) | (b < keyLength ? uint8_t(base[offset + size_t(b)]) : 0);
-            entries[size_t(i)] = {head, base + offset, keyLength, int32_t(i)};
-        }
-    });
-    const auto before = [&](const Entry& x, const Entry& y) {
-        if (x.head != y.head)
-            return x.head < y.head;
-        // Keys end in a zero byte that occurs nowhere else, so memcmp over the shorter
-        // length, terminator included, decides.
-        const int c = std::memcmp(x.key, y.key, size_t(std::min(x.keyLength, y.keyLength)));
-        if (c != 0)
-            return c < 0;
-        if (x.keyLength != y.keyLength)
-            return x.keyLength < y.keyLength;
-        return EncodeFileName(input[x.index]) < EncodeFileName(input[y.index]);
-    };
-    // Two halves sorted side by side, then merged.
-    const auto middle = entries.begin() + std::ptrdiff_t(entries.size() / 2);
-    ParallelFor(2, [&](qsizetype begin, qsizetype end) {
-        for (qsizetype half = begin; half < end; ++half) {
-            if (half == 0)
-                std::sort(entries.begin(), middle, before);
-            else
-                std::sort(middle, entries.end(), before);
-        }
-    }, n >= 8192 ? 1 : 2);
-    std::inplace_merge(entries.begin(), middle, entries.end(), before);
-    for (size_t i = 0; i < entries.size(); ++i)
-        order[i] = entries[i].index;
-    return order;
+    return orderByKeys(
+        strings.size(), [&](qsizetype i, QString&) { return QStringView(input[i]).mid(cut); },
+        [&](qsizetype a, qsizetype b) { return EncodeFileName(input[a]) < EncodeFileName(input[b]); });
+}
+
+std::vector<qsizetype> sortedOrderOfNames(qsizetype count, const std::function<QByteArrayView(qsizetype)>& name)
+{
+    return orderByKeys(
+        count,
+        [&](qsizetype i, QString& text) {
+            text = DecodeFileName(name(i));
+            return QStringView(text);
+        },
+        [&](qsizetype a, qsizetype b) { return name(a) < name(b); });
 }
 
 } // namespace FinderOrder

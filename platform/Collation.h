@@ -5,9 +5,11 @@
 // locales QCollator silently drops numeric and case-insensitive ordering.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <vector>
 
 namespace FinderOrder {
@@ -32,5 +34,10 @@ void sort(QStringList& strings);
 // The same order as positions into strings, which are left as they are: for sorting
 // other lists alongside.
 std::vector<qsizetype> sortedOrder(const QStringList& strings);
+
+// The order of compare() over names given as their file-system bytes (read as
+// DecodeFileName reads them), as positions: name(i) gives the bytes of name i, and may be
+// asked from several threads at once.
+std::vector<qsizetype> sortedOrderOfNames(qsizetype count, const std::function<QByteArrayView(qsizetype)>& name);
 
 } // namespace FinderOrder

@@ -142,10 +142,10 @@ int openParent(const FSRef& ref, ParentHandle* parent)
     return parent->fd >= 0 ? 0 : errno;
 }
 
-bool validName(const QByteArray& name)
+bool validName(QByteArrayView name)
 {
-    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/')
-           && !name.contains('\0');
+    return !name.isEmpty() && name != "." && name != ".."
+           && !std::memchr(name.data(), '/', size_t(name.size())) && !std::memchr(name.data(), '\0', size_t(name.size()));
 }
 
 // Fallback for file systems that refuse RENAME_NOREPLACE (NFS, many FUSE file systems).
@@ -314,15 +314,25 @@ bool FSRef::isSymbolicLink() const
     return S_ISLNK(mode);
 }
 
+namespace {
+
+// The last separator of the path, or -1.
+qsizetype lastSeparator(const QByteArray& path)
+{
+    const void* slash = ::memrchr(path.constData(), '/', size_t(path.size()));
+    return slash ? static_cast<const char*>(slash) - path.constData() : -1;
+}
+
+} // namespace
+
 QByteArrayView FSRef::nameBytes() const
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    return QByteArrayView(path).sliced(slash + 1);
+    return QByteArrayView(path).sliced(lastSeparator(path) + 1);
 }
 
 QByteArrayView FSRef::parentPath() const
 {
-    const qsizetype slash = path.lastIndexOf('/');
+    const qsizetype slash = lastSeparator(path);
     if (slash <= 0)
         return slash == 0 ? QByteArrayView("/") : QByteArrayView();
     return QByteArrayView(path).first(slash);
@@ -417,8 +427,10 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
             continue;
         FSRef child;
         const qsizetype length = qsizetype(std::strlen(name));
-        child.path.reserve(prefix.size() + length);
-        child.path.append(prefix).append(name, length);
+        child.path = QByteArray(prefix.size() + length, Qt::Uninitialized);
+        char* bytes = child.path.data();
+        std::memcpy(bytes, prefix.constData(), size_t(prefix.size()));
+        std::memcpy(bytes + prefix.size(), name, size_t(length));
         child.mode = DTTOIF(entry->d_type);   // DT_UNKNOWN gives 0: asked below
         items->append(std::move(child));
         errno = 0;
@@ -547,47 +559,57 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno, int folder
 {
     if (!ref || ref->isNull())
         return fail(sysErrno, EINVAL);
-    const QByteArray to = EncodeFileName(newName);
+    return FSRenameBytes(ref, EncodeFileName(newName), sysErrno, folderFd);
+}
+
+OSErr FSRenameBytes(FSRef* ref, QByteArrayView to, int* sysErrno, int folderFd)
+{
+    if (!ref || ref->isNull())
+        return fail(sysErrno, EINVAL);
     if (!validName(to))
         return fail(sysErrno, EINVAL);
     if (to.size() > NAME_MAX)
         return fail(sysErrno, ENAMETOOLONG);
+    // The system calls need the names NUL-terminated: the old one is the tail of the
+    // reference's path, the new one is copied (it is at most NAME_MAX bytes).
+    char toName[NAME_MAX + 1];
+    std::memcpy(toName, to.data(), size_t(to.size()));
+    toName[to.size()] = '\0';
 
     ParentHandle parent;
-    if (folderFd >= 0) {
-        parent.name = ref->nameBytes().toByteArray();
-    } else if (const int error = openParent(*ref, &parent)) {
-        return fail(sysErrno, error);
+    if (folderFd < 0) {
+        if (const int error = openParent(*ref, &parent))
+            return fail(sysErrno, error);
     }
     const int dirfd = folderFd >= 0 ? folderFd : parent.fd;
-    const QByteArray& from = parent.name;
+    const qsizetype nameStart = lastSeparator(ref->path) + 1;
+    const char* from = ref->path.constData() + nameStart;
 
     // The object must still be the one the reference was made of: never rename an item
     // that took its place since.
     FSRef current;
-    if (const int error = ReadObjectIdentity(dirfd, from.constData(), &current))
+    if (const int error = ReadObjectIdentity(dirfd, from, &current))
         return fail(sysErrno, error);
     if (!current.sameObjectAs(*ref))
         return fail(sysErrno, ENOENT);
-    if (from == to)
+    if (ref->nameBytes() == to)
         return noErr;
 
     int error = 0;
     if (!gNoReplaceDisabled.load(std::memory_order_relaxed)
-        && ::renameat2(dirfd, from.constData(), dirfd, to.constData(), RENAME_NOREPLACE) == 0) {
+        && ::renameat2(dirfd, from, dirfd, toName, RENAME_NOREPLACE) == 0) {
         error = 0;
     } else {
         error = gNoReplaceDisabled.load(std::memory_order_relaxed) ? EINVAL : errno;
         if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
-            error = renameWithoutNoReplace(dirfd, from, to, current);
+            error = renameWithoutNoReplace(dirfd, QByteArray(from), to.toByteArray(), current);
     }
     if (error != 0)
         return fail(sysErrno, error);
 
-    QByteArray dir = ref->parentPath().toByteArray();
-    if (!dir.endsWith('/'))
-        dir += '/';
-    ref->path = dir + to;
+    // The new name in place of the old one, in the reference's own buffer.
+    ref->path.resize(nameStart + to.size());
+    std::memcpy(ref->path.data() + nameStart, toName, size_t(to.size()));
     setErrno(sysErrno, 0);
     return noErr;
 }

@@ -49,6 +49,8 @@ struct FSRef {
 
     friend bool operator==(const FSRef& a, const FSRef& b) { return a.path == b.path && a.sameObjectAs(b); }
 };
+// Its parts move by memcpy, so a large list of references grows without copying each one.
+Q_DECLARE_TYPEINFO(FSRef, Q_RELOCATABLE_TYPE);
 
 // The identity (and type and mode) of the object at path, relative to the folder handle
 // dirfd (AT_FDCWD for the working folder), never following a final link; the reference's
@@ -118,6 +120,8 @@ QSet<QByteArray> ReadHiddenNames(const FSRef& folder);
 // A run over many items of one folder may pass an open handle on that folder (never
 // taken over) to save opening it for every item.
 OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno = nullptr, int folderFd = -1);
+// The same with the new name as the bytes it is to have on disk (no text conversion).
+OSErr FSRenameBytes(FSRef* ref, QByteArrayView newName, int* sysErrno = nullptr, int folderFd = -1);
 
 // Tests only: pretend the file system refuses RENAME_NOREPLACE, to exercise the fallback.
 void SetRenameNoReplaceDisabledForTesting(bool disabled);

@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,6 +155,29 @@ private Q_SLOTS:
         QCOMPARE(entries(dir), (Names{"1 a", "2 b", "b", "c"}));
         QCOMPARE(readFile(dir + "/1 a"), QByteArray("other"));
         QCOMPARE(readFile(dir + "/b"), QByteArray("newcomer"));
+    }
+
+    // A name too long to take its number fails alone and touches nothing, as does an item
+    // whose AppleDouble file's new name would be too long; the run's journal stays usable
+    // and undo reverts the rest.
+    void namesTooLongToNumberFailAlone()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        const QByteArray companioned(NAME_MAX - 3, 'c'), longest(NAME_MAX - 1, 'n');
+        for (const QByteArray& name : {QByteArray("a"), companioned, "._" + companioned, longest})
+            touch(dir, name);
+        const Names before = entries(dir);
+        const RenameReport report = journaledRun(dir, RunKind::Numbering, -1);
+        QCOMPARE(report.failures.size(), 2);
+        for (const RenameFailure& failure : report.failures)
+            QCOMPARE(failure.error, ENAMETOOLONG);
+        QCOMPARE(entries(dir), (Names{"._" + companioned, "1 a", companioned, longest}));
+
+        const UndoResult undo = UndoLastRun(folderRef(dir));
+        QCOMPARE(undo.status, UndoResult::Status::Undone);
+        QCOMPARE(entries(dir), before);
+        clearFolder(dir);
     }
 
     // A dry run of undo reports what the undo then does.
