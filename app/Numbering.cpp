@@ -185,9 +185,12 @@ public:
     // an item of its own and stays where it is.
     bool findCompanion(const FSRef& item, QByteArrayView name, FSRef* companion)
     {
-        // Most folders have no AppleDouble files at all.
-        if (!m_run.dryRun && m_scanFolders && companionNames(item).isEmpty() && m_scanFolders)
-            return false;
+        // A real run in a folder without AppleDouble files (most folders) looks no further.
+        if (!m_run.dryRun && m_scanFolders) {
+            const bool none = companionNames(item).isEmpty();
+            if (m_scanFolders && none)   // still scanning: the folder could be read
+                return false;
+        }
         m_companion.truncate(0);
         m_companion.append("._", 2).append(name);
         if (m_run.dryRun) {

@@ -242,7 +242,16 @@ std::vector<qsizetype> sortedOrderOfNames(qsizetype count, const std::function<Q
     return orderByKeys(
         count,
         [&](qsizetype i, QString& text) {
-            text = DecodeFileName(name(i));
+            // Most names are ASCII: widened in place into the thread's buffer.
+            const QByteArrayView bytes = name(i);
+            if (!std::all_of(bytes.begin(), bytes.end(), [](char c) { return c > 0; })) {
+                text = DecodeFileName(bytes);
+                return QStringView(text);
+            }
+            text.resize(bytes.size());
+            char16_t* out = reinterpret_cast<char16_t*>(text.data());
+            for (const char c : bytes)
+                *out++ = char16_t(c);
             return QStringView(text);
         },
         [&](qsizetype a, qsizetype b) { return name(a) < name(b); });
