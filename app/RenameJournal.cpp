@@ -160,7 +160,7 @@ bool validName(const QByteArray& name)
 // The plan goes out in pieces of this size.
 constexpr qsizetype kWriteChunk = qsizetype(64) << 10;
 // An entry: flags, two names of at most NAME_MAX bytes with their lengths, an identity.
-constexpr qsizetype kMaxEntrySize = 1 + 2 * (4 + NAME_MAX) + 29;
+constexpr qsizetype kMaxEntrySize = 1 + 2 * (4 + NAME_MAX) + kIdentitySize;
 
 bool writeAllAt(int fd, QByteArrayView bytes, qint64 offset)
 {
