@@ -162,24 +162,13 @@ constexpr qsizetype kWriteChunk = qsizetype(64) << 10;
 // An entry: flags, two names of at most NAME_MAX bytes with their lengths, an identity.
 constexpr qsizetype kMaxEntrySize = 1 + 2 * (4 + NAME_MAX) + kIdentitySize;
 
-bool writeAllAt(int fd, QByteArrayView bytes, qint64 offset)
+// Writes all the bytes at the file's position, or at `offset` when it is not negative.
+bool writeAll(int fd, QByteArrayView bytes, qint64 offset = -1)
 {
     for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, size_t(bytes.size() - done), off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
-bool writeAll(int fd, QByteArrayView bytes)
-{
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
+        const size_t left = size_t(bytes.size() - done);
+        const ssize_t n = offset < 0 ? ::write(fd, bytes.data() + done, left)
+                                     : ::pwrite(fd, bytes.data() + done, left, off_t(offset + done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -392,7 +381,7 @@ bool RenameJournal::commit(QString* problem)
     crc = std::uint32_t(::crc32_combine(crc, m_entriesCrc, z_off_t(m_entriesSize)));
     QByteArray end;
     put<std::uint32_t>(end, crc);
-    if (!writeAll(m_fd, end) || !writeAllAt(m_fd, count, m_countOffset) || ::fdatasync(m_fd) != 0)
+    if (!writeAll(m_fd, end) || !writeAll(m_fd, count, m_countOffset) || ::fdatasync(m_fd) != 0)
         return failed(errno);
 
     // The real name last, never replacing another run's journal: a second run in the same
@@ -445,18 +434,8 @@ bool ReadJournal(const QByteArray& file, JournalRun* run, QString* problem, bool
         ::close(fd);
         return refuse(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "it is not a journal of this program")));
     }
-    QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + got, size_t(data.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-    }
+    const QByteArray data = ReadAtMost(fd, qsizetype(st.st_size));
     ::close(fd);
-    data.truncate(got);
 
     const QString damaged = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "it is damaged or incomplete"));
     if (data.size() < 12 || std::memcmp(data.constData(), kPlanMagic, 8) != 0)

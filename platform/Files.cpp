@@ -520,6 +520,22 @@ OSErr FSSetFinderInfo(const FSRef& item, const FinderInfo& info)
     return noErr;
 }
 
+QByteArray ReadAtMost(int fd, qsizetype limit)
+{
+    QByteArray data(limit, Qt::Uninitialized);
+    qsizetype total = 0;
+    while (total < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + total, size_t(data.size() - total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    data.truncate(total);
+    return data;
+}
+
 QSet<QByteArray> ReadHiddenNames(const FSRef& folder)
 {
     QSet<QByteArray> names;
@@ -534,18 +550,8 @@ QSet<QByteArray> ReadHiddenNames(const FSRef& folder)
         return names;
     }
     // The file lists names a person chose to hide; a megabyte is far beyond any real one.
-    QByteArray data(qsizetype(std::min<off_t>(st.st_size + 1, 1 << 20)), Qt::Uninitialized);
-    qsizetype total = 0;
-    while (total < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + total, size_t(data.size() - total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += n;
-    }
+    const QByteArray data = ReadAtMost(fd, qsizetype(std::min<off_t>(st.st_size + 1, 1 << 20)));
     ::close(fd);
-    data.truncate(total);
     for (QByteArray line : data.split('\n')) {
         if (line.endsWith('\r'))
             line.chop(1);

@@ -110,6 +110,10 @@ OSErr FSSetFinderInfo(const FSRef& item, const FinderInfo& info);
 // (a FIFO or a device is never waited on); only its first megabyte is read.
 QSet<QByteArray> ReadHiddenNames(const FSRef& folder);
 
+// Reads from fd until end of file or `limit` bytes, retrying reads a signal interrupted.
+// What was read before an error is returned.
+QByteArray ReadAtMost(int fd, qsizetype limit);
+
 // Renames the object within its folder to newName (the whole name) and updates the
 // reference to name it. An existing item is never replaced: renameat2(RENAME_NOREPLACE)
 // where the file system supports it, otherwise a method that reserves the new name first
