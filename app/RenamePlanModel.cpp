@@ -69,7 +69,8 @@ QVariant RenamePlanModel::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const PlannedRename& planned = m_plan.at(index.row());
-    if (role == Qt::DisplayRole) {
+    // Tool tips show what a narrow column cuts off.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
         case NameColumn: return DisplayFileName(planned.name);
         case NewNameColumn: return DisplayFileName(planned.newName);
