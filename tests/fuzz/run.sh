@@ -23,6 +23,9 @@ case "$target" in
 fuzz_versionfile)
     python3 "$top/tests/data/make_versionfiles.py"
     cp "$top"/tests/data/versionfiles/* "$corpus"/ ;;
+fuzz_journal)
+    # A numbering run and its prefix removal over six items (one name not UTF-8, a link).
+    cp "$top"/tests/data/journals/* "$corpus"/ ;;
 esac
 
 "$build/$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
