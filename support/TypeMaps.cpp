@@ -69,7 +69,10 @@ OSType GetOurSignature()
 void InitializeTypeMap()
 {
     forEachMapEntry([](const ICMapEntry& entry) {
-        gTypeMap.insert(entry.fileType)->value = entry;
+        // The record is packed: its type is read into an aligned value before a reference
+        // is bound to it.
+        const OSType type = entry.fileType;
+        gTypeMap.insert(type)->value = entry;
     });
 }
 
