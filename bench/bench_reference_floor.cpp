@@ -6,8 +6,7 @@
 //
 //   bench_reference_floor rename|strip FOLDER
 
-#include <unicode/ucol.h>
-#include <unicode/ustring.h>
+#include "ReferenceOrder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,19 +30,7 @@ int main(int argc, char** argv)
     DIR* dir = ::fdopendir(::dup(dirfd));
     if (dirfd < 0 || !dir)
         return 2;
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open("", &status);
-    ucol_setAttribute(collator, UCOL_STRENGTH, UCOL_SECONDARY, &status);
-    ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
-    ucol_setAttribute(collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
-    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
-
-    struct Entry {
-        std::string key;
-        std::string name;
-    };
-    std::vector<Entry> entries;
-    std::vector<UChar> units;
+    ReferenceOrder order;
     const std::string base = std::string(argv[2]) + '/';
     while (dirent* e = ::readdir(dir)) {
         if (e->d_name[0] == '.')
@@ -53,23 +40,14 @@ int main(int argc, char** argv)
         const ssize_t got = ::lgetxattr(path.c_str(), "user.com.apple.FinderInfo", info, sizeof info);
         if (got == 32 && (info[8] & 0x40) && e->d_type != DT_DIR)
             continue;   // invisible
-        const int32_t len = int32_t(std::strlen(e->d_name));
-        units.resize(size_t(len) + 1);
-        int32_t ulen = 0;
-        status = U_ZERO_ERROR;
-        u_strFromUTF8Lenient(units.data(), int32_t(units.size()), &ulen, e->d_name, len, &status);
-        uint8_t key[512];
-        const int32_t klen = ucol_getSortKey(collator, units.data(), ulen, key, sizeof key);
-        entries.push_back({std::string(reinterpret_cast<char*>(key), size_t(std::min<int32_t>(klen, sizeof key))), e->d_name});
+        order.add(e->d_name);
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.key != b.key ? a.key < b.key : a.name < b.name;
-    });
-    const int width = int(std::to_string(entries.size()).size());
+    const std::vector<std::string> names = order.sortedNames();
+    const int width = int(std::to_string(names.size()).size());
     int failures = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string& name = entries[i].name;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
         std::string to;
         if (numbering) {
             std::string number = std::to_string(i + 1);
@@ -86,6 +64,5 @@ int main(int argc, char** argv)
             ++failures;
     }
     ::close(dirfd);
-    ucol_close(collator);
     return failures ? 1 : 0;
 }
