@@ -1,5 +1,6 @@
 #include "app/RenameJournal.h"
 
+#include "platform/LittleEndian.h"
 #include "platform/StateFolder.h"
 #include "support/LocalizedStrings.h"
 
@@ -35,16 +36,9 @@ constexpr std::uint32_t kCancelledFlag = 1;
 // A plan of a few million items still fits; anything larger is not one of ours.
 constexpr qint64 kMaxJournalSize = qint64(1) << 30;
 
-template <typename T>
-void put(QByteArray& out, T value)
-{
-    const T le = qToLittleEndian(value);
-    out.append(reinterpret_cast<const char*>(&le), sizeof le);
-}
-
 void putBytes(QByteArray& out, QByteArrayView bytes)
 {
-    put<std::uint32_t>(out, std::uint32_t(bytes.size()));
+    AppendLittleEndian<std::uint32_t>(out, std::uint32_t(bytes.size()));
     out.append(bytes);
 }
 
@@ -77,11 +71,11 @@ char* storeIdentity(char* out, const FSRef& ref)
 
 void putIdentity(QByteArray& out, const FSRef& ref)
 {
-    put<std::uint64_t>(out, std::uint64_t(ref.device));
-    put<std::uint64_t>(out, std::uint64_t(ref.inode));
-    put<std::uint8_t>(out, ref.hasBirthTime ? 1 : 0);
-    put<std::int64_t>(out, ref.birthSeconds);
-    put<std::uint32_t>(out, ref.birthNanoseconds);
+    AppendLittleEndian<std::uint64_t>(out, std::uint64_t(ref.device));
+    AppendLittleEndian<std::uint64_t>(out, std::uint64_t(ref.inode));
+    AppendLittleEndian<std::uint8_t>(out, ref.hasBirthTime ? 1 : 0);
+    AppendLittleEndian<std::int64_t>(out, ref.birthSeconds);
+    AppendLittleEndian<std::uint32_t>(out, ref.birthNanoseconds);
 }
 
 std::uint32_t crcOf(QByteArrayView bytes)
@@ -271,14 +265,14 @@ RenameJournal::RenameJournal(const FSRef& folder, RunKind kind)
     // writes no file. The count is filled in at commit.
     m_buffer.reserve(kWriteChunk + 2 * kMaxEntrySize);
     m_buffer.append(kPlanMagic, 8);
-    put<std::uint32_t>(m_buffer, kVersion);
-    put<std::uint32_t>(m_buffer, std::uint32_t(m_kind));
-    put<std::int64_t>(m_buffer, QDateTime::currentMSecsSinceEpoch());
+    AppendLittleEndian<std::uint32_t>(m_buffer, kVersion);
+    AppendLittleEndian<std::uint32_t>(m_buffer, std::uint32_t(m_kind));
+    AppendLittleEndian<std::int64_t>(m_buffer, QDateTime::currentMSecsSinceEpoch());
     putBytes(m_buffer, m_folder.path);
     putIdentity(m_buffer, m_folder);
     m_countOffset = m_buffer.size();
     m_headerCrc = crcOf(m_buffer);
-    put<std::uint32_t>(m_buffer, 0);
+    AppendLittleEndian<std::uint32_t>(m_buffer, 0);
 }
 
 RenameJournal::~RenameJournal()
@@ -376,11 +370,11 @@ bool RenameJournal::commit(QString* problem)
 
     // The CRC runs over the header, the count and the entries, in file order.
     QByteArray count;
-    put<std::uint32_t>(count, m_count);
+    AppendLittleEndian<std::uint32_t>(count, m_count);
     std::uint32_t crc = std::uint32_t(::crc32_combine(m_headerCrc, crcOf(count), z_off_t(count.size())));
     crc = std::uint32_t(::crc32_combine(crc, m_entriesCrc, z_off_t(m_entriesSize)));
     QByteArray end;
-    put<std::uint32_t>(end, crc);
+    AppendLittleEndian<std::uint32_t>(end, crc);
     if (!writeAll(m_fd, end) || !writeAll(m_fd, count, m_countOffset) || ::fdatasync(m_fd) != 0)
         return failed(errno);
 
@@ -408,8 +402,8 @@ void RenameJournal::finish(bool cancelled)
     if (m_fd < 0)
         return;
     QByteArray end(kEndMagic, 8);
-    put<std::uint32_t>(end, cancelled ? kCancelledFlag : 0);
-    put<std::uint32_t>(end, crcOf(end));
+    AppendLittleEndian<std::uint32_t>(end, cancelled ? kCancelledFlag : 0);
+    AppendLittleEndian<std::uint32_t>(end, crcOf(end));
     ::lseek(m_fd, 0, SEEK_END);
     // Not synced: a lost end record only makes the run look interrupted, which undo
     // handles the same way.

@@ -1,6 +1,7 @@
 #include "platform/AEDesc.h"
 
 #include "platform/AliasRecord.h"
+#include "platform/LittleEndian.h"
 
 #include <QUrl>
 #include <QtEndian>
@@ -8,14 +9,6 @@
 #include <climits>
 
 namespace {
-
-template <class T>
-void put(QByteArray& out, T value)
-{
-    char bytes[sizeof(T)];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, sizeof(T));
-}
 
 // Reads a T from the front of data and advances past it; false when too short.
 template <class T>
@@ -154,12 +147,12 @@ OSErr AEDescFromFSRef(const FSRef& ref, DescType type, AEDesc* result)
 QByteArray FlattenFSRef(const FSRef& ref)
 {
     QByteArray out;
-    put<quint64>(out, ref.device);
-    put<quint64>(out, ref.inode);
-    put<quint32>(out, ref.mode);
-    put<quint32>(out, ref.hasBirthTime ? 1 : 0);
-    put<qint64>(out, ref.birthSeconds);
-    put<quint32>(out, ref.birthNanoseconds);
+    AppendLittleEndian<quint64>(out, ref.device);
+    AppendLittleEndian<quint64>(out, ref.inode);
+    AppendLittleEndian<quint32>(out, ref.mode);
+    AppendLittleEndian<quint32>(out, ref.hasBirthTime ? 1 : 0);
+    AppendLittleEndian<qint64>(out, ref.birthSeconds);
+    AppendLittleEndian<quint32>(out, ref.birthNanoseconds);
     out.append(ref.path);
     return out;
 }
@@ -187,9 +180,9 @@ bool UnflattenFSRef(QByteArrayView data, FSRef* ref)
 QByteArray FlattenFSSpec(const FSSpec& spec)
 {
     QByteArray out;
-    put<quint32>(out, quint32(spec.parent.size()));
+    AppendLittleEndian<quint32>(out, quint32(spec.parent.size()));
     out.append(spec.parent);
-    put<quint32>(out, quint32(spec.name.size()));
+    AppendLittleEndian<quint32>(out, quint32(spec.name.size()));
     out.append(spec.name);
     return out;
 }

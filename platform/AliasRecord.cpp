@@ -1,5 +1,7 @@
 #include "platform/AliasRecord.h"
 
+#include "platform/LittleEndian.h"
+
 #include <QtEndian>
 
 #include <cerrno>
@@ -96,14 +98,6 @@ bool sameObject(const Identity& stored, const Identity& found)
 }
 
 template <class T>
-void put(QByteArray& out, T value)
-{
-    char bytes[sizeof(T)];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, sizeof(T));
-}
-
-template <class T>
 T take(const char*& p)
 {
     const T value = qFromLittleEndian<T>(p);
@@ -116,19 +110,19 @@ QByteArray encode(const Identity& id, const QByteArray& path)
     QByteArray out;
     out.reserve(kFixedSize + id.handle.size() + 4 + path.size());
     out.append(kMagic, 4);
-    put<quint16>(out, kVersion);
-    put<quint16>(out, id.hasBirthTime ? kHasBirthTime : 0);
-    put<quint64>(out, id.device);
-    put<quint64>(out, id.inode);
-    put<qint64>(out, id.birthSeconds);
-    put<quint32>(out, id.birthNanoseconds);
-    put<quint32>(out, id.type);
-    put<qint32>(out, id.fsid[0]);
-    put<qint32>(out, id.fsid[1]);
-    put<qint32>(out, id.handleType);
-    put<quint32>(out, quint32(id.handle.size()));
+    AppendLittleEndian<quint16>(out, kVersion);
+    AppendLittleEndian<quint16>(out, id.hasBirthTime ? kHasBirthTime : 0);
+    AppendLittleEndian<quint64>(out, id.device);
+    AppendLittleEndian<quint64>(out, id.inode);
+    AppendLittleEndian<qint64>(out, id.birthSeconds);
+    AppendLittleEndian<quint32>(out, id.birthNanoseconds);
+    AppendLittleEndian<quint32>(out, id.type);
+    AppendLittleEndian<qint32>(out, id.fsid[0]);
+    AppendLittleEndian<qint32>(out, id.fsid[1]);
+    AppendLittleEndian<qint32>(out, id.handleType);
+    AppendLittleEndian<quint32>(out, quint32(id.handle.size()));
     out.append(id.handle);
-    put<quint32>(out, quint32(path.size()));
+    AppendLittleEndian<quint32>(out, quint32(path.size()));
     out.append(path);
     return out;
 }
