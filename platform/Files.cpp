@@ -536,22 +536,45 @@ QByteArray ReadAtMost(int fd, qsizetype limit)
     return data;
 }
 
+FileDescriptor OpenRegularFile(int dirfd, const char* path, int flags, mode_t mode, int* sysErrno)
+{
+    const bool truncate = flags & O_TRUNC;
+    FileDescriptor fd(::openat(dirfd, path, (flags & ~O_TRUNC) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode));
+    if (!fd) {
+        int error = errno;
+        // ELOOP: the name is a symbolic link (O_NOFOLLOW); ENXIO: a FIFO without a reader
+        // or a socket, opened for writing.
+        if (error == ELOOP || error == ENXIO)
+            error = ENODEV;
+        setErrno(sysErrno, error);
+        return fd;
+    }
+    struct stat st;
+    int error = 0;
+    if (::fstat(fd.get(), &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    else if (::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0
+             || (truncate && ::ftruncate(fd.get(), 0) != 0))
+        error = errno;
+    if (error) {
+        setErrno(sysErrno, error);
+        return FileDescriptor();
+    }
+    return fd;
+}
+
 QSet<QByteArray> ReadHiddenNames(const FSRef& folder)
 {
     QSet<QByteArray> names;
     const QByteArray path = folder.path + "/.hidden";
-    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer forever.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return names;
+    const FileDescriptor fd = OpenRegularFile(AT_FDCWD, path.constData(), O_RDONLY);
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (!fd || ::fstat(fd.get(), &st) != 0)
         return names;
-    }
     // The file lists names a person chose to hide; a megabyte is far beyond any real one.
-    const QByteArray data = ReadAtMost(fd, qsizetype(std::min<off_t>(st.st_size + 1, 1 << 20)));
-    ::close(fd);
+    const QByteArray data = ReadAtMost(fd.get(), qsizetype(std::min<off_t>(st.st_size + 1, 1 << 20)));
     for (QByteArray line : data.split('\n')) {
         if (line.endsWith('\r'))
             line.chop(1);

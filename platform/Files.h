@@ -7,6 +7,7 @@
 // lstat-style calls: a final symbolic link is an object of its own and is never followed,
 // so a link is listed and renamed as itself and its target is never touched.
 
+#include "platform/FileDescriptor.h"
 #include "platform/MacErrors.h"
 
 #include <QByteArray>
@@ -109,6 +110,14 @@ OSErr FSSetFinderInfo(const FSRef& item, const FinderInfo& info);
 // managers honour it. Empty when there is none, or when ".hidden" is not a regular file
 // (a FIFO or a device is never waited on); only its first megabyte is read.
 QSet<QByteArray> ReadHiddenNames(const FSRef& folder);
+
+// Opens a regular file relative to the folder handle dirfd (AT_FDCWD: the working
+// folder) as `flags` asks (O_RDONLY, O_WRONLY or O_RDWR, with O_CREAT, O_EXCL, O_APPEND,
+// O_TRUNC as needed). A final symbolic link is never followed and a FIFO, socket or
+// device is never waited on: anything but a regular file is refused with ENODEV ("not a
+// regular file"), a folder with EISDIR. O_TRUNC applies only once the file is known to be
+// regular. The handle is blocking again when returned. *sysErrno receives errno on failure.
+FileDescriptor OpenRegularFile(int dirfd, const char* path, int flags, mode_t mode = 0600, int* sysErrno = nullptr);
 
 // Reads from fd until end of file or `limit` bytes, retrying reads a signal interrupted.
 // What was read before an error is returned.

@@ -21,7 +21,8 @@ OSErr OSErrFromErrno(int error)
     case EDQUOT: return errFSQuotaExceeded;
     case EXDEV: return diffVolErr;
     case ENOTDIR: return errFSNotAFolder;
-    case EISDIR: return notAFileErr;
+    case EISDIR:
+    case ENODEV: return notAFileErr;
     case EINVAL:
     case EFAULT:
     case ELOOP: return paramErr;
@@ -51,6 +52,9 @@ QString DescribeErrno(int error)
         return QCoreApplication::translate("LocalizedStrings", "not a folder");
     case EROFS:
         return QCoreApplication::translate("LocalizedStrings", "read-only file system");
+    case ENODEV:
+        // What OpenRegularFile answers for a FIFO, a socket, a device or a link.
+        return QCoreApplication::translate("LocalizedStrings", "not a regular file");
     case ECANCELED:
         // The no-replace fallback found the item or its new name changed by another
         // program between two of its steps, and left both alone.

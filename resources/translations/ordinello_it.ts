@@ -560,6 +560,10 @@ nell&apos;ordine che vuoi e numerarli.
         <source>Undo Numbering of %1 Items</source>
         <translation>Annulla la numerazione di %1 elementi</translation>
     </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>non è un file normale</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
