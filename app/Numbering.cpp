@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -162,6 +163,20 @@ public:
 
     void unchanged() { ++m_report->handled; }
 
+    // A rename the plan found impossible: its new name, or its companion's, is taken.
+    void refuse(const FSRef& item, QByteArrayView newName)
+    {
+        SysBeep(30);
+        const QByteArray companion = companionName(item.nameBytes());
+        const auto it = m_companionNames.constFind(item.parentPath().toByteArray());
+        if (it != m_companionNames.constEnd() && it->contains(companion) && !exists(siblingPath(item, newName)))
+            fail(item.nameBytes(), newName, EEXIST,
+                 LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "its AppleDouble file “%1” could not be renamed with it: %2"))
+                     .arg(DisplayFileName(DecodeFileName(companion)), reasonFor(EEXIST)));
+        else
+            fail(item.nameBytes(), newName, EEXIST, reasonFor(EEXIST));
+    }
+
     // Renames the item to `newName`; false after reporting a failure.
     // knownCompanion: the companion as planned (null: none), when it was looked up before.
     bool rename(FSRef* item, QByteArrayView newName, const FSRef* const* knownCompanion = nullptr)
@@ -177,8 +192,10 @@ public:
         }
         const bool done = m_run.dryRun ? planRename(*item, newName, hasCompanion ? &companion : nullptr)
                                        : doRename(item, newName, hasCompanion ? &companion : nullptr);
-        if (done)
+        if (done) {
             ++m_report->handled;
+            ++m_report->renamed;
+        }
         return done;
     }
 
@@ -392,8 +409,51 @@ private:
 // it must give the same answer both times.
 using NewNameFor = std::function<void(qsizetype i, QByteArrayView name, NewName* newName)>;
 
+// The names in a folder as a run goes through its plan: what is there when the run
+// starts, less the names the plan frees, plus those it gives. Names are kept as 64-bit
+// hashes, so a folder of a hundred thousand items costs a few megabytes. A name found
+// among those that were there is looked up on disk before it counts as taken; two new
+// names sharing a hash (about one chance in 10^9 for such a folder) would make the second
+// look taken, and its rename would be refused, never done unjournaled.
+class PlannedNames
+{
+public:
+    explicit PlannedNames(QByteArrayView folder)
+        : m_folder(folder.isEmpty() ? QByteArray("/") : folder.toByteArray())
+    {
+        if (DIR* dir = ::opendir(m_folder.constData())) {
+            while (const dirent* entry = ::readdir(dir))
+                m_there.insert(hash(entry->d_name));
+            ::closedir(dir);
+        }
+    }
+    bool taken(QByteArrayView name) const
+    {
+        const size_t h = hash(name);
+        if (m_given.contains(h))
+            return true;
+        struct stat st;
+        return m_there.contains(h) && ::lstat((m_folder + '/' + name.toByteArray()).constData(), &st) == 0;
+    }
+    void move(QByteArrayView from, QByteArrayView to)
+    {
+        m_there.remove(hash(from));
+        m_given.remove(hash(from));
+        m_given.insert(hash(to));
+    }
+
+private:
+    static size_t hash(QByteArrayView name) { return std::hash<std::string_view>()(std::string_view(name.data(), size_t(name.size()))); }
+    QByteArray m_folder;
+    QSet<size_t> m_there;   // on disk when the run started, and not freed by the plan
+    QSet<size_t> m_given;   // given by the plan
+};
+
 // Walks the items in order and renames each to its new name. A journaled run first
 // writes the whole plan (with each item's companion as found now) and renames by it.
+// The plan holds only renames whose new name is free at that point of the plan: a name
+// another object holds is refused without being tried, so nothing in the journal can be
+// mistaken for a rename of ours (an object the user gave two names stays as it is).
 RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor& newNameFor,
                      bool scanFolders = true)
 {
@@ -403,8 +463,11 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
         renamer.knowCompanionNames(items.first(), *run.listedCompanionNames);
     const bool journaled = run.journal && !run.dryRun;
     QHash<qsizetype, FSRef> companions;     // journaled: item index -> its companion
+    std::vector<bool> taken;                // journaled: the new name is another object's
     NewName newNameBuffer;                  // one buffer for every item's new name
-    if (journaled) {
+    if (journaled && !items.isEmpty()) {
+        PlannedNames names(items.first().parentPath());
+        taken.resize(size_t(items.size()), false);
         for (qsizetype i = 0; i < items.size(); ++i) {
             const FSRef& item = items.at(i);
             const QByteArrayView name = item.nameBytes();
@@ -414,13 +477,22 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
             // is nothing to undo for it.
             if (newName == name || impossibleName(newName))
                 continue;
-            run.journal->add(name, newName, item, false);
             FSRef companion;
-            if (renamer.findCompanion(item, name, &companion)) {
+            const bool hasCompanion = renamer.findCompanion(item, name, &companion);
+            const QByteArray companionNewName = hasCompanion ? companionName(newName) : QByteArray();
+            // An item whose companion's new name is taken is refused with it.
+            if (names.taken(newName) || (hasCompanion && names.taken(companionNewName))) {
+                taken[size_t(i)] = true;
+                continue;
+            }
+            run.journal->add(name, newName, item, false);
+            names.move(name, newName);
+            if (hasCompanion) {
                 // A companion whose new name cannot be given brings its item back.
-                const QByteArray companionNewName = companionName(newName);
-                if (!impossibleName(companionNewName))
+                if (!impossibleName(companionNewName)) {
                     run.journal->add(companion.nameBytes(), companionNewName, companion, true);
+                    names.move(companion.nameBytes(), companionNewName);
+                }
                 companions.insert(i, std::move(companion));
             }
         }
@@ -446,6 +518,8 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
         const QByteArrayView newName = newNameBuffer.view();
         if (newName == item.nameBytes()) {
             renamer.unchanged();
+        } else if (journaled && taken[size_t(i)]) {
+            renamer.refuse(item, newName);
         } else if (journaled) {
             const auto it = companions.constFind(i);
             const FSRef* companion = it == companions.constEnd() ? nullptr : &*it;
@@ -455,7 +529,7 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
         }
     }
     if (journaled)
-        run.journal->finish(report.cancelled);
+        run.journal->finish(report.cancelled, report.renamed);
     return report;
 }
 

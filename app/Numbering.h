@@ -42,6 +42,7 @@ struct RenameFailure {
 
 struct RenameReport {
     int handled = 0;    // items renamed, or left as they were because nothing was to change
+    int renamed = 0;    // items whose name changed (a dry run: would change), companions not counted
     QList<RenameFailure> failures;
     bool cancelled = false;     // stopped early when asked (see RenameRun::progress)
     // Set when the journal could not be written: then nothing was renamed.

@@ -64,15 +64,19 @@ void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& s
     QList<FSRef> items = m_directoryItems->listedReferences();
     const FSRef folder = m_folderFSRef;
     RenameTask::Work work = [kind, items, settings, folder](const RenameRun& base) mutable {
+        RenameTask::Outcome outcome;
+        // One run at a time per folder, also across processes (ordinello-cli, another window).
+        const std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquireForRun(folder, &outcome.refusal);
+        if (!lock)
+            return outcome;
         RenameJournal journal(folder, kind);
         RenameRun run = base;
         run.journal = &journal;
-        RenameTask::Outcome outcome;
         outcome.report = kind == RunKind::Numbering ? NumberItems(items, settings, run) : RemoveNumberPrefixes(items, run);
         outcome.refusal = outcome.report.journalProblem;
         outcome.journaled = !journal.file().isEmpty();
         outcome.kind = kind;
-        outcome.journaledItems = journal.itemCount();
+        outcome.journaledItems = outcome.report.renamed;
         return outcome;
     };
     const char* progressText = kind == RunKind::Numbering ? QT_TRANSLATE_NOOP("LocalizedStrings", "Numbering %1 of %2")
@@ -123,7 +127,7 @@ void OrdinelloController::undoLastRun()
             RenameTask::Outcome outcome;
             outcome.undone = true;
             outcome.report = result.report;
-            if (result.status == UndoResult::Status::Refused)
+            if (result.status == UndoResult::Status::Refused || result.status == UndoResult::Status::Busy)
                 outcome.refusal = result.problem;
             return outcome;
         },
@@ -183,7 +187,7 @@ void OrdinelloController::runEnded()
         // The run just written is the one to undo: its text needs no reading of the journal.
         JournalRun written;
         written.kind = outcome.kind;
-        written.items = outcome.journaledItems;
+        written.items = written.renamed = outcome.journaledItems;
         m_undoText = UndoActionText(written);
         Q_EMIT undoStateChanged(true, m_undoText);
     } else {

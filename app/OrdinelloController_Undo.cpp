@@ -32,7 +32,7 @@ void OrdinelloController::updateUndoState()
 {
     JournalRun run;
     QString problem;
-    const bool found = hasFolder() && LastJournaledRun(m_folderFSRef, &run, &problem, false);
+    const bool found = hasFolder() && LastJournaledRun(m_folderFSRef, &run, &problem, JournalDetail::Summary);
     m_undoText = found ? UndoActionText(run) : QCoreApplication::translate("LocalizedStrings", "Undo");
     // A damaged journal keeps the command: choosing it says what is wrong.
     Q_EMIT undoStateChanged(found || !problem.isEmpty(), m_undoText);

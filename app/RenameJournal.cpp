@@ -4,45 +4,60 @@
 #include "platform/StateFolder.h"
 #include "support/LocalizedStrings.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QMutex>
+#include <QThread>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <functional>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 namespace {
 
-// Version 1 of the format, all numbers little-endian:
-//   plan:  "ORDJRNL\n" u32 version, u32 kind, i64 start (ms), bytes folder path,
-//          identity folder, u32 count, count x (u8 flags, bytes name, bytes new name,
-//          identity), u32 CRC-32 of everything before it
-//   end:   "ORDJEND\n" u32 flags (1: cancelled), u32 CRC-32 of the 12 bytes before it
+// The format, all numbers little-endian:
+//   plan:  "ORDJRNL\n" u32 version, u32 kind, i64 start (ms), [v2: u64 sequence],
+//          bytes folder path, identity folder, [v2: bytes folder handle], u32 count,
+//          [v2: u32 items], count x (u8 flags, bytes name, bytes new name, identity),
+//          u32 CRC-32 of everything before it
+//   end:   "ORDJEND\n" u32 flags (1: cancelled), [v2: u32 items renamed],
+//          u32 CRC-32 of the bytes before it in the record
 //   bytes = u32 length + the bytes; identity = u64 device, u64 inode, u8 has birth time,
 //           i64 birth seconds, u32 birth nanoseconds
+// Version 1 (no sequence, handle or counts of items) is still read.
 constexpr char kPlanMagic[] = "ORDJRNL\n";
 constexpr char kEndMagic[] = "ORDJEND\n";
-constexpr std::uint32_t kVersion = 1;
-constexpr int kEndSize = 8 + 4 + 4;
+constexpr std::uint32_t kVersion = 2;
+constexpr int endSize(std::uint32_t version) { return version >= 2 ? 8 + 4 + 4 + 4 : 8 + 4 + 4; }
 constexpr std::uint8_t kCompanionFlag = 1;
 constexpr std::uint32_t kCancelledFlag = 1;
-// A plan of a few million items still fits; anything larger is not one of ours.
-constexpr qint64 kMaxJournalSize = qint64(1) << 30;
+constexpr std::uint32_t kMaxHandleSize = 128;
+constexpr qsizetype kIdentitySize = 8 + 8 + 1 + 8 + 4;
+// An entry takes at least: flags, two names of one byte with their lengths, an identity.
+constexpr qsizetype kMinEntrySize = 1 + 2 * (4 + 1) + kIdentitySize;
+// An entry: flags, two names of at most NAME_MAX bytes with their lengths, an identity.
+constexpr qsizetype kMaxEntrySize = 1 + 2 * (4 + NAME_MAX) + kIdentitySize;
+// The plan goes out, and is read back, in pieces of this size.
+constexpr qsizetype kChunk = qsizetype(64) << 10;
 
-void putBytes(QByteArray& out, QByteArrayView bytes)
+QMutex gClockLock;
+std::function<std::int64_t()> gClock;
+
+std::int64_t now()
 {
-    AppendLittleEndian<std::uint32_t>(out, std::uint32_t(bytes.size()));
-    out.append(bytes);
+    QMutexLocker lock(&gClockLock);
+    return gClock ? gClock() : QDateTime::currentMSecsSinceEpoch();
 }
 
-// The same fields written into memory sized for them; each returns the end.
 template <typename T>
 char* store(char* out, T value)
 {
@@ -58,8 +73,6 @@ char* storeBytes(char* out, QByteArrayView bytes)
     return out + bytes.size();
 }
 
-constexpr qsizetype kIdentitySize = 8 + 8 + 1 + 8 + 4;
-
 char* storeIdentity(char* out, const FSRef& ref)
 {
     out = store<std::uint64_t>(out, std::uint64_t(ref.device));
@@ -69,54 +82,62 @@ char* storeIdentity(char* out, const FSRef& ref)
     return store<std::uint32_t>(out, ref.birthNanoseconds);
 }
 
+void putBytes(QByteArray& out, QByteArrayView bytes)
+{
+    AppendLittleEndian<std::uint32_t>(out, std::uint32_t(bytes.size()));
+    out.append(bytes);
+}
+
 void putIdentity(QByteArray& out, const FSRef& ref)
 {
-    AppendLittleEndian<std::uint64_t>(out, std::uint64_t(ref.device));
-    AppendLittleEndian<std::uint64_t>(out, std::uint64_t(ref.inode));
-    AppendLittleEndian<std::uint8_t>(out, ref.hasBirthTime ? 1 : 0);
-    AppendLittleEndian<std::int64_t>(out, ref.birthSeconds);
-    AppendLittleEndian<std::uint32_t>(out, ref.birthNanoseconds);
+    const qsizetype at = out.size();
+    out.resize(at + kIdentitySize);
+    storeIdentity(out.data() + at, ref);
+}
+
+std::uint32_t crcAppend(std::uint32_t crc, QByteArrayView bytes)
+{
+    // zlib takes lengths as uInt: feed large pieces in parts.
+    uLong value = crc;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qsizetype piece = std::min<qsizetype>(bytes.size() - done, qsizetype(1) << 30);
+        value = ::crc32(value, reinterpret_cast<const Bytef*>(bytes.data() + done), uInt(piece));
+        done += piece;
+    }
+    return std::uint32_t(value);
 }
 
 std::uint32_t crcOf(QByteArrayView bytes)
 {
-    uLong crc = ::crc32(0L, Z_NULL, 0);
-    // zlib takes lengths as uInt: feed large plans in pieces.
-    for (qsizetype done = 0; done < bytes.size();) {
-        const qsizetype piece = std::min<qsizetype>(bytes.size() - done, qsizetype(1) << 30);
-        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(bytes.data() + done), uInt(piece));
-        done += piece;
-    }
-    return std::uint32_t(crc);
+    return crcAppend(std::uint32_t(::crc32(0L, Z_NULL, 0)), bytes);
 }
 
-// Reads fields from a journal, failing (and staying failed) at the first field that
-// does not fit in what is left.
+// Reads a journal from its file as a stream, a piece at a time, keeping the CRC of what
+// it has read. Fails (and stays failed) at the first field the file cannot give.
 class Reader
 {
 public:
-    explicit Reader(QByteArrayView data) : m_data(data) {}
+    explicit Reader(int fd) : m_fd(fd) { m_crc = crcOf({}); }
 
     template <typename T>
     bool get(T* value)
     {
-        if (!m_ok || m_data.size() - m_pos < qsizetype(sizeof(T)))
-            return m_ok = false;
+        char bytes[sizeof(T)];
+        if (!take(bytes, sizeof bytes))
+            return false;
         T le;
-        std::memcpy(&le, m_data.data() + m_pos, sizeof le);
+        std::memcpy(&le, bytes, sizeof le);
         *value = qFromLittleEndian(le);
-        m_pos += sizeof le;
         return true;
     }
 
     bool getBytes(QByteArray* bytes, std::uint32_t maxLength)
     {
         std::uint32_t length = 0;
-        if (!get(&length) || length > maxLength || m_data.size() - m_pos < qsizetype(length))
+        if (!get(&length) || length > maxLength)
             return m_ok = false;
-        *bytes = m_data.sliced(m_pos, length).toByteArray();
-        m_pos += length;
-        return true;
+        bytes->resize(length);
+        return take(bytes->data(), length);
     }
 
     bool getIdentity(FSRef* ref)
@@ -136,12 +157,62 @@ public:
         return m_ok;
     }
 
+    // The CRC of everything read so far.
+    std::uint32_t crc()
+    {
+        settleCrc();
+        return m_crc;
+    }
+    // Whatever is left, up to limit bytes; more than that fails.
+    bool rest(QByteArray* out, qsizetype limit)
+    {
+        out->clear();
+        for (;;) {
+            out->append(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+            m_crcFrom = m_pos = m_buffer.size();
+            if (out->size() > limit)
+                return m_ok = false;
+            if (!fill())
+                return m_ok && out->size() <= limit;
+        }
+    }
     bool ok() const { return m_ok; }
-    qsizetype position() const { return m_pos; }
 
 private:
-    QByteArrayView m_data;
+    bool take(char* out, qsizetype size)
+    {
+        while (m_ok && size > 0) {
+            if (m_pos == m_buffer.size() && !fill())
+                return m_ok = false;
+            const qsizetype n = std::min(size, m_buffer.size() - m_pos);
+            std::memcpy(out, m_buffer.constData() + m_pos, size_t(n));
+            m_pos += n;
+            out += n;
+            size -= n;
+        }
+        return m_ok;
+    }
+
+    void settleCrc()
+    {
+        m_crc = crcAppend(m_crc, QByteArrayView(m_buffer).sliced(m_crcFrom, m_pos - m_crcFrom));
+        m_crcFrom = m_pos;
+    }
+
+    // The next piece of the file; false at its end or on an error.
+    bool fill()
+    {
+        settleCrc();
+        m_buffer = ReadAtMost(m_fd, kChunk);
+        m_pos = m_crcFrom = 0;
+        return !m_buffer.isEmpty();
+    }
+
+    int m_fd;
+    QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_crcFrom = 0;
+    std::uint32_t m_crc = 0;
     bool m_ok = true;
 };
 
@@ -150,11 +221,6 @@ bool validName(const QByteArray& name)
     return !name.isEmpty() && name.size() <= NAME_MAX && name != "." && name != ".." && !name.contains('/')
            && !name.contains('\0');
 }
-
-// The plan goes out in pieces of this size.
-constexpr qsizetype kWriteChunk = qsizetype(64) << 10;
-// An entry: flags, two names of at most NAME_MAX bytes with their lengths, an identity.
-constexpr qsizetype kMaxEntrySize = 1 + 2 * (4 + NAME_MAX) + kIdentitySize;
 
 // Writes all the bytes at the file's position, or at `offset` when it is not negative.
 bool writeAll(int fd, QByteArrayView bytes, qint64 offset = -1)
@@ -187,11 +253,9 @@ int makeFolders(const QByteArray& path)
 
 void syncFolder(const QByteArray& path)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const FileDescriptor fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
+        ::fsync(fd.get());
 }
 
 QByteArray hex(std::uint64_t value)
@@ -205,14 +269,165 @@ bool isJournalName(const char* name)
     return name[0] != '.' && length > 8 && std::strcmp(name + length - 8, ".journal") == 0;
 }
 
-void prune(const FSRef& folder)
+// The sequence number a journal's name starts with.
+std::uint64_t sequenceOf(const QByteArray& file)
 {
-    const QList<QByteArray> files = JournalFiles(folder);
+    const qsizetype slash = file.lastIndexOf('/');
+    const qsizetype dash = file.indexOf('-', slash + 1);
+    return file.mid(slash + 1, dash - slash - 1).toULongLong();
+}
+
+// Names sort by sequence: the numbers are written with a fixed width.
+QByteArray journalName(std::uint64_t sequence)
+{
+    return QByteArray::number(qulonglong(sequence)).rightJustified(16, '0') + '-' + QByteArray::number(::getpid())
+           + ".journal";
+}
+
+// The folder's journal folder as earlier versions named it, by device and inode: found
+// again when the device did not change, and then moved to the new name.
+QByteArray legacyKey(const FSRef& folder)
+{
+    QByteArray key = hex(std::uint64_t(folder.device)) + '-' + hex(std::uint64_t(folder.inode));
+    if (folder.hasBirthTime)
+        key += '-' + hex(std::uint64_t(folder.birthSeconds)) + '.' + hex(folder.birthNanoseconds);
+    return key;
+}
+
+QByteArray folderHandleOf(const FSRef& folder)
+{
+    return ReadFileHandle(AT_FDCWD, folder.path.constData());
+}
+
+QByteArray folderKey(const FSRef& folder)
+{
+    // The inode with what tells it from a newcomer that got the same number: the birth
+    // time, else the file handle, else (nothing survives re-attaching) the device.
+    QByteArray key = 'i' + hex(std::uint64_t(folder.inode));
+    if (folder.hasBirthTime)
+        return key + '-' + hex(std::uint64_t(folder.birthSeconds)) + '.' + hex(folder.birthNanoseconds);
+    const QByteArray handle = folderHandleOf(folder);
+    if (!handle.isEmpty())
+        return key + "-h" + QCryptographicHash::hash(handle, QCryptographicHash::Sha1).toHex().left(16);
+    return key + "-d" + hex(std::uint64_t(folder.device));
+}
+
+// Moves an earlier version's journal folder of this folder to its new name, once.
+void adoptLegacyFolder(const FSRef& folder, const QByteArray& dir)
+{
+    const QByteArray legacy = JournalRoot(FolderCreation::DontCreate) + '/' + legacyKey(folder);
+    struct stat st;
+    if (::lstat(legacy.constData(), &st) == 0 && S_ISDIR(st.st_mode) && ::lstat(dir.constData(), &st) != 0)
+        ::rename(legacy.constData(), dir.constData());
+}
+
+void prune(const QByteArray& dir)
+{
+    const QList<QByteArray> files = JournalFilesIn(dir);
     for (qsizetype i = kJournalsKeptPerFolder; i < files.size(); ++i)
         ::unlink(files[i].constData());
 }
 
+// Temporary plans a killed run left behind (only where unnamed files are not supported).
+// Called under the folder's run lock: no other run of this folder is writing one.
+void removeLeftoverPlans(const QByteArray& dir)
+{
+    DIR* handle = ::opendir(dir.constData());
+    if (!handle)
+        return;
+    while (const dirent* entry = ::readdir(handle)) {
+        if (std::strncmp(entry->d_name, ".writing-", 9) == 0)
+            ::unlinkat(::dirfd(handle), entry->d_name, 0);
+    }
+    ::closedir(handle);
+}
+
+QString journalProblem(const QByteArray& dir, int error)
+{
+    return LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The undo journal cannot be written to “%1”: %2"))
+        .arg(QString::fromLocal8Bit(dir), DescribeErrno(error));
+}
+
+QByteArray planHeader(RunKind kind, std::uint64_t sequence, std::int64_t startedMs, const FSRef& folder,
+                      const QByteArray& handle, qsizetype* countOffset)
+{
+    QByteArray header(kPlanMagic, 8);
+    AppendLittleEndian<std::uint32_t>(header, kVersion);
+    AppendLittleEndian<std::uint32_t>(header, std::uint32_t(kind));
+    AppendLittleEndian<std::int64_t>(header, startedMs);
+    AppendLittleEndian<std::uint64_t>(header, sequence);
+    putBytes(header, folder.path);
+    putIdentity(header, folder);
+    putBytes(header, handle);
+    *countOffset = header.size();
+    return header;
+}
+
+QByteArray endRecord(bool cancelled, int renamed)
+{
+    QByteArray end(kEndMagic, 8);
+    AppendLittleEndian<std::uint32_t>(end, cancelled ? kCancelledFlag : 0);
+    AppendLittleEndian<std::uint32_t>(end, std::uint32_t(std::max(renamed, 0)));
+    AppendLittleEndian<std::uint32_t>(end, crcOf(end));
+    return end;
+}
+
+// Creates the file that will hold a plan in the journal folder: unnamed (O_TMPFILE) where
+// the file system allows, so a killed run leaves nothing; else under a temporary name,
+// made exclusively and never through a link someone planted there.
+FileDescriptor createPlanFile(const QByteArray& dir, QByteArray* temporary, int* error)
+{
+    temporary->clear();
+    FileDescriptor fd(::open(dir.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (fd)
+        return fd;
+    const QByteArray name = dir + "/.writing-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(now());
+    fd = OpenRegularFile(AT_FDCWD, name.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600, error);
+    if (fd)
+        *temporary = name;
+    return fd;
+}
+
+// Gives the finished plan its real name, never replacing a file: a link to the unnamed
+// file, or the temporary name renamed without replacing. On file systems without
+// RENAME_NOREPLACE (NFS, FUSE) a hard link does the same; without hard links either, the
+// name is checked free first (the folder's run lock keeps other runs of this folder out).
+int namePlanFile(int fd, const QByteArray& temporary, const QByteArray& name)
+{
+    if (temporary.isEmpty()) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    }
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errno;
+    if (::link(temporary.constData(), name.constData()) == 0) {
+        ::unlink(temporary.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+        return errno;
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(temporary.constData(), name.constData()) == 0 ? 0 : errno;
+}
+
+// Plans are synced and named; the folder's next sequence number follows its newest.
+std::uint64_t nextSequence(const QByteArray& dir)
+{
+    const QList<QByteArray> files = JournalFilesIn(dir);
+    return files.isEmpty() ? 1 : sequenceOf(files.first()) + 1;
+}
+
 } // namespace
+
+void SetJournalClockForTesting(std::function<std::int64_t()> clock)
+{
+    QMutexLocker lock(&gClockLock);
+    gClock = std::move(clock);
+}
 
 QByteArray JournalRoot(FolderCreation creation, int* sysErrno)
 {
@@ -227,17 +442,15 @@ QByteArray JournalRoot(FolderCreation creation, int* sysErrno)
 
 QByteArray JournalFolderFor(const FSRef& folder)
 {
-    // The identity names the folder, so a folder that was moved or renamed keeps its
-    // journals, and a new folder that gets an old folder's inode does not inherit them.
-    QByteArray key = hex(std::uint64_t(folder.device)) + '-' + hex(std::uint64_t(folder.inode));
-    if (folder.hasBirthTime)
-        key += '-' + hex(std::uint64_t(folder.birthSeconds)) + '.' + hex(folder.birthNanoseconds);
-    return JournalRoot(FolderCreation::DontCreate) + '/' + key;
+    return JournalRoot(FolderCreation::DontCreate) + '/' + folderKey(folder);
 }
 
 QList<QByteArray> JournalFiles(const FSRef& folder)
 {
-    return JournalFilesIn(JournalFolderFor(folder));
+    QList<QByteArray> files = JournalFilesIn(JournalFolderFor(folder));
+    if (files.isEmpty())   // journals of an earlier version, not yet moved
+        files = JournalFilesIn(JournalRoot(FolderCreation::DontCreate) + '/' + legacyKey(folder));
+    return files;
 }
 
 QList<QByteArray> JournalFilesIn(const QByteArray& dirPath)
@@ -245,40 +458,94 @@ QList<QByteArray> JournalFilesIn(const QByteArray& dirPath)
     QList<QByteArray> names;
     if (DIR* dir = ::opendir(dirPath.constData())) {
         while (const dirent* entry = ::readdir(dir)) {
-            if (isJournalName(entry->d_name))
-                names.append(QByteArray(entry->d_name));
+            if (!isJournalName(entry->d_name))
+                continue;
+            // A FIFO or a link carrying a journal's name is not one of ours.
+            struct stat st;
+            if (entry->d_type != DT_REG
+                && (entry->d_type != DT_UNKNOWN || ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0
+                    || !S_ISREG(st.st_mode)))
+                continue;
+            names.append(QByteArray(entry->d_name));
         }
         ::closedir(dir);
     }
-    // Fixed-width start times: the names sort by time.
     std::sort(names.begin(), names.end(), std::greater<>());
     for (QByteArray& name : names)
         name = dirPath + '/' + name;
     return names;
 }
 
+std::unique_ptr<FolderRunLock> FolderRunLock::acquire(const FSRef& folder, QString* problem,
+                                                      std::chrono::milliseconds wait)
+{
+    int error = 0;
+    JournalRoot(FolderCreation::Create, &error);
+    const QByteArray dir = JournalFolderFor(folder);
+    if (error == 0) {
+        adoptLegacyFolder(folder, dir);
+        error = makeFolders(dir);
+    }
+    std::unique_ptr<FolderRunLock> lock(new FolderRunLock);
+    if (error == 0)
+        lock->m_fd = OpenRegularFile(AT_FDCWD, (dir + "/lock").constData(), O_RDWR | O_CREAT, 0600, &error);
+    if (!lock->m_fd) {
+        if (problem)
+            *problem = journalProblem(dir, error);
+        return nullptr;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(lock->m_fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            // No locks on this file system (some FUSE mounts): runs of this user on this
+            // machine are not kept apart there, and go on as before.
+            if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS)
+                break;
+            if (problem)
+                *problem = journalProblem(dir, errno);
+            return nullptr;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            if (problem)
+                *problem = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "another run is changing this folder"));
+            return nullptr;
+        }
+        QThread::msleep(50);
+    }
+    removeLeftoverPlans(dir);
+    return lock;
+}
+
+std::unique_ptr<FolderRunLock> FolderRunLock::acquireForRun(const FSRef& folder, QString* problem,
+                                                            std::chrono::milliseconds wait)
+{
+    std::unique_ptr<FolderRunLock> lock = acquire(folder, problem, wait);
+    if (!lock)
+        return lock;
+    // Only a run cut short can have left a rename half done, and only its last rename.
+    const QList<QByteArray> files = JournalFiles(folder);
+    JournalRun run;
+    if (files.isEmpty() || !ReadJournal(files.first(), &run, nullptr, JournalDetail::Summary) || run.finished
+        || !ReadJournal(files.first(), &run, nullptr) || !JournalIsOfFolder(&run, folder))
+        return lock;
+    const FileDescriptor dirfd(::open(folder.path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!dirfd)
+        return lock;
+    for (const JournalEntry& entry : std::as_const(run.entries))
+        UndoInterruptedRename(dirfd.get(), entry.name, entry.newName, entry.identity);
+    return lock;
+}
+
 RenameJournal::RenameJournal(const FSRef& folder, RunKind kind)
     : m_folder(folder)
     , m_kind(kind)
 {
-    // The header waits in the buffer for the first entry: a run that renames nothing
-    // writes no file. The count is filled in at commit.
-    m_buffer.reserve(kWriteChunk + 2 * kMaxEntrySize);
-    m_buffer.append(kPlanMagic, 8);
-    AppendLittleEndian<std::uint32_t>(m_buffer, kVersion);
-    AppendLittleEndian<std::uint32_t>(m_buffer, std::uint32_t(m_kind));
-    AppendLittleEndian<std::int64_t>(m_buffer, QDateTime::currentMSecsSinceEpoch());
-    putBytes(m_buffer, m_folder.path);
-    putIdentity(m_buffer, m_folder);
-    m_countOffset = m_buffer.size();
-    m_headerCrc = crcOf(m_buffer);
-    AppendLittleEndian<std::uint32_t>(m_buffer, 0);
+    m_buffer.reserve(kChunk + 2 * kMaxEntrySize);
 }
 
 RenameJournal::~RenameJournal()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    m_fd.reset();
     // A plan that was never completed is of no use to anyone.
     if (m_file.isEmpty() && !m_temporary.isEmpty())
         ::unlink(m_temporary.constData());
@@ -286,42 +553,41 @@ RenameJournal::~RenameJournal()
 
 bool RenameJournal::open()
 {
+    // A run that renames nothing writes no file: the file is made with the first entry.
     int stateError = 0;
     JournalRoot(FolderCreation::Create, &stateError);
-    if (stateError != 0) {
-        m_error = stateError;
+    m_dir = JournalFolderFor(m_folder);
+    if (stateError != 0 || (m_error = makeFolders(m_dir)) != 0) {
+        m_error = m_error ? m_error : stateError;
         return false;
     }
-    const QByteArray dir = JournalFolderFor(m_folder);
-    if (const int error = makeFolders(dir)) {
-        m_error = error;
+    m_sequence = nextSequence(m_dir);
+    m_folderHandle = folderHandleOf(m_folder);
+    m_fd = createPlanFile(m_dir, &m_temporary, &m_error);
+    if (!m_fd)
         return false;
-    }
-    const QByteArray temporary = dir + "/.writing-" + QByteArray::number(::getpid()) + '-'
-                                 + QByteArray::number(QDateTime::currentMSecsSinceEpoch());
-    m_fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (m_fd < 0) {
+    // The header goes out alone: the entries' CRC is kept apart from it. The counts
+    // are filled in at commit.
+    const QByteArray header = planHeader(m_kind, m_sequence, now(), m_folder, m_folderHandle, &m_countOffset);
+    m_headerCrc = crcOf(header);
+    QByteArray counts;
+    AppendLittleEndian<std::uint32_t>(counts, 0);
+    AppendLittleEndian<std::uint32_t>(counts, 0);
+    if (!writeAll(m_fd.get(), header) || !writeAll(m_fd.get(), counts)) {
         m_error = errno;
         return false;
     }
-    m_temporary = temporary;
-    // The header goes out alone: the entries' CRC is kept apart from it.
-    if (!writeAll(m_fd, m_buffer)) {
-        m_error = errno;
-        return false;
-    }
-    m_buffer.truncate(0);
+    m_entriesCrc = crcOf({});
     return true;
 }
 
 bool RenameJournal::flush()
 {
-    if (!writeAll(m_fd, m_buffer)) {
+    if (!writeAll(m_fd.get(), m_buffer)) {
         m_error = errno;
         return false;
     }
-    m_entriesCrc = std::uint32_t(::crc32(m_entriesCrc, reinterpret_cast<const Bytef*>(m_buffer.constData()),
-                                         uInt(m_buffer.size())));
+    m_entriesCrc = crcAppend(m_entriesCrc, m_buffer);
     m_entriesSize += m_buffer.size();
     m_buffer.truncate(0);   // keeps the capacity
     return true;
@@ -331,7 +597,7 @@ void RenameJournal::add(QByteArrayView name, QByteArrayView newName, const FSRef
 {
     ++m_count;
     m_items += companion ? 0 : 1;
-    if (m_error != 0 || (m_fd < 0 && !open()))
+    if (m_error != 0 || (!m_fd && !open()))
         return;   // commit reports it
     // Written field by field straight into the buffer: this runs once per item.
     const qsizetype size = 1 + 4 + name.size() + 4 + newName.size() + kIdentitySize;
@@ -342,7 +608,7 @@ void RenameJournal::add(QByteArrayView name, QByteArrayView newName, const FSRef
     out = storeBytes(out, name);
     out = storeBytes(out, newName);
     storeIdentity(out, identity);
-    if (m_buffer.size() >= kWriteChunk)
+    if (m_buffer.size() >= kChunk)
         flush();
 }
 
@@ -352,15 +618,12 @@ bool RenameJournal::commit(QString* problem)
     if (m_count == 0)
         return true;
     auto failed = [&](int error) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
+        m_fd.reset();
         if (!m_temporary.isEmpty())
             ::unlink(m_temporary.constData());
         m_temporary.clear();
         if (problem)
-            *problem = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The undo journal cannot be written to “%1”: %2"))
-                           .arg(QString::fromLocal8Bit(JournalFolderFor(m_folder)), DescribeErrno(error));
+            *problem = journalProblem(m_dir.isEmpty() ? JournalFolderFor(m_folder) : m_dir, error);
         return false;
     };
     if (m_error == 0 && !m_buffer.isEmpty())
@@ -368,51 +631,87 @@ bool RenameJournal::commit(QString* problem)
     if (m_error != 0)
         return failed(m_error);
 
-    // The CRC runs over the header, the count and the entries, in file order.
-    QByteArray count;
-    AppendLittleEndian<std::uint32_t>(count, m_count);
-    std::uint32_t crc = std::uint32_t(::crc32_combine(m_headerCrc, crcOf(count), z_off_t(count.size())));
+    // The CRC runs over the header, the counts and the entries, in file order.
+    QByteArray counts;
+    AppendLittleEndian<std::uint32_t>(counts, m_count);
+    AppendLittleEndian<std::uint32_t>(counts, m_items);
+    std::uint32_t crc = std::uint32_t(::crc32_combine(m_headerCrc, crcOf(counts), z_off_t(counts.size())));
     crc = std::uint32_t(::crc32_combine(crc, m_entriesCrc, z_off_t(m_entriesSize)));
     QByteArray end;
     AppendLittleEndian<std::uint32_t>(end, crc);
-    if (!writeAll(m_fd, end) || !writeAll(m_fd, count, m_countOffset) || ::fdatasync(m_fd) != 0)
+    if (!writeAll(m_fd.get(), end) || !writeAll(m_fd.get(), counts, m_countOffset) || ::fdatasync(m_fd.get()) != 0)
         return failed(errno);
 
-    // The real name last, never replacing another run's journal: a second run in the same
-    // millisecond takes the next one.
-    const QByteArray dir = JournalFolderFor(m_folder);
-    for (qint64 stamp = QDateTime::currentMSecsSinceEpoch();; ++stamp) {
-        const QByteArray name = dir + '/' + QByteArray::number(stamp).rightJustified(16, '0') + '-'
-                                + QByteArray::number(::getpid()) + ".journal";
-        if (::renameat2(AT_FDCWD, m_temporary.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0) {
-            m_file = name;
-            break;
-        }
-        if (errno != EEXIST)
-            return failed(errno);
-    }
+    const QByteArray name = m_dir + '/' + journalName(m_sequence);
+    if (const int error = namePlanFile(m_fd.get(), m_temporary, name))
+        return failed(error);
+    m_file = name;
     m_temporary.clear();
-    syncFolder(dir);
-    prune(m_folder);
+    syncFolder(m_dir);
+    prune(m_dir);
     return true;
 }
 
-void RenameJournal::finish(bool cancelled)
+void RenameJournal::finish(bool cancelled, int renamed)
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return;
-    QByteArray end(kEndMagic, 8);
-    AppendLittleEndian<std::uint32_t>(end, cancelled ? kCancelledFlag : 0);
-    AppendLittleEndian<std::uint32_t>(end, crcOf(end));
-    ::lseek(m_fd, 0, SEEK_END);
+    if (renamed == 0 && !m_file.isEmpty()) {
+        // Nothing changed: there is nothing to undo, and no command should offer to.
+        ::unlink(m_file.constData());
+        m_file.clear();
+        m_fd.reset();
+        return;
+    }
+    ::lseek(m_fd.get(), 0, SEEK_END);
     // Not synced: a lost end record only makes the run look interrupted, which undo
     // handles the same way.
-    writeAll(m_fd, end);
-    ::close(m_fd);
-    m_fd = -1;
+    writeAll(m_fd.get(), endRecord(cancelled, renamed));
+    m_fd.reset();
 }
 
-bool ReadJournal(const QByteArray& file, JournalRun* run, QString* problem, bool withEntries)
+bool RenameJournal::rewrite(const JournalRun& run, const QList<JournalEntry>& entries, QString* problem)
+{
+    if (entries.isEmpty())
+        return ::unlink(run.file.constData()) == 0 || errno == ENOENT;
+    const qsizetype slash = run.file.lastIndexOf('/');
+    const QByteArray dir = run.file.left(slash);
+    qsizetype countOffset = 0;
+    QByteArray data = planHeader(run.kind, run.sequence, run.startedMs, run.folder, run.folderHandle, &countOffset);
+    std::uint32_t items = 0;
+    for (const JournalEntry& entry : entries)
+        items += entry.companion ? 0 : 1;
+    AppendLittleEndian<std::uint32_t>(data, std::uint32_t(entries.size()));
+    AppendLittleEndian<std::uint32_t>(data, items);
+    for (const JournalEntry& entry : entries) {
+        AppendLittleEndian<std::uint8_t>(data, entry.companion ? kCompanionFlag : 0);
+        putBytes(data, entry.name);
+        putBytes(data, entry.newName);
+        putIdentity(data, entry.identity);
+    }
+    AppendLittleEndian<std::uint32_t>(data, crcOf(data));
+    data += endRecord(run.cancelled, int(items));
+
+    // Our own file, under the folder's run lock: written beside it and renamed over it.
+    const QByteArray temporary = dir + "/.writing-" + QByteArray::number(::getpid()) + "-rewrite";
+    int error = 0;
+    FileDescriptor fd = OpenRegularFile(AT_FDCWD, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600, &error);
+    if (fd && (!writeAll(fd.get(), data) || ::fdatasync(fd.get()) != 0))
+        error = errno;
+    fd.reset();
+    if (error == 0 && ::rename(temporary.constData(), run.file.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        if (problem)
+            *problem = journalProblem(dir, error);
+        return false;
+    }
+    syncFolder(dir);
+    return true;
+}
+
+bool ReadJournal(const QByteArray& file, JournalRun* run, QString* problem, JournalDetail detail)
 {
     auto refuse = [&](const QString& why) {
         if (problem)
@@ -420,43 +719,81 @@ bool ReadJournal(const QByteArray& file, JournalRun* run, QString* problem, bool
                            .arg(QString::fromLocal8Bit(file), why);
         return false;
     };
-    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return refuse(DescribeErrno(errno));
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxJournalSize) {
-        ::close(fd);
-        return refuse(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "it is not a journal of this program")));
-    }
-    const QByteArray data = ReadAtMost(fd, qsizetype(st.st_size));
-    ::close(fd);
-
+    const QString foreign = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "it is not a journal of this program"));
     const QString damaged = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "it is damaged or incomplete"));
-    if (data.size() < 12 || std::memcmp(data.constData(), kPlanMagic, 8) != 0)
-        return refuse(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "it is not a journal of this program")));
-    Reader in(data);
-    char magic[8];
+    int error = 0;
+    const FileDescriptor fd = OpenRegularFile(AT_FDCWD, file.constData(), O_RDONLY, 0, &error);
+    struct stat st;
+    if (!fd)
+        return refuse(error == ENODEV || error == EISDIR ? foreign : DescribeErrno(error));
+    if (::fstat(fd.get(), &st) != 0)
+        return refuse(DescribeErrno(errno));
+
+    Reader in(fd.get());
+    char magic[8] = {};
     for (char& c : magic)
         in.get(&c);
-    std::uint32_t version = 0, kind = 0, count = 0;
-    in.get(&version);
-    if (version != kVersion)
+    std::uint32_t version = 0, kind = 0, count = 0, items = 0;
+    if (!in.ok() || std::memcmp(magic, kPlanMagic, 8) != 0 || !in.get(&version))
+        return refuse(foreign);
+    if (version != 1 && version != kVersion)
         return refuse(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "it was written by another version of the program")));
     JournalRun result;
     result.file = file;
     in.get(&kind);
     in.get(&result.startedMs);
+    if (version >= 2)
+        in.get(&result.sequence);
+    else
+        result.sequence = sequenceOf(file);
     in.getBytes(&result.folderPath, PATH_MAX);
     in.getIdentity(&result.folder);
+    if (version >= 2)
+        in.getBytes(&result.folderHandle, kMaxHandleSize);
     in.get(&count);
-    if (!in.ok() || (kind != std::uint32_t(RunKind::Numbering) && kind != std::uint32_t(RunKind::PrefixRemoval)))
+    if (version >= 2)
+        in.get(&items);
+    if (!in.ok() || (kind != std::uint32_t(RunKind::Numbering) && kind != std::uint32_t(RunKind::PrefixRemoval))
+        || items > count || count > std::uint64_t(st.st_size) / kMinEntrySize)
         return refuse(damaged);
     result.kind = RunKind(kind);
-    // Each entry takes at least 39 bytes: a count that cannot fit is damage, not a reason
-    // to reserve memory.
-    if (count > std::uint64_t(data.size()) / 39)
-        return refuse(damaged);
-    if (withEntries)
+    result.folder.path = result.folderPath;
+
+    auto readEnd = [&](QByteArrayView rest) {
+        // What follows the plan: nothing (the run was interrupted), a torn end record (it
+        // was interrupted while ending), or one whole end record.
+        const int size = endSize(version);
+        if (rest.size() > size)
+            return false;
+        if (rest.size() < size)
+            return true;
+        std::uint32_t flags = qFromLittleEndian<std::uint32_t>(rest.data() + 8);
+        std::uint32_t crc = qFromLittleEndian<std::uint32_t>(rest.data() + size - 4);
+        if (std::memcmp(rest.data(), kEndMagic, 8) != 0 || crc != crcOf(rest.first(size - 4))
+            || (flags & ~kCancelledFlag))
+            return false;
+        result.finished = true;
+        result.cancelled = flags & kCancelledFlag;
+        if (version >= 2)
+            result.renamed = int(std::min<std::uint32_t>(qFromLittleEndian<std::uint32_t>(rest.data() + 12), items));
+        return true;
+    };
+
+    if (detail == JournalDetail::Summary && version >= 2) {
+        // The end is the file's last bytes, if it is there: a whole end record at the
+        // end is taken as the end (the plan itself is checked when undo reads it).
+        const int size = endSize(version);
+        result.items = int(items);
+        char tail[32];
+        if (st.st_size >= size
+            && ::pread(fd.get(), tail, size_t(size), off_t(st.st_size - size)) == size
+            && std::memcmp(tail, kEndMagic, 8) == 0)
+            readEnd(QByteArrayView(tail, size));
+        *run = std::move(result);
+        return true;
+    }
+
+    if (detail == JournalDetail::Entries)
         result.entries.reserve(count);
     for (std::uint32_t i = 0; i < count && in.ok(); ++i) {
         JournalEntry entry;
@@ -470,32 +807,48 @@ bool ReadJournal(const QByteArray& file, JournalRun* run, QString* problem, bool
             return refuse(damaged);
         entry.companion = flags & kCompanionFlag;
         result.items += entry.companion ? 0 : 1;
-        if (withEntries)
+        if (detail == JournalDetail::Entries)
             result.entries.append(std::move(entry));
     }
-    const qsizetype planEnd = in.position();
+    const std::uint32_t expected = in.crc();
     std::uint32_t crc = 0;
-    if (!in.get(&crc) || crc != crcOf(QByteArrayView(data).first(planEnd)))
+    if (!in.get(&crc) || crc != expected || (version >= 2 && std::uint32_t(result.items) != items))
         return refuse(damaged);
-
-    // What follows the plan: nothing (the run was interrupted), a torn end record (it
-    // was interrupted while ending), or one whole end record.
-    const QByteArrayView rest = QByteArrayView(data).sliced(in.position());
-    if (rest.size() > kEndSize)
+    QByteArray rest;
+    if (!in.rest(&rest, endSize(version)) || !readEnd(rest))
         return refuse(damaged);
-    if (rest.size() == kEndSize) {
-        Reader end(rest);
-        char endMagic[8];
-        for (char& c : endMagic)
-            end.get(&c);
-        std::uint32_t flags = 0, endCrc = 0;
-        end.get(&flags);
-        end.get(&endCrc);
-        if (std::memcmp(endMagic, kEndMagic, 8) != 0 || endCrc != crcOf(rest.first(12)) || (flags & ~kCancelledFlag))
-            return refuse(damaged);
-        result.finished = true;
-        result.cancelled = flags & kCancelledFlag;
-    }
     *run = std::move(result);
+    return true;
+}
+
+bool JournalIsOfFolder(JournalRun* run, const FSRef& folder)
+{
+    const FSRef& journaled = run->folder;
+    if (journaled.inode != folder.inode)
+        return false;
+    bool confirmed = journaled.device == folder.device;
+    if (journaled.hasBirthTime && folder.hasBirthTime) {
+        if (journaled.birthSeconds != folder.birthSeconds || journaled.birthNanoseconds != folder.birthNanoseconds)
+            return false;
+        confirmed = true;
+    }
+    if (!run->folderHandle.isEmpty()) {
+        const QByteArray handle = folderHandleOf(folder);
+        if (!handle.isEmpty()) {
+            if (handle != run->folderHandle)
+                return false;
+            confirmed = true;
+        }
+    }
+    if (!confirmed && run->folderPath != folder.path)
+        return false;
+    if (journaled.device != folder.device) {
+        // Attached again as another device: the entries' objects moved with the folder.
+        for (JournalEntry& entry : run->entries) {
+            if (entry.identity.device == journaled.device)
+                entry.identity.device = folder.device;
+        }
+        run->folder.device = folder.device;
+    }
     return true;
 }

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -22,16 +23,16 @@ QString reasonFor(int error)
 
 } // namespace
 
-bool LastJournaledRun(const FSRef& folder, JournalRun* run, QString* problem, bool withEntries)
+bool LastJournaledRun(const FSRef& folder, JournalRun* run, QString* problem, JournalDetail detail)
 {
     if (problem)
         problem->clear();
     const QList<QByteArray> files = JournalFiles(folder);
     if (files.isEmpty())
         return false;
-    if (!ReadJournal(files.first(), run, problem, withEntries))
+    if (!ReadJournal(files.first(), run, problem, detail))
         return false;
-    if (!run->folder.sameObjectAs(folder)) {
+    if (!JournalIsOfFolder(run, folder)) {
         if (problem)
             *problem = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "The undo journal “%1” belongs to another folder."))
                            .arg(QString::fromLocal8Bit(files.first()));
@@ -43,19 +44,23 @@ bool LastJournaledRun(const FSRef& folder, JournalRun* run, QString* problem, bo
 UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
 {
     UndoResult result;
+    // A real undo holds the folder's run lock, and first puts back under its old name an
+    // item whose rename was cut short (see FolderRunLock::acquireForRun). A dry run only
+    // reads.
+    std::unique_ptr<FolderRunLock> lock;
+    if (!run.dryRun) {
+        lock = FolderRunLock::acquireForRun(folder, &result.problem);
+        if (!lock) {
+            result.status = UndoResult::Status::Busy;
+            return result;
+        }
+    }
     if (!LastJournaledRun(folder, &result.run, &result.problem)) {
         result.status = result.problem.isEmpty() ? UndoResult::Status::NothingToUndo : UndoResult::Status::Refused;
         return result;
     }
     result.status = UndoResult::Status::Undone;
     RenameReport& report = result.report;
-
-    // A listing finishes or takes away what a rename of this program left half done when
-    // it was cut short, so every object stands under exactly one of its names.
-    if (!run.dryRun) {
-        QList<FSRef> ignored;
-        FSGetDirectoryItems(folder, &ignored);
-    }
     const int dirfd = ::open(folder.path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dirfd < 0) {
         result.status = UndoResult::Status::Refused;
@@ -85,16 +90,28 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
 
     // Reverts one entry: true when it was reverted or never renamed, false after
     // reporting why it cannot be.
+    auto holds = [&](const QByteArray& name, const JournalEntry& entry, FSRef* found) {
+        return planned.value(name, true) && ReadObjectIdentity(dirfd, name.constData(), found) == 0
+               && found->sameObjectAs(entry.identity);
+    };
     auto revert = [&](const JournalEntry& entry) {
-        FSRef atNew;
-        const bool renamedByRun = (planned.value(entry.newName, true)
-                                   && ReadObjectIdentity(dirfd, entry.newName.constData(), &atNew) == 0
-                                   && atNew.sameObjectAs(entry.identity));
+        FSRef atNew, atOld;
+        const bool renamedByRun = holds(entry.newName, entry, &atNew);
+        const bool underOldName = holds(entry.name, entry, &atOld);
+        if (renamedByRun && underOldName) {
+            // Under both names. A run that ended left no rename half done: the second name
+            // is someone else's doing, and both stay. A run cut short may have: it goes back
+            // under its old name alone (a dry run only says so).
+            if (result.run.finished || run.dryRun
+                || UndoInterruptedRename(dirfd, entry.name, entry.newName, entry.identity))
+                return true;
+            fail(entry, EEXIST, LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "the item has both names and one of them cannot be removed")));
+            return false;
+        }
         if (!renamedByRun) {
             // Never reached by the run (or already reverted): the object is still under its
             // old name. Anything else was changed after the run.
-            FSRef atOld;
-            if (ReadObjectIdentity(dirfd, entry.name.constData(), &atOld) == 0 && atOld.sameObjectAs(entry.identity))
+            if (underOldName)
                 return true;
             if (exists(entry.newName))
                 fail(entry, EEXIST, LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "another item took its place since the renaming")));
@@ -132,6 +149,7 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
     const QList<JournalEntry>& entries = result.run.entries;
     const qsizetype total = entries.size();
     qsizetype done = 0;
+    std::vector<bool> kept(size_t(total), false);   // not reverted: stays in the journal
     for (qsizetype end = total; end > 0;) {
         qsizetype first = end - 1;
         while (first > 0 && entries.at(first).companion)
@@ -149,26 +167,38 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
                     break;
                 }
             }
+            bool reverted = false;
             if (i == first)
-                itemReverted = revert(entries.at(i));
+                reverted = itemReverted = revert(entries.at(i));
             else if (itemReverted)
-                revert(entries.at(i));
+                reverted = revert(entries.at(i));
+            kept[size_t(i)] = !reverted;
         }
         if (report.cancelled)
             break;
         end = first;
     }
     ::close(dirfd);
-    // Reverted as far as it can be: the next undo goes on with the run before. A cancelled
-    // undo keeps the journal, and a second undo finishes the job.
-    if (!run.dryRun && !report.cancelled)
-        ::unlink(result.run.file.constData());
+    // Reverted as far as it can be. What could not be reverted stays in the journal, so a
+    // second undo (once the cause is mended) tries it again; with nothing left the
+    // journal goes and the next undo reverts the run before. A cancelled undo keeps the
+    // journal whole, and a second undo finishes the job.
+    if (!run.dryRun && !report.cancelled) {
+        QList<JournalEntry> left;
+        for (qsizetype i = 0; i < total; ++i) {
+            if (kept[size_t(i)])
+                left.append(entries.at(i));
+        }
+        QString problem;
+        if (!RenameJournal::rewrite(result.run, left, &problem))
+            result.problem = problem;
+    }
     return result;
 }
 
 QString UndoActionText(const JournalRun& run)
 {
-    const int count = run.itemCount();
+    const int count = run.undoableCount();
     const QString number = QLocale().toString(count);
     if (run.kind == RunKind::PrefixRemoval) {
         return count == 1 ? QCoreApplication::translate("LocalizedStrings", "Undo Prefix Removal of 1 Item")
@@ -197,10 +227,9 @@ QList<JournalRun> InterruptedRuns()
         JournalRun run;
         FSRef probe;
         const QList<QByteArray> files = JournalFilesIn(journalFolder);
-        if (files.isEmpty() || !ReadJournal(files.first(), &run, nullptr, false) || run.finished)
+        if (files.isEmpty() || !ReadJournal(files.first(), &run, nullptr, JournalDetail::Summary) || run.finished)
             continue;
-        if (FSPathMakeRef(run.folderPath, &probe) != noErr || !probe.sameObjectAs(run.folder)
-            || JournalFolderFor(probe) != journalFolder)
+        if (FSPathMakeRef(run.folderPath, &probe) != noErr || !JournalIsOfFolder(&run, probe))
             continue;
         runs.append(std::move(run));
     }

@@ -6,8 +6,10 @@
 // still the one the run renamed and the old name is free; an existing item is never
 // replaced. An item the run never reached (it was interrupted or cancelled, or the rename
 // failed) is found under its old name by its identity and left alone. What cannot be
-// reverted is reported per item and the rest is reverted. The journal is then removed,
-// so the next undo reverts the run before.
+// reverted is reported per item and the rest is reverted. The journal then keeps only
+// what was not reverted (a second undo tries it again); when everything was, it is
+// removed, so the next undo reverts the run before. A real undo holds the folder's run
+// lock throughout.
 
 #include "app/Numbering.h"
 #include "app/RenameJournal.h"
@@ -17,17 +19,20 @@ struct UndoResult {
         Undone,         // the report says what was reverted and what was not
         NothingToUndo,  // no journaled run in this folder
         Refused,        // the journal is damaged or of another folder: nothing renamed
+        Busy,           // another run holds the folder (or its lock cannot be made): nothing renamed
     };
     Status status = Status::NothingToUndo;
-    QString problem;        // Refused: why, for people
+    QString problem;        // Refused: why, for people; Undone: set when the journal could
+                            // not keep what was not reverted
     JournalRun run;         // the run that was (or, in a dry run, would be) reverted
     RenameReport report;
 };
 
 // The run an undo would revert now, read and checked. False when there is none (then
 // *problem is empty) or when its journal is damaged (*problem says why).
-// withEntries false: checked whole, entries counted but not kept (for the menu text).
-bool LastJournaledRun(const FSRef& folder, JournalRun* run, QString* problem, bool withEntries = true);
+// JournalDetail::Summary: header and end only (for the menu text).
+bool LastJournaledRun(const FSRef& folder, JournalRun* run, QString* problem,
+                      JournalDetail detail = JournalDetail::Entries);
 
 // Reverts the folder's last run. RenameRun::dryRun decides and reports without renaming;
 // renamed/failed/progress are told as in a renaming run.

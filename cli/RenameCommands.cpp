@@ -241,13 +241,22 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
 }
 
 // Resolves FOLDER and lists it as the window does, keeping each item's identity and the
-// names of the AppleDouble files.
+// names of the AppleDouble files. A real run first takes the folder's run lock (kept in
+// *lock until the run ends): no other run changes the folder between listing and renaming.
 bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items, FSRef* folderRef,
-                     QSet<QByteArray>* companionNames)
+                     QSet<QByteArray>* companionNames, std::unique_ptr<FolderRunLock>* lock)
 {
     FSRef& folder = *folderRef;
     if (!Cli::resolveFolder(argument, &folder))
         return false;
+    if (lock) {
+        QString problem;
+        *lock = FolderRunLock::acquireForRun(folder, &problem);
+        if (!*lock) {
+            Cli::printError(QStringLiteral("%1: %2").arg(Cli::displayArgument(argument), problem));
+            return false;
+        }
+    }
     int error = 0;
     if (ListDirectoryItemRefs(folder, items, order, &error, nullptr, companionNames) != noErr) {
         Cli::printUnreadableFolder(argument, error);
@@ -458,8 +467,9 @@ int renameCommand(const QList<QByteArray>& args)
     QList<FSRef> items;
     FSRef folder;
     QSet<QByteArray> companionNames;
+    std::unique_ptr<FolderRunLock> lock;
     if (!listFolderItems(options.operands.first(), options.order ? ListOrder::Enumeration : ListOrder::FileManager,
-                         &items, &folder, &companionNames))
+                         &items, &folder, &companionNames, options.dryRun ? nullptr : &lock))
         return UsageError;
     if (options.order && !applyOrder(*options.order, options.nulSeparated, &items))
         return UsageError;
@@ -498,7 +508,9 @@ int stripCommand(const QList<QByteArray>& args)
     QList<FSRef> items;
     FSRef folder;
     QSet<QByteArray> companionNames;
-    if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items, &folder, &companionNames))
+    std::unique_ptr<FolderRunLock> lock;
+    if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items, &folder, &companionNames,
+                         options.dryRun ? nullptr : &lock))
         return UsageError;
     ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Removing prefixes %1 of %2"));
     RenameJournal journal(folder, RunKind::PrefixRemoval);
@@ -525,6 +537,9 @@ int undoCommand(const QList<QByteArray>& args)
     case UndoResult::Status::NothingToUndo:
         printError(QCoreApplication::translate("CommandLine", "%1: no renaming to undo")
                        .arg(displayArgument(options.operands.first())));
+        return UsageError;
+    case UndoResult::Status::Busy:
+        printError(QStringLiteral("%1: %2").arg(displayArgument(options.operands.first()), result.problem));
         return UsageError;
     case UndoResult::Status::Refused:
         printError(result.problem + u' ' + QCoreApplication::translate("CommandLine", "Nothing was renamed."));

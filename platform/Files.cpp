@@ -24,16 +24,18 @@ std::atomic<bool> gHardLinksDisabled{false};
 QMutex gStepHookLock;
 RenameStepHook gStepHook;
 
-// What the fallback leaves on disk between its steps, so that a rename cut short (a
-// crash, a power cut) is recognised at the next listing of the folder:
-// - while the object has a second link under its new name, the object carries
-//   kRenamingAttribute with that new name;
+// What the fallback leaves on disk between its steps when it is cut short (a crash, a
+// kill, a power cut): the object under both names, or a placeholder at the new name:
 // - a placeholder file holds kPlaceholderMagic, then the name being renamed, then '\n';
-// - a placeholder folder is empty and carries kPlaceholderAttribute.
+// - a placeholder folder is empty and carries kPlaceholderAttribute with that name.
+// Only a run or an undo that holds the folder's run lock takes such leftovers away, and
+// only for the renames its journal names (UndoInterruptedRename). Earlier versions marked
+// an object with two names with kRenamingAttribute; the mark is taken off where found.
 constexpr char kRenamingAttribute[] = "user.org.ordinello.renaming";
 constexpr char kPlaceholderAttribute[] = "user.org.ordinello.placeholder";
 constexpr char kPlaceholderMagic[] = "\x7FOrdinello rename placeholder\n";
 constexpr qsizetype kPlaceholderMagicSize = sizeof kPlaceholderMagic - 1;
+std::atomic<unsigned> gDeviceNumberChange{0};
 
 bool stepAllowed(RenameStep step, int dirfd, const QByteArray& from, const QByteArray& to)
 {
@@ -72,7 +74,7 @@ QByteArray absolutePath(QByteArrayView path)
 
 void fillIdentity(const struct statx& sx, FSRef* ref)
 {
-    ref->device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    ref->device = makedev(sx.stx_dev_major, sx.stx_dev_minor) ^ gDeviceNumberChange.load(std::memory_order_relaxed);
     ref->inode = sx.stx_ino;
     ref->mode = sx.stx_mode;
     ref->hasBirthTime = (sx.stx_mask & STATX_BTIME) != 0;
@@ -148,13 +150,61 @@ bool validName(QByteArrayView name)
            && !std::memchr(name.data(), '/', size_t(name.size())) && !std::memchr(name.data(), '\0', size_t(name.size()));
 }
 
-// Fallback for file systems that refuse RENAME_NOREPLACE (NFS, many FUSE file systems).
-// The new name is always reserved first by something that fails when the name is taken,
-// and every step that could remove or replace something first checks that the objects
-// are still the ones seen (another program may save a new version of the item, or put a
-// file at the new name, between two of our steps):
+// The kernel's file handle of the object at name, not following a final link: on file
+// systems that give one, it tells an object from a newcomer that got its inode number.
+// Empty where the file system gives none.
+QByteArray fileHandle(int dirfd, const char* name)
+{
+    struct {
+        struct file_handle header;
+        unsigned char bytes[MAX_HANDLE_SZ];
+    } handle;
+    handle.header.handle_bytes = MAX_HANDLE_SZ;
+    int mountId = 0;
+    if (::name_to_handle_at(dirfd, name, &handle.header, &mountId, 0) != 0)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(&handle.header.handle_type), sizeof handle.header.handle_type)
+           + QByteArray(reinterpret_cast<const char*>(handle.header.f_handle), int(handle.header.handle_bytes));
+}
+
+// Both names of the folder hold, right now, the object `identity` describes: device,
+// inode and birth time, and the file handles where the file system gives them. This is
+// the proof a step needs before it takes one of the two names away. Link counts are
+// never consulted: FUSE file systems cache them.
+bool bothNamesHold(int dirfd, const QByteArray& a, const QByteArray& b, const FSRef& identity)
+{
+    if (a == b || !stillThere(dirfd, a, identity) || !stillThere(dirfd, b, identity))
+        return false;
+    const QByteArray handleA = fileHandle(dirfd, a.constData());
+    return handleA.isEmpty() || handleA == fileHandle(dirfd, b.constData());
+}
+
+// The placeholder file that reserves a new name for `from`: exactly the magic line, the
+// name and a newline. A file a person made to look like one is never taken for it unless
+// a journal names the rename too (see UndoInterruptedRename).
+bool isPlaceholderFile(int dirfd, const QByteArray& name, const QByteArray& from)
+{
+    const FileDescriptor fd = OpenRegularFile(dirfd, name.constData(), O_RDONLY);
+    struct stat st;
+    if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_size != kPlaceholderMagicSize + from.size() + 1)
+        return false;
+    return ReadAtMost(fd.get(), qsizetype(st.st_size) + 1) == kPlaceholderMagic + from + '\n';
+}
+
+bool isPlaceholderFolder(int dirfd, const QByteArray& name, const QByteArray& from)
+{
+    char value[NAME_MAX + 1];
+    const ssize_t n = ::lgetxattr(procPath(dirfd, name).constData(), kPlaceholderAttribute, value, sizeof value);
+    return n == from.size() && QByteArrayView(value, n) == from;
+}
+
+// Fallback for file systems that refuse RENAME_NOREPLACE (NFS, sshfs, many FUSE file
+// systems). The new name is always reserved first by something that fails when the name
+// is taken, and every step that could remove or replace something first checks that the
+// objects are still the ones seen (another program may save a new version of the item,
+// or put a file at the new name, between two of our steps):
 // - a non-folder gets a hard link under the new name, then loses its old name, but only
-//   while the old name still holds the same object;
+//   while both names are verified to hold the same object;
 // - where hard links are refused, and for folders, an empty placeholder (O_EXCL file or
 //   mkdir) takes the new name and the object is renamed over it, but only while the
 //   placeholder is still ours.
@@ -175,14 +225,13 @@ int renameWithPlaceholder(int dirfd, const QByteArray& from, const QByteArray& t
             return errno;
         fillIdentity(sx, &placeholder);
     } else {
-        const int fd = ::openat(dirfd, to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0)
-            return errno;
+        const FileDescriptor fd = OpenRegularFile(dirfd, to.constData(), O_WRONLY | O_CREAT | O_EXCL);
+        if (!fd)
+            return errno == ENODEV ? EEXIST : errno;
         const QByteArray content = kPlaceholderMagic + from + '\n';
-        const bool written = ::write(fd, content.constData(), size_t(content.size())) == content.size();
+        const bool written = ::write(fd.get(), content.constData(), size_t(content.size())) == content.size();
         struct statx sx;
-        const int statError = ::statx(fd, "", AT_EMPTY_PATH, kIdentityMask, &sx) == 0 ? 0 : errno;
-        ::close(fd);
+        const int statError = ::statx(fd.get(), "", AT_EMPTY_PATH, kIdentityMask, &sx) == 0 ? 0 : errno;
         if (!written || statError) {
             ::unlinkat(dirfd, to.constData(), 0);
             return statError ? statError : EIO;
@@ -215,20 +264,8 @@ int renameWithoutNoReplace(int dirfd, const QByteArray& from, const QByteArray& 
     if (S_ISDIR(source.mode) || gHardLinksDisabled.load(std::memory_order_relaxed))
         return renameWithPlaceholder(dirfd, from, to, source);
 
-    // The mark lets the next listing finish a rename cut short while the object has two
-    // names. Links cannot carry user attributes, and some file systems carry none: then
-    // the rename goes on unmarked.
-    const QByteArray fromPath = procPath(dirfd, from);
-    const bool marked = !S_ISLNK(source.mode)
-                        && ::lsetxattr(fromPath.constData(), kRenamingAttribute, to.constData(), size_t(to.size()), 0) == 0;
-    auto unmark = [&](const QByteArray& name) {
-        if (marked)
-            ::lremovexattr(procPath(dirfd, name).constData(), kRenamingAttribute);
-    };
-
     if (::linkat(dirfd, from.constData(), dirfd, to.constData(), 0) != 0) {
         const int error = errno;
-        unmark(from);
         if (error != EPERM && error != EOPNOTSUPP && error != EMLINK && error != ENOSYS)
             return error;
         return renameWithPlaceholder(dirfd, from, to, source);
@@ -236,70 +273,27 @@ int renameWithoutNoReplace(int dirfd, const QByteArray& from, const QByteArray& 
     if (!stepAllowed(RenameStep::Linked, dirfd, from, to))
         return EINTR;
 
-    // Another program may have saved a new version of the item under its old name since
-    // the link was made (write a temporary file, rename it over): that version is theirs
-    // to keep, and our second name for the old object goes.
-    if (!stillThere(dirfd, from, source)) {
-        if (stillThere(dirfd, to, source)) {
-            unmark(to);
-            ::unlinkat(dirfd, to.constData(), 0);
-        }
-        return ECANCELED;
-    }
-    if (::unlinkat(dirfd, from.constData(), 0) != 0) {
+    // The old name goes only while both names are seen to hold our object.
+    if (bothNamesHold(dirfd, from, to, source)) {
+        if (::unlinkat(dirfd, from.constData(), 0) == 0)
+            return 0;
         const int error = errno;
-        if (stillThere(dirfd, to, source)) {
-            unmark(to);
+        // Both names were just seen to hold the object: the new one may go again.
+        if (bothNamesHold(dirfd, from, to, source))
             ::unlinkat(dirfd, to.constData(), 0);
-        }
         return error;
     }
-    unmark(to);
-    return 0;
-}
-
-// A rename of ours cut short leaves one of the states described above. Finishes or
-// removes it when it is certainly ours; true when the child is gone from the listing.
-bool recoverInterruptedRename(int dirfd, const QByteArray& name, const struct statx& sx)
-{
-    char value[NAME_MAX + 1];
-    const QByteArray path = procPath(dirfd, name);
-    if (S_ISREG(sx.stx_mode) && sx.stx_nlink == 1) {
-        if (qint64(sx.stx_size) <= kPlaceholderMagicSize + 1 || qint64(sx.stx_size) > kPlaceholderMagicSize + NAME_MAX + 1)
-            return false;
-        const int fd = ::openat(dirfd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        char content[kPlaceholderMagicSize + NAME_MAX + 2];
-        const ssize_t n = ::read(fd, content, sizeof content);
-        ::close(fd);
-        if (n != ssize_t(sx.stx_size) || QByteArrayView(content, n).first(kPlaceholderMagicSize) != kPlaceholderMagic
-            || content[n - 1] != '\n')
-            return false;
-        return ::unlinkat(dirfd, name.constData(), 0) == 0;
+    // Something changed between the two steps. The old name gone (another process moved
+    // or removed it) leaves our object under its new name alone: that name stays, and the
+    // item is renamed. Anything else (a new version saved under the old name, another
+    // object put at the new one) is left as found, with both objects kept: nothing proves
+    // the object at the new name survives under another name.
+    if (stillThere(dirfd, to, source)) {
+        FSRef atOld;
+        if (ReadObjectIdentity(dirfd, from.constData(), &atOld) == ENOENT)
+            return 0;
     }
-    if (S_ISDIR(sx.stx_mode)) {
-        // Only an empty folder can be a placeholder; rmdir refuses any other.
-        if (sx.stx_nlink > 2 || ::lgetxattr(path.constData(), kPlaceholderAttribute, value, sizeof value) < 0)
-            return false;
-        return ::unlinkat(dirfd, name.constData(), AT_REMOVEDIR) == 0;
-    }
-    if (sx.stx_nlink < 2)
-        return false;
-    const ssize_t n = ::lgetxattr(path.constData(), kRenamingAttribute, value, sizeof value - 1);
-    if (n <= 0)
-        return false;
-    const QByteArray newName(value, n);
-    FSRef self;
-    fillIdentity(sx, &self);
-    if (newName == name) {
-        // The new name stays; the old one is (or will be) taken away below.
-        return false;
-    }
-    if (!stillThere(dirfd, newName, self))
-        return false;   // not the pair we made: leave both names to their owner
-    ::lremovexattr(procPath(dirfd, newName).constData(), kRenamingAttribute);
-    return ::unlinkat(dirfd, name.constData(), 0) == 0;
+    return ECANCELED;
 }
 
 } // namespace
@@ -445,10 +439,6 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
     // Raw pointers: the threads must not touch the list's shared-data bookkeeping.
     FSRef* children = items->data();
     const qsizetype nameStart = prefix.size();
-    // Children that may be what a rename of ours left half done (see the fallback):
-    // rare, looked at one by one after the parallel pass.
-    QMutex suspectsLock;
-    QList<std::pair<qsizetype, struct statx>> suspects;
     ParallelFor(items->size(), [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
             FSRef& child = children[i];
@@ -459,27 +449,12 @@ OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* change
                 child = FSRef();   // vanished since readdir saw it: dropped below
                 continue;
             }
-            if (detail == ItemDetail::NameAndType) {
+            if (detail == ItemDetail::NameAndType)
                 child.mode = sx.stx_mode;
-                continue;
-            }
-            fillIdentity(sx, &child);
-            const bool suspect = S_ISREG(sx.stx_mode)
-                                     ? sx.stx_nlink > 1
-                                           || (sx.stx_size > quint64(kPlaceholderMagicSize)
-                                               && sx.stx_size <= quint64(kPlaceholderMagicSize + NAME_MAX + 1))
-                                     : S_ISDIR(sx.stx_mode) ? sx.stx_nlink <= 2 : sx.stx_nlink > 1;
-            if (suspect) {
-                QMutexLocker lock(&suspectsLock);
-                suspects.append({i, sx});
-            }
+            else
+                fillIdentity(sx, &child);
         }
     });
-    for (const auto& [index, sx] : std::as_const(suspects)) {
-        const QByteArray name = children[index].path.mid(nameStart);
-        if (recoverInterruptedRename(dirfd, name, sx))
-            children[index] = FSRef();
-    }
     items->removeIf([](const FSRef& ref) { return ref.isNull(); });
 
     struct stat after;
@@ -657,4 +632,34 @@ void SetRenameStepHookForTesting(RenameStepHook hook)
 {
     QMutexLocker lock(&gStepHookLock);
     gStepHook = std::move(hook);
+}
+
+void SetDeviceNumberChangeForTesting(unsigned change)
+{
+    gDeviceNumberChange.store(change, std::memory_order_relaxed);
+}
+
+QByteArray ReadFileHandle(int dirfd, const char* path)
+{
+    return fileHandle(dirfd, path);
+}
+
+bool UndoInterruptedRename(int dirfd, const QByteArray& from, const QByteArray& to, const FSRef& identity)
+{
+    if (!validName(from) || !validName(to) || from == to)
+        return false;
+    if (!stillThere(dirfd, from, identity))
+        return false;   // not (or no longer) under its old name: nothing of ours to take away
+    // A mark an earlier version put on an object with two names.
+    ::lremovexattr(procPath(dirfd, from).constData(), kRenamingAttribute);
+    if (bothNamesHold(dirfd, from, to, identity))
+        return ::unlinkat(dirfd, to.constData(), 0) == 0;
+    struct statx sx;
+    if (statxNoFollow(dirfd, to.constData(), &sx) != 0)
+        return false;
+    if (S_ISDIR(sx.stx_mode)) {
+        // rmdir takes away only an empty folder.
+        return isPlaceholderFolder(dirfd, to, from) && ::unlinkat(dirfd, to.constData(), AT_REMOVEDIR) == 0;
+    }
+    return S_ISREG(sx.stx_mode) && isPlaceholderFile(dirfd, to, from) && ::unlinkat(dirfd, to.constData(), 0) == 0;
 }

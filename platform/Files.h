@@ -81,11 +81,10 @@ enum class ItemDetail {
 };
 
 // The folder's direct children, in the order the file system returns them. Children that
-// vanish during the enumeration are left out. With ItemDetail::Identity, what a rename
-// of this program left half done when it was cut short (see FSRenameUnicode) is
-// finished or taken away first, and is not listed. *changed is set when the folder's
-// modification time moved during the walk. Never uses Qt's directory classes: they drop
-// names that are not valid UTF-8.
+// vanish during the enumeration are left out. Only reads: what a rename cut short left
+// behind is listed as it stands (see UndoInterruptedRename). *changed is set when the
+// folder's modification time moved during the walk. Never uses Qt's directory classes:
+// they drop names that are not valid UTF-8.
 OSErr FSGetDirectoryItems(const FSRef& folder, QList<FSRef>* items, bool* changed = nullptr,
                           int* sysErrno = nullptr, ItemDetail detail = ItemDetail::Identity);
 
@@ -136,6 +135,21 @@ OSErr FSRenameUnicode(FSRef* ref, QStringView newName, int* sysErrno = nullptr, 
 // The same with the new name as the bytes it is to have on disk (no text conversion).
 OSErr FSRenameBytes(FSRef* ref, QByteArrayView newName, int* sysErrno = nullptr, int folderFd = -1);
 
+// What a rename of `from` to `to` in the folder dirfd, cut short in the fallback, may have
+// left: the object `identity` under both names, or our placeholder at `to` beside it.
+// Takes the new name away only after verifying, through both names, that the object
+// survives under the old one (or that the new name holds a placeholder for exactly this
+// rename), so the object is back under `from` alone. Anything else is left untouched.
+// Callers hold the folder's run lock and take the pair from the journal of the run that
+// was cut short: neither a mark nor a file's content alone is reason to remove a name.
+// True when something was taken away.
+bool UndoInterruptedRename(int dirfd, const QByteArray& from, const QByteArray& to, const FSRef& identity);
+
+// The kernel's file handle for the object at path (relative to dirfd), never following a
+// final link: with the inode it names the object across mounts and re-attached disks.
+// Empty where the file system gives none (many FUSE file systems).
+QByteArray ReadFileHandle(int dirfd, const char* path);
+
 // Tests only: pretend the file system refuses RENAME_NOREPLACE, to exercise the fallback.
 void SetRenameNoReplaceDisabledForTesting(bool disabled);
 // Tests only: pretend the file system refuses hard links, so the fallback reserves the
@@ -148,6 +162,10 @@ enum class RenameStep {
     Linked,             // the object has its new name as a second link; the old one is still there
     PlaceholderMade,    // the new name is reserved by an empty placeholder
 };
+// Tests only: every device number read from now on is XORed with `change`, as when the
+// same disk comes back as another block device (a USB disk, a loop device). 0 ends it.
+void SetDeviceNumberChangeForTesting(unsigned change);
+
 // Tests only: called at each step of the fallback, in the folder's handle with the old
 // and the new name. Answering false plays a process that dies there: the rename stops
 // at once and leaves its intermediate state behind. Pass an empty function to remove it.

@@ -184,26 +184,34 @@ private Q_SLOTS:
     }
 
     // Without the kernel's no-replace flag the rename takes two steps. Another program
-    // acting between them (saving a new version of the item, putting its own object at
-    // the new name) keeps what it made, and the rename reports the item untouched.
+    // acting between them keeps what it made and what it left: a name of the object is
+    // taken away only while another name of it is seen to hold it.
     void fallbackKeepsWhatAnotherProgramChanged_data()
     {
         QTest::addColumn<bool>("folder");
         QTest::addColumn<bool>("hardLinks");
-        QTest::addColumn<bool>("replaceNewName");   // else a new version replaces the item
+        QTest::addColumn<QByteArray>("change");   // what the other program does at the step
         QTest::addColumn<int>("expectedErrno");
-        QTest::newRow("new version saved between link and unlink") << false << true << false << int(ECANCELED);
-        QTest::newRow("new version saved beside the placeholder") << false << false << false << int(ECANCELED);
-        QTest::newRow("file put over the placeholder") << false << false << true << int(EEXIST);
-        QTest::newRow("folder put over the placeholder folder") << true << false << true << int(EEXIST);
+        QTest::addColumn<QList<QByteArray>>("expected");   // name=content, or name/ for folders
+        QTest::newRow("new version saved between link and unlink")
+            << false << true << QByteArray("replace old") << int(ECANCELED) << QList<QByteArray>{"1 a=mine", "a=theirs"};
+        QTest::newRow("old name removed between link and unlink")
+            << false << true << QByteArray("remove old") << 0 << QList<QByteArray>{"1 a=mine", "theirs=theirs"};
+        QTest::newRow("new version saved beside the placeholder")
+            << false << false << QByteArray("replace old") << int(ECANCELED) << QList<QByteArray>{"a=theirs"};
+        QTest::newRow("file put over the placeholder")
+            << false << false << QByteArray("replace new") << int(EEXIST) << QList<QByteArray>{"1 a=theirs", "a=mine"};
+        QTest::newRow("folder put over the placeholder folder")
+            << true << false << QByteArray("replace new") << int(EEXIST) << QList<QByteArray>{"1 a/", "a/"};
     }
 
     void fallbackKeepsWhatAnotherProgramChanged()
     {
         QFETCH(bool, folder);
         QFETCH(bool, hardLinks);
-        QFETCH(bool, replaceNewName);
+        QFETCH(QByteArray, change);
         QFETCH(int, expectedErrno);
+        QFETCH(QList<QByteArray>, expected);
         SetRenameNoReplaceDisabledForTesting(true);
         SetHardLinksDisabledForTesting(!hardLinks);
         if (folder) {
@@ -216,73 +224,76 @@ private Q_SLOTS:
         }
         FSRef item = refTo(m_dir + "/a");
         SetRenameStepHookForTesting([&](RenameStep, int dirfd, const QByteArray& from, const QByteArray& to) {
-            // The other program's object replaces ours at one of the two names.
+            if (change == "remove old")
+                return ::unlinkat(dirfd, from.constData(), 0) == 0;
             if (folder)
                 ::unlinkat(dirfd, to.constData(), AT_REMOVEDIR);
-            return ::renameat(dirfd, "theirs", dirfd, (replaceNewName ? to : from).constData()) == 0;
+            return ::renameat(dirfd, "theirs", dirfd, (change == "replace new" ? to : from).constData()) == 0;
         });
         int error = 0;
-        QVERIFY(SetObjectName(&item, QStringLiteral("1 a"), &error) != noErr);
+        QCOMPARE(SetObjectName(&item, QStringLiteral("1 a"), &error) == noErr, expectedErrno == 0);
         SetRenameStepHookForTesting({});
         SetHardLinksDisabledForTesting(false);
         QCOMPARE(error, expectedErrno);
-        if (folder) {
-            QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "a"}));
+        QList<QByteArray> found;
+        for (const QByteArray& name : entries(m_dir))
+            found.append(folder ? name + '/' : name + '=' + readFile(m_dir + '/' + name));
+        QCOMPARE(found, expected);
+        if (folder)
             QCOMPARE(readFile(m_dir + "/a/inside"), QByteArray("mine"));
-        } else if (replaceNewName) {
-            QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "a"}));
-            QCOMPARE(readFile(m_dir + "/1 a"), QByteArray("theirs"));
-            QCOMPARE(readFile(m_dir + "/a"), QByteArray("mine"));
-        } else {
-            QCOMPARE(entries(m_dir), QList<QByteArray>{"a"});
-            QCOMPARE(readFile(m_dir + "/a"), QByteArray("theirs"));
-        }
     }
 
     // A process that dies between the fallback's two steps leaves the item under two
-    // names, or a placeholder beside it. The next listing of the folder finishes or
-    // removes what it left, and lists the item once.
-    void fallbackCutShortIsRecoveredAtNextListing_data()
+    // names (a link too), or a placeholder beside it. A listing lists what it finds and
+    // changes nothing; putting the rename back (as a run or an undo does, from its
+    // journal) leaves the item under its old name alone, with its content.
+    void fallbackCutShortIsLeftToTheJournal_data()
     {
-        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QByteArray>("kind");   // file, link, folder
         QTest::addColumn<bool>("hardLinks");
-        QTest::addColumn<QByteArray>("expectedName");
-        QTest::newRow("file with two names") << false << true << QByteArray("1 a");
-        QTest::newRow("file beside its placeholder") << false << false << QByteArray("a");
-        QTest::newRow("folder beside its placeholder") << true << false << QByteArray("a");
+        QTest::newRow("file with two names") << QByteArray("file") << true;
+        QTest::newRow("link with two names") << QByteArray("link") << true;
+        QTest::newRow("file beside its placeholder") << QByteArray("file") << false;
+        QTest::newRow("folder beside its placeholder") << QByteArray("folder") << false;
     }
 
-    void fallbackCutShortIsRecoveredAtNextListing()
+    void fallbackCutShortIsLeftToTheJournal()
     {
-        QFETCH(bool, folder);
+        QFETCH(QByteArray, kind);
         QFETCH(bool, hardLinks);
-        QFETCH(QByteArray, expectedName);
         SetRenameNoReplaceDisabledForTesting(true);
         SetHardLinksDisabledForTesting(!hardLinks);
-        if (folder) {
+        if (kind == "folder") {
             makeFolder(m_dir, "a");
             writeFile(m_dir + "/a/inside", "mine");
+        } else if (kind == "link") {
+            QCOMPARE(::symlink("target", (m_dir + "/a").constData()), 0);
         } else {
             writeFile(m_dir + "/a", "mine");
         }
-        writeFile(m_dir + "/small.txt", "a small file of its own, listed as it is\n");
-        FSRef item = refTo(m_dir + "/a");
+        const FSRef item = refTo(m_dir + "/a");
+        FSRef renamed = item;
         SetRenameStepHookForTesting([](RenameStep, int, const QByteArray&, const QByteArray&) { return false; });
-        QVERIFY(SetObjectName(&item, QStringLiteral("1 a")) != noErr);
+        QVERIFY(SetObjectName(&renamed, QStringLiteral("1 a")) != noErr);
         SetRenameStepHookForTesting({});
         SetHardLinksDisabledForTesting(false);
-        QCOMPARE(entries(m_dir).size(), 3);   // the state a crash leaves
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "a"}));   // the state a crash leaves
 
-        FSRef parent = refTo(m_dir);
         QList<FSRef> items;
-        QCOMPARE(ListDirectoryItemRefs(parent, &items), noErr);
-        QList<QByteArray> listed;
-        for (const FSRef& ref : items)
-            listed.append(ref.nameBytes().toByteArray());
-        QCOMPARE(listed, (QList<QByteArray>{expectedName, "small.txt"}));
-        QCOMPARE(entries(m_dir), listed);
-        QCOMPARE(readFile(m_dir + '/' + expectedName + (folder ? "/inside" : "")), QByteArray("mine"));
-        QVERIFY(attribute(m_dir + '/' + expectedName, "user.org.ordinello.renaming").isNull());
+        QCOMPARE(ListDirectoryItemRefs(refTo(m_dir), &items), noErr);
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "a"}));
+
+        const FileDescriptor dirfd(::open(m_dir.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        QVERIFY(!UndoInterruptedRename(dirfd.get(), "a", "other", item));   // not the pair in flight
+        QVERIFY(UndoInterruptedRename(dirfd.get(), "a", "1 a", item));
+        QCOMPARE(entries(m_dir), QList<QByteArray>{"a"});
+        if (kind == "link") {
+            char target[16] = {};
+            QCOMPARE(::readlink((m_dir + "/a").constData(), target, sizeof target), 6);
+        } else {
+            QCOMPARE(readFile(m_dir + (kind == "folder" ? "/a/inside" : "/a")), QByteArray("mine"));
+        }
     }
 
     // ext4 gives a deleted object's inode number to the next object made: an object with

@@ -2,10 +2,15 @@
 // wanted order, output lines, failures and exit status.
 
 #include "TestFolders.h"
+#include "app/RenameJournal.h"
 
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
+
+#include <climits>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace TestFolders;
 using Names = QList<QByteArray>;
@@ -195,14 +200,85 @@ private Q_SLOTS:
         QCOMPARE(result.err, "");   // no progress line: standard error is not a terminal
 
         touch(d, "1 a");            // strip's undo meets a taken name: named, status 1
-        ::rename((d + "/a").constData(), (d + "/kept").constData());
         result = run({"undo", folder});
         QCOMPARE(result.status, 1);
         QVERIFY2(result.err.startsWith("ordinello-cli: 'a': "), result.err.constData());
+        // What was not reverted stays to undo: with the name free again, it is.
+        ::rename((d + "/1 a").constData(), (d + "/kept").constData());
+        result = run({"undo", folder});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(entries(d), (Names{"1 a", "b", "kept"}));
         result = run({"undo", folder});
         QCOMPARE(result.status, 2);
         QCOMPARE(result.err, "ordinello-cli: " + d + ": no renaming to undo\n");
-        QCOMPARE(entries(d), (Names{"1 a", "b", "kept"}));
+
+        // A run that renamed nothing leaves nothing to undo.
+        QTemporaryDir tooLong;
+        const QByteArray t = folderWith(tooLong, {QByteArray(NAME_MAX - 1, 'x')});
+        QCOMPARE(run({"rename", QString::fromUtf8(t)}).status, 1);
+        QCOMPARE(run({"undo", QString::fromUtf8(t)}).status, 2);
+    }
+
+    // Listing and dry runs only read. A folder full of what looks like a rename cut short
+    // (a file with a placeholder's content, an object under two names carrying an old
+    // mark, an empty folder marked as a placeholder) comes out of them byte for byte as it
+    // went in, contents and marks included.
+    void listingsAndDryRunsChangeNothing()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = path(dir);
+        writeFile(d + "/1 notes.txt", "\x7FOrdinello rename placeholder\nnotes.txt\n");
+        writeFile(d + "/notes.txt", "\x7FOrdinello rename placeholder\nx\n");
+        writeFile(d + "/photo.jpg", "jpeg");
+        QCOMPARE(::link((d + "/photo.jpg").constData(), (d + "/1 photo.jpg").constData()), 0);
+        ::setxattr((d + "/photo.jpg").constData(), "user.org.ordinello.renaming", "1 photo.jpg", 11, 0);
+        makeFolder(d, "1 Chapter");
+        ::setxattr((d + "/1 Chapter").constData(), "user.org.ordinello.placeholder", "Chapter", 7, 0);
+        makeFolder(d, "Chapter");
+        QCOMPARE(::symlink("photo.jpg", (d + "/link").constData()), 0);
+        QCOMPARE(::link((d + "/link").constData(), (d + "/1 link").constData()), 0);
+        auto snapshot = [&] {
+            QList<QByteArray> state;
+            for (const QByteArray& name : entries(d))
+                state << name + '=' + readFile(d + '/' + name) + '|' + attribute(d + '/' + name, "user.org.ordinello.renaming")
+                             + attribute(d + '/' + name, "user.org.ordinello.placeholder");
+            return state;
+        };
+        touch(d, "2 extra.txt");
+        const QList<QByteArray> before = snapshot();
+        const QString folder = QString::fromUtf8(d);
+        for (const char* command : {"list", "rename --dry-run", "strip --dry-run"}) {
+            run(QString::fromLatin1(command).split(u' ') + QStringList{folder});
+            QVERIFY2(snapshot() == before, command);
+        }
+        // A real run and its undo (which read the journal) leave the look-alikes too.
+        QCOMPARE(run({"strip", folder}).status, 1);   // only "2 extra.txt" can lose its prefix
+        const QList<QByteArray> stripped = snapshot();
+        QVERIFY(stripped.contains("extra.txt=|"));
+        run({"undo", "--dry-run", folder});
+        QCOMPARE(snapshot(), stripped);
+        QCOMPARE(run({"undo", folder}).status, 0);
+        QCOMPARE(snapshot(), before);
+    }
+
+    // One run at a time changes a folder: while another holds it, a run waits briefly,
+    // then refuses (status 2) and renames nothing.
+    void secondRunIsRefused()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"a", "b"});
+        FSRef folder;
+        QCOMPARE(FSPathMakeRef(d, &folder), noErr);
+        QString problem;
+        const std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquire(folder, &problem);
+        QVERIFY2(lock, qPrintable(problem));
+        for (const char* command : {"rename", "undo"}) {
+            const Result result = run({command, QString::fromUtf8(d)});
+            QCOMPARE(result.status, 2);
+            QCOMPARE(result.err, "ordinello-cli: " + d + ": another run is changing this folder\n");
+        }
+        QCOMPARE(run({"rename", "--dry-run", QString::fromUtf8(d)}).status, 0);
+        QCOMPARE(entries(d), (Names{"a", "b"}));
     }
 
     void usageErrors_data()

@@ -13,6 +13,7 @@
 #include "platform/NameCodec.h"
 #include "platform/StateFolder.h"
 
+#include <QDateTime>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -53,6 +54,13 @@ class TestUndo : public QObject
     // before item stopAt (-1: never).
     static RenameReport journaledRun(const QByteArray& dir, RunKind kind, int stopAt, RunControl how = RunControl::Abandon)
     {
+        QString problem;
+        const auto lock = FolderRunLock::acquireForRun(folderRef(dir), &problem);
+        if (!lock) {
+            RenameReport refused;
+            refused.journalProblem = problem;
+            return refused;
+        }
         QList<FSRef> items = listed(dir);
         RenameJournal journal(folderRef(dir), kind);
         RenameRun run;
@@ -155,6 +163,131 @@ private Q_SLOTS:
         QCOMPARE(entries(dir), (Names{"1 a", "2 b", "b", "c"}));
         QCOMPARE(readFile(dir + "/1 a"), QByteArray("other"));
         QCOMPARE(readFile(dir + "/b"), QByteArray("newcomer"));
+
+        // The journal keeps what was not reverted: once the newcomer is moved aside, a
+        // second undo reverts "2 b"; "1 a" was replaced and is refused again.
+        JournalRun left;
+        QString problem;
+        QVERIFY2(LastJournaledRun(folderRef(dir), &left, &problem), qPrintable(problem));
+        QCOMPARE(left.itemCount(), 2);
+        QCOMPARE(::rename((dir + "/b").constData(), (dir + "/newcomer").constData()), 0);
+        const UndoResult again = UndoLastRun(folderRef(dir));
+        QCOMPARE(again.report.failures.size(), 1);
+        QCOMPARE(again.report.failures[0].name, QStringLiteral("1 a"));
+        QCOMPARE(entries(dir), (Names{"1 a", "b", "c", "newcomer"}));
+        QVERIFY(LastJournaledRun(folderRef(dir), &left, &problem));
+        QCOMPARE(left.itemCount(), 1);
+    }
+
+    // Killed in the middle of a rename on a file system without RENAME_NOREPLACE: the
+    // item has two names (files and links alike) or a placeholder stands at its new
+    // name. Undo puts every item back under its old name alone, reports nothing, and
+    // leaves no mark; so does the next run, which starts by putting it back.
+    void cutShortFallbackRenamesAreUndone_data()
+    {
+        QTest::addColumn<bool>("hardLinks");
+        QTest::addColumn<int>("cutAt");     // the item whose rename is cut short
+        QTest::addColumn<Names>("nextRun"); // empty: undo; else the names after the next run
+        QTest::newRow("file under two names, undo") << true << 0 << Names{};
+        QTest::newRow("link under two names, undo") << true << 2 << Names{};
+        QTest::newRow("file beside a placeholder, undo") << false << 1 << Names{};
+        QTest::newRow("link under two names, next run")
+            << true << 2 << Names{"1 1 a.txt", "2 2 b.txt", "3 c link", "4 d.txt"};
+        QTest::newRow("file beside a placeholder, next run")
+            << false << 0 << Names{"1 a.txt", "2 b.txt", "3 c link", "4 d.txt"};
+    }
+
+    void cutShortFallbackRenamesAreUndone()
+    {
+        QFETCH(bool, hardLinks);
+        QFETCH(int, cutAt);
+        QFETCH(Names, nextRun);
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        touch(dir, "a.txt");
+        writeFile(dir + "/b.txt", "b");
+        QCOMPARE(::symlink("a.txt", (dir + "/c link").constData()), 0);
+        touch(dir, "d.txt");
+        const Names before = entries(dir);
+        SetRenameNoReplaceDisabledForTesting(true);
+        SetHardLinksDisabledForTesting(!hardLinks);
+        int renames = 0;
+        SetRenameStepHookForTesting([&](RenameStep, int, const QByteArray&, const QByteArray&) { return renames++ != cutAt; });
+        journaledRun(dir, RunKind::Numbering, cutAt + 1);   // dies right after the cut
+        SetRenameStepHookForTesting({});
+        SetHardLinksDisabledForTesting(false);
+        QCOMPARE(entries(dir).size(), before.size() + 1);   // one name too many
+
+        if (nextRun.isEmpty()) {
+            const UndoResult undo = UndoLastRun(folderRef(dir));
+            QVERIFY2(undo.report.failures.isEmpty(), qPrintable(undo.report.failureLines().join('\n')));
+            QCOMPARE(entries(dir), before);
+        } else {
+            QVERIFY(journaledRun(dir, RunKind::Numbering, -1).failures.isEmpty());
+            QCOMPARE(entries(dir), nextRun);
+        }
+        SetRenameNoReplaceDisabledForTesting(false);
+        for (const QByteArray& name : entries(dir)) {
+            QVERIFY(attribute(dir + '/' + name, "user.org.ordinello.renaming").isNull());
+            if (name.endsWith("b.txt"))
+                QCOMPARE(readFile(dir + '/' + name), QByteArray("b"));
+        }
+    }
+
+    // The journal follows the folder, not the disk's device number (a USB disk attached
+    // again, a reboot) and not the clock (which may step back): undo still finds the runs
+    // and reverts the last one made.
+    void runsSurviveANewDeviceNumberAndAClockStep()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        touch(dir, "a");
+        const qint64 t = QDateTime::currentMSecsSinceEpoch();
+        SetJournalClockForTesting([t] { return t; });
+        journaledRun(dir, RunKind::Numbering, -1);
+        SetJournalClockForTesting([t] { return t - 3600 * 1000; });
+        journaledRun(dir, RunKind::Numbering, -1);
+        SetJournalClockForTesting({});
+        QCOMPARE(entries(dir), Names{"1 1 a"});
+
+        SetDeviceNumberChangeForTesting(0x5a5);
+        const UndoResult undo = UndoLastRun(folderRef(dir));
+        const Names afterOne = entries(dir);
+        const UndoResult older = UndoLastRun(folderRef(dir));
+        SetDeviceNumberChangeForTesting(0);
+        QCOMPARE(undo.status, UndoResult::Status::Undone);
+        QCOMPARE(afterOne, Names{"1 a"});
+        QCOMPARE(older.status, UndoResult::Status::Undone);
+        QCOMPARE(entries(dir), Names{"a"});
+    }
+
+    // The journal folder is the program's, but others can write there: a temporary plan a
+    // killed run left is removed by the next run, a FIFO named like a journal is not
+    // waited on, and a link planted at a temporary name is never written through.
+    void journalFolderLeftoversAndTraps()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        touch(dir, "a");
+        QString problem;
+        std::unique_ptr<FolderRunLock>(FolderRunLock::acquire(folderRef(dir), &problem)).reset();
+        const QByteArray journals = JournalFolderFor(folderRef(dir));
+        writeFile(journals + "/.writing-1-2", QByteArray(1000, 'x'));
+        QCOMPARE(::mkfifo((journals + "/9999999999999999-1.journal").constData(), 0600), 0);
+        QTemporaryDir elsewhere;
+        const QByteArray victim = path(elsewhere) + "/victim";
+        writeFile(victim, "keep");
+        const qint64 t = 1234567;
+        SetJournalClockForTesting([t] { return t; });
+        const QByteArray planted = journals + "/.writing-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(t);
+        QCOMPARE(::symlink(victim.constData(), planted.constData()), 0);
+
+        QVERIFY(journaledRun(dir, RunKind::Numbering, -1).journalProblem.isEmpty());
+        SetJournalClockForTesting({});
+        QCOMPARE(readFile(victim), QByteArray("keep"));
+        QVERIFY(!entries(journals).contains(".writing-1-2"));
+        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::Undone);
+        QCOMPARE(entries(dir), Names{"a"});
     }
 
     // A name too long to take its number fails alone and touches nothing, as does an item
@@ -287,6 +420,16 @@ private Q_SLOTS:
         QCOMPARE(entries(dir), (Names{"a", "b", "c"}));
         QVERIFY(!undo->isEnabled());
         QCOMPARE(controller->model()->rowCount(), 3);
+
+        // A run in which every rename failed changed nothing: no undo is offered.
+        QTemporaryDir tooLong;
+        touch(path(tooLong), QByteArray(NAME_MAX - 1, 'x'));
+        controller->selectDirectoryPath(path(tooLong));
+        controller->renameItems();
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.last().at(0).toInt(), 0);
+        QVERIFY(!undo->isEnabled());
+        controller->selectDirectoryPath(dir);
 
         journaledRun(dir, RunKind::Numbering, 2);
         QCOMPARE(offers.size(), 0);

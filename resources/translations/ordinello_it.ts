@@ -564,6 +564,14 @@ nell&apos;ordine che vuoi e numerarli.
         <source>not a regular file</source>
         <translation>non è un file normale</translation>
     </message>
+    <message>
+        <source>another run is changing this folder</source>
+        <translation>un&apos;altra operazione sta modificando questa cartella</translation>
+    </message>
+    <message>
+        <source>the item has both names and one of them cannot be removed</source>
+        <translation>l&apos;elemento ha entrambi i nomi e uno dei due non può essere rimosso</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
