@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -36,6 +37,7 @@ constexpr char kPlaceholderAttribute[] = "user.org.ordinello.placeholder";
 constexpr char kPlaceholderMagic[] = "\x7FOrdinello rename placeholder\n";
 constexpr qsizetype kPlaceholderMagicSize = sizeof kPlaceholderMagic - 1;
 std::atomic<unsigned> gDeviceNumberChange{0};
+constexpr decltype(statfs::f_type) kFuseSuperMagic = 0x65735546;
 
 bool stepAllowed(RenameStep step, int dirfd, const QByteArray& from, const QByteArray& to)
 {
@@ -175,6 +177,11 @@ bool bothNamesHold(int dirfd, const QByteArray& a, const QByteArray& b, const FS
 {
     if (a == b || !stillThere(dirfd, a, identity) || !stillThere(dirfd, b, identity))
         return false;
+    // FUSE hands out a handle per name it looked up, not per object: two names of one
+    // file carry different handles there, so only the inode speaks for them.
+    struct statfs fs;
+    if (::fstatfs(dirfd, &fs) == 0 && fs.f_type == kFuseSuperMagic)
+        return true;
     const QByteArray handleA = fileHandle(dirfd, a.constData());
     return handleA.isEmpty() || handleA == fileHandle(dirfd, b.constData());
 }

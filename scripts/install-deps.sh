@@ -11,6 +11,7 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good dbus
     xvfb xauth desktop-file-utils appstream dpkg-dev lintian
     hicolor-icon-theme adwaita-icon-theme fonts-dejavu-core
+    bindfs fuse3 attr
 )
 
 missing=()
