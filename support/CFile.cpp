@@ -67,13 +67,22 @@ OSErr attributeSize(const FSRef& ref, const char* name, std::uint64_t* size)
     return errno == ENODATA || errno == ENOTSUP ? OSErr(noErr) : OSErrFromErrno(errno);
 }
 
+// Extended attributes are read and written by path: the path must still name the
+// referenced object, or the answer would be another object's (or tag it).
+OSErr checkIdentity(const FSRef& ref)
+{
+    struct statx sx;
+    return statItem(ref, 0, &sx);
+}
+
 OSErr codeAt(const FSRef& ref, int offset, OSType* code)
 {
     *code = 0;
-    if (ref.isNull())
-        return paramErr;
+    OSErr status = checkIdentity(ref);
+    if (status != noErr)
+        return status;
     FinderInfo info;
-    const OSErr status = FSGetFinderInfo(ref, &info);
+    status = FSGetFinderInfo(ref, &info);
     if (status != noErr)
         return status;
     const std::uint8_t* b = info.bytes.data() + offset;
@@ -83,10 +92,11 @@ OSErr codeAt(const FSRef& ref, int offset, OSType* code)
 
 OSErr setCodeAt(const FSRef& ref, int offset, OSType code)
 {
-    if (ref.isNull())
-        return paramErr;
+    OSErr status = checkIdentity(ref);
+    if (status != noErr)
+        return status;
     FinderInfo info;
-    OSErr status = FSGetFinderInfo(ref, &info);
+    status = FSGetFinderInfo(ref, &info);
     if (status != noErr)
         return status;
     std::uint8_t* b = info.bytes.data() + offset;
@@ -326,8 +336,8 @@ OSErr CFile::FSSetCreator(const FSRef& ref, OSType creator)
 
 OSErr CFile::FSSetComment(const FSRef& ref, const QString& comment)
 {
-    if (ref.isNull())
-        return paramErr;
+    if (const OSErr status = checkIdentity(ref); status != noErr)
+        return status;
     const QByteArray text = comment.toUtf8();
     int rc;
     if (text.isEmpty()) {
@@ -342,7 +352,7 @@ OSErr CFile::FSSetComment(const FSRef& ref, const QString& comment)
 
 QString CFile::FSGetComment(const FSRef& ref)
 {
-    if (ref.isNull())
+    if (checkIdentity(ref) != noErr)
         return {};
     char buffer[512];
     ssize_t n = ::lgetxattr(ref.path.constData(), kCommentAttribute, buffer, sizeof buffer);

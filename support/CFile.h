@@ -7,9 +7,9 @@
 // Common rules:
 // - A final symbolic link is never followed: a link is an object of its own.
 // - Statuses are the classic codes (platform/MacErrors.h); 0 is success, fnfErr (-43)
-//   means no such object. Getters that read the object's status (kinds, sizes, dates)
-//   also answer fnfErr when the path now names another object than the reference's.
-//   Getters of extended attributes (type, creator, comment, resource fork) read by path.
+//   means no such object. Every member that reads or changes the object (kinds, sizes,
+//   dates, type, creator, comment, content) also answers fnfErr (or null, false) when the
+//   path now names another object than the reference's, and leaves that object alone.
 // - Names and paths are lossless QStrings (platform/NameCodec.h): bytes that are not
 //   UTF-8 survive a read and a rename.
 // - Finder type and creator are the first eight bytes of "user.com.apple.FinderInfo"

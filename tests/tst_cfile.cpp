@@ -122,6 +122,25 @@ private Q_SLOTS:
         QCOMPARE(size, 0u);
     }
 
+    // A reference whose path now names another object neither reads nor tags the newcomer.
+    void staleReferenceLeavesTheNewcomerAlone()
+    {
+        const FSRef item = file("a");
+        QCOMPARE(::rename(item.path.constData(), (m_root + "/moved").constData()), 0);
+        const FSRef newcomer = file("a", "new");
+        QCOMPARE(CFile::FSSetType(item, FourCharCode("MooV")), fnfErr);
+        QCOMPARE(CFile::FSSetCreator(item, FourCharCode("TVOD")), fnfErr);
+        QCOMPARE(CFile::FSSetComment(item, QStringLiteral("not mine")), fnfErr);
+        QVERIFY(attribute(newcomer.path, kFinderInfoAttribute).isNull());
+        QVERIFY(attribute(newcomer.path, kCommentAttribute).isNull());
+        QCOMPARE(CFile::FSSetType(newcomer, FourCharCode("MooV")), noErr);
+        QCOMPARE(CFile::FSSetComment(newcomer, QStringLiteral("new")), noErr);
+        OSType code = 1;
+        QCOMPARE(CFile::FSGetType(item, code), fnfErr);
+        QCOMPARE(code, OSType(0));
+        QVERIFY(CFile::FSGetComment(item).isNull());
+    }
+
     void comments_data()
     {
         QTest::addColumn<QString>("comment");
