@@ -44,16 +44,25 @@ CString256 framingLine(const char* key)
     return line;
 }
 
-// The length of at most `limit` leading bytes of text that ends on a character boundary:
-// a cut never splits a UTF-8 sequence.
+// The length of at most `limit` leading bytes of text. A cut never splits a UTF-8
+// character: when the limit falls inside a valid sequence (which began at most three bytes
+// before it), the cut moves to the sequence's start. Text that is not UTF-8 there is cut
+// at the limit: walking back over every byte that looks like a continuation would drop a
+// whole entry of such bytes.
 size_t boundaryCut(const char* text, size_t length, size_t limit)
 {
     if (length <= limit)
         return length;
-    size_t cut = limit;
-    while (cut > 0 && (std::uint8_t(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return cut;
+    for (size_t back = 1; back <= 3 && back <= limit; ++back) {
+        const size_t start = limit - back;
+        const std::uint8_t lead = std::uint8_t(text[start]);
+        if ((lead & 0xC0) == 0x80)
+            continue;
+        const size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const bool split = start + size > limit && start + size <= length;
+        return split && QByteArrayView(text + start, qsizetype(size)).isValidUtf8() ? start : limit;
+    }
+    return limit;
 }
 
 } // namespace

@@ -42,7 +42,8 @@ void StartLogging();
 // Writes the stop line, closes the log and turns logging off.
 void StopLogging();
 // Writes text and a carriage return as one line; nothing while logging is off. A line is at
-// most 255 bytes: longer text is cut at a character boundary, keeping room for the line end.
+// most 255 bytes: longer text is cut to 254, before a UTF-8 character the cut would split
+// (text that is not UTF-8 is cut at 254), keeping room for the line end.
 void LogEntry(const char* text);
 
 // Opens the log with the user's default application for it. Never creates anything:

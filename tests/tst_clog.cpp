@@ -114,6 +114,9 @@ private Q_SLOTS:
         QTest::newRow("cut before a split character")
             << QByteArray(253, 'c') + "\xC3\xA9" << QByteArray(253, 'c') + '\r';
         QTest::newRow("empty") << QByteArray() << QByteArray("\r");
+        QTest::newRow("cut before a split four-byte character")
+            << QByteArray(252, 'c') + "\xF0\x9F\x8C\x8A" << QByteArray(252, 'c') + '\r';
+        QTest::newRow("not UTF-8: cut at the limit") << QByteArray(300, '\xB0') << QByteArray(254, '\xB0') + '\r';
     }
 
     void longEntries()
