@@ -196,17 +196,13 @@ void setTypeAndCreator(const FSRef& file, OSType type, OSType creator)
     CFile::FSSetCreator(file, creator);
 }
 
-// Sets the content modification time and/or the access time; the others stay.
-void setTimes(const FSRef& ref, const UTCDateTime* modified, const UTCDateTime* accessed)
+// Sets the content modification time alone: the access time is no date of the classic
+// record, and neither the birth time nor the attribute-change time can be set on Linux.
+void setModificationTime(const FSRef& ref, const UTCDateTime& modified)
 {
-    struct statx sx;
-    if (statItem(ref, 0, &sx) != noErr)
+    if (checkIdentity(ref) != noErr)
         return;
-    timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};   // access, modification
-    if (accessed)
-        times[0] = TimespecFromUTCDateTime(*accessed);
-    if (modified)
-        times[1] = TimespecFromUTCDateTime(*modified);
+    const timespec times[2] = {{0, UTIME_OMIT}, TimespecFromUTCDateTime(modified)};   // access, modification
     ::utimensat(AT_FDCWD, ref.path.constData(), times, AT_SYMLINK_NOFOLLOW);
 }
 
@@ -551,10 +547,8 @@ OSErr CFile::WriteFile(const char* path, const void* data, unsigned long length)
     return status == noErr ? WriteFile(file, data, length) : status;
 }
 
-OSErr CFile::FSSetAccessDate(const FSRef& ref, const UTCDateTime* date)
+OSErr CFile::FSSetAccessDate(const FSRef&, const UTCDateTime*)
 {
-    if (date)
-        setTimes(ref, nullptr, date);
     return noErr;
 }
 
@@ -571,14 +565,14 @@ OSErr CFile::FSSetAccessDate(const FSSpec& spec, const UTCDateTime* date)
 OSErr CFile::FSSetModCreateAccessDate(const FSRef& ref, const UTCDateTime* date)
 {
     if (date)
-        setTimes(ref, date, date);
+        setModificationTime(ref, *date);
     return noErr;
 }
 
 OSErr CFile::FSSetModCreateDate(const FSRef& ref, const UTCDateTime* modDate, const UTCDateTime*)
 {
     if (modDate)
-        setTimes(ref, modDate, nullptr);
+        setModificationTime(ref, *modDate);
     return noErr;
 }
 
@@ -622,7 +616,7 @@ OSErr CFile::FSSetCreateDate(const FSSpec& spec, const UTCDateTime* date)
 OSErr CFile::FSSetModDate(const FSRef& ref, const UTCDateTime* date)
 {
     if (date)
-        setTimes(ref, date, nullptr);
+        setModificationTime(ref, *date);
     return noErr;
 }
 

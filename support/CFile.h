@@ -17,8 +17,9 @@
 //   "user.xdg.comment" in UTF-8, the attribute Linux file managers show. There is no
 //   Finder to ask or to tell about changes: file managers notice changes themselves.
 // - Dates: creation = birth time (statx btime), content modification = mtime, attribute
-//   modification = ctime. Linux can set neither the birth time nor ctime: the setters set
-//   mtime and, for the "access" date, atime, and change nothing else.
+//   modification (the "access" members) = ctime. Linux can set neither the birth time nor
+//   ctime: the setters set mtime alone, and the creation and "access" setters change
+//   nothing (the access time, atime, is no date of these members and is never touched).
 
 #include "platform/AEDesc.h"
 #include "platform/Files.h"
@@ -108,11 +109,12 @@ public:
     static OSErr WriteFile(const char* path, const void* data, unsigned long length);
 
     // Date setters answer 0 whatever happens (a null date, a vanished object, a refusal);
-    // the FSSpec forms answer the failure to find the object. The creation date cannot be
-    // set on Linux: the forms that take one leave it as it is.
-    static OSErr FSSetAccessDate(const FSRef& ref, const UTCDateTime* date);     // atime
+    // the FSSpec forms answer the failure to find the object. Neither the creation date
+    // nor the attribute-change ("access") date can be set on Linux: the setters of those
+    // change nothing, and the forms that take them with another date set only that one.
+    static OSErr FSSetAccessDate(const FSRef& ref, const UTCDateTime* date);
     static OSErr FSSetAccessDate(const FSSpec& spec, const UTCDateTime* date);
-    // mtime and atime, nothing written to the content.
+    // The modification date alone; nothing written to the content.
     static OSErr FSSetModCreateAccessDate(const FSRef& ref, const UTCDateTime* date);
     static OSErr FSSetModCreateDate(const FSRef& ref, const UTCDateTime* modDate, const UTCDateTime* createDate);
     // Date getters answer paramErr for a date the classic form cannot hold (before 1904).
