@@ -459,19 +459,15 @@ Ptr CFile::ReadFile(const FSRef& file)
 {
     if (file.isNull())
         return nullptr;
-    const int fd = ::open(file.path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
+    const FileDescriptor fd = OpenRegularFile(AT_FDCWD, file.path.constData(), O_RDONLY);
     struct statx sx;
-    if (!handleIsObject(fd, file, &sx) || !S_ISREG(sx.stx_mode) || sx.stx_size > std::uint64_t(LONG_MAX)) {
-        ::close(fd);
+    if (!fd || !handleIsObject(fd.get(), file, &sx) || sx.stx_size > std::uint64_t(LONG_MAX))
         return nullptr;
-    }
     const Size size = Size(sx.stx_size);
     Ptr block = NewPtr(size);
     Size total = 0;
     while (block && total < size) {
-        const ssize_t n = ::read(fd, block + total, size_t(size - total));
+        const ssize_t n = ::read(fd.get(), block + total, size_t(size - total));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -483,7 +479,6 @@ Ptr CFile::ReadFile(const FSRef& file)
             total += n;
         }
     }
-    ::close(fd);
     if (block && total < size) {
         Ptr exact = NewPtr(total);
         if (exact)
@@ -511,19 +506,18 @@ OSErr CFile::WriteFile(const FSRef& file, const void* data, unsigned long length
 {
     if (file.isNull() || (!data && length > 0))
         return paramErr;
-    const int fd = ::open(file.path.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return OSErrFromErrno(errno);
+    int error = 0;
+    FileDescriptor fd = OpenRegularFile(AT_FDCWD, file.path.constData(), O_WRONLY, 0, &error);
+    if (!fd)
+        return OSErrFromErrno(error);
     struct statx sx;
-    if (!handleIsObject(fd, file, &sx)) {
-        ::close(fd);
+    if (!handleIsObject(fd.get(), file, &sx))
         return fnfErr;
-    }
     const char* bytes = static_cast<const char*>(data);
     unsigned long written = 0;
     OSErr status = noErr;
     while (written < length) {
-        const ssize_t n = ::pwrite(fd, bytes + written, length - written, off_t(written));
+        const ssize_t n = ::pwrite(fd.get(), bytes + written, length - written, off_t(written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -533,7 +527,7 @@ OSErr CFile::WriteFile(const FSRef& file, const void* data, unsigned long length
         written += (unsigned long)n;
     }
     // Network file systems report some write failures only when the file is closed.
-    if (::close(fd) != 0 && status == noErr)
+    if (::close(fd.release()) != 0 && status == noErr)
         status = OSErrFromErrno(errno);
     return status;
 }

@@ -20,6 +20,8 @@
 //   modification (the "access" members) = ctime. Linux can set neither the birth time nor
 //   ctime: the setters set mtime alone, and the creation and "access" setters change
 //   nothing (the access time, atime, is no date of these members and is never touched).
+// - Contents are read and written only in regular files: a FIFO, device or socket at the
+//   path is refused at once (notAFileErr, or null), never waited on.
 
 #include "platform/AEDesc.h"
 #include "platform/Files.h"

@@ -77,45 +77,36 @@ QString LogDateDescription()
         + QStringLiteral("%1%2").arg(magnitude / 60, 2, 10, QLatin1Char('0')).arg(magnitude % 60, 2, 10, QLatin1Char('0'));
 }
 
-CLog::~CLog()
-{
-    if (m_fileDescriptor >= 0)
-        close(m_fileDescriptor);
-}
-
 OSErr CLog::OpenLogFile(const char* path)
 {
-    if (m_fileDescriptor >= 0) {
-        close(m_fileDescriptor);
-        m_fileDescriptor = -1;
-    }
+    m_file.reset();
     if (!path || !*path)
         return paramErr;
     // O_APPEND puts every write at the end of the file at the moment of writing, also when
-    // another process has extended it meanwhile.
-    const int fileDescriptor = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fileDescriptor < 0)
-        return OSErrFromErrno(errno);
-    m_fileDescriptor = fileDescriptor;
+    // another process has extended it meanwhile. Only a regular file is a log: a FIFO in its
+    // place is refused at once instead of waiting for a reader.
+    int error = 0;
+    m_file = OpenRegularFile(AT_FDCWD, path, O_WRONLY | O_APPEND | O_CREAT, 0600, &error);
+    if (!m_file)
+        return OSErrFromErrno(error);
     const CString256 line = framingLine(QT_TRANSLATE_NOOP("LocalizedStrings", "[Logging starting at "));
-    return writeAll(m_fileDescriptor, line.c_str(), size_t(line.length()));
+    return writeAll(m_file.get(), line.c_str(), size_t(line.length()));
 }
 
 OSErr CLog::Write_Entry(const CString256& entry)
 {
-    if (m_fileDescriptor < 0)
+    if (!m_file)
         return noErr;
-    return writeAll(m_fileDescriptor, entry.c_str(), size_t(entry.length()));
+    return writeAll(m_file.get(), entry.c_str(), size_t(entry.length()));
 }
 
 OSErr CLog::CloseLogFile()
 {
-    if (m_fileDescriptor < 0)
+    if (!m_file)
         return noErr;
     const CString256 line = framingLine(QT_TRANSLATE_NOOP("LocalizedStrings", "[Logging stopping at "));
-    writeAll(m_fileDescriptor, line.c_str(), size_t(line.length()));
-    const int status = close(m_fileDescriptor);
-    m_fileDescriptor = -1;
+    writeAll(m_file.get(), line.c_str(), size_t(line.length()));
+    const int status = close(m_file.release());
     return status == 0 ? OSErr(noErr) : OSErrFromErrno(errno);
 }
 

@@ -338,6 +338,20 @@ private Q_SLOTS:
         QCOMPARE(CFile::WriteFile(static_cast<const char*>(nullptr), "x", 1), paramErr);
     }
 
+    // A FIFO at the path is refused at once, never waited on (the alarm ends a hang).
+    void fifoIsNotAFile()
+    {
+        const QByteArray path = m_root + "/fifo";
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        const FSRef fifo = refTo(path);
+        ::alarm(10);
+        QVERIFY(!CFile::ReadFile(fifo));
+        QVERIFY(!CFile::ReadFile(QString::fromUtf8(path)));
+        QCOMPARE(CFile::WriteFile(fifo, "x", 1), notAFileErr);
+        QCOMPARE(CFile::WriteFile(path.constData(), "x", 1), notAFileErr);
+        ::alarm(0);
+    }
+
     // Reading must not ask for write access: a file the user may only read is read.
     void readsReadOnlyFiles()
     {

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -127,6 +128,19 @@ private Q_SLOTS:
         const qsizetype before = TestFolders::readFile(m_log).size();
         LogEntry(entry.constData());
         QCOMPARE(TestFolders::readFile(m_log).mid(before), written);
+    }
+
+    // A FIFO in the log's place is refused at once, never waited on (the alarm ends a hang).
+    void fifoIsNotALog()
+    {
+        QCOMPARE(::mkdir((m_base + "/state").constData(), 0700), 0);
+        QCOMPARE(::mkdir(m_folder.constData(), 0700), 0);
+        QCOMPARE(::mkfifo(m_log.constData(), 0600), 0);
+        ::alarm(10);
+        StartLogging();
+        LogEntry("lost");
+        ::alarm(0);
+        QVERIFY(gLogger && !gLogger->isOpen());
     }
 
     void stateFolder_data()
