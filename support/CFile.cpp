@@ -502,6 +502,12 @@ Ptr CFile::ReadFile(const QString& path, long* length)
     return block;
 }
 
+Ptr CFile::ReadFile(const FSSpec& file)
+{
+    FSRef ref;
+    return FSpMakeFSRef(file, &ref) == noErr ? ReadFile(ref) : nullptr;
+}
+
 OSErr CFile::WriteFile(const FSRef& file, const void* data, unsigned long length)
 {
     if (file.isNull() || (!data && length > 0))

@@ -104,6 +104,8 @@ public:
     // As above for the file at the path; *length (when given) receives the block's length,
     // or 0 on failure.
     static Ptr ReadFile(const QString& path, long* length = nullptr);
+    // As above for the file the record names (its folder and name); null when there is none.
+    static Ptr ReadFile(const FSSpec& file);
     // Writes from the start, retrying short writes; never shortens the file: bytes past
     // the written length stay. paramErr for null data with a non-zero length.
     static OSErr WriteFile(const FSRef& file, const void* data, unsigned long length);

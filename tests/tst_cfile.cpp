@@ -333,6 +333,11 @@ private Q_SLOTS:
         QCOMPARE(QByteArray(block, length), QByteArray("new"));
         DisposePtr(block);
 
+        block = CFile::ReadFile(FSSpec{m_root, "ten"});
+        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("abc3456789"));
+        DisposePtr(block);
+        QVERIFY(!CFile::ReadFile(FSSpec{m_root, "absent"}));
+
         QVERIFY(!CFile::ReadFile(refTo(m_root)));
         QCOMPARE(CFile::WriteFile(item, nullptr, 1), paramErr);
         QCOMPARE(CFile::WriteFile(static_cast<const char*>(nullptr), "x", 1), paramErr);
