@@ -38,6 +38,11 @@ struct FormatDeleter {
 using DateFormat = std::unique_ptr<UDateFormat, FormatDeleter>;
 
 // Short date and short time of the user's locale (ICU's default, from the environment).
+// Since ICU 72 en_US puts a narrow no-break space (U+202F) before AM/PM, and other locales
+// use U+00A0 between fields; a strict parse wants exactly that character, so a date typed
+// with an ordinary blank would not read. The pattern's no-break spaces become blanks: a
+// blank in the pattern matches any run of white space, the no-break spaces included, so
+// typed text and ICU's own both read.
 DateFormat openDateFormat()
 {
     UErrorCode status = U_ZERO_ERROR;
@@ -45,6 +50,15 @@ DateFormat openDateFormat()
     if (U_FAILURE(status))
         return nullptr;
     udat_setLenient(format.get(), false);
+    UChar pattern[256];
+    const int32_t length = udat_toPattern(format.get(), false, pattern, 256, &status);
+    if (U_SUCCESS(status) && length < 256) {
+        for (int32_t i = 0; i < length; ++i) {
+            if (pattern[i] == 0x00A0 || pattern[i] == 0x202F)
+                pattern[i] = 0x0020;
+        }
+        udat_applyPattern(format.get(), false, pattern, length);
+    }
     return format;
 }
 

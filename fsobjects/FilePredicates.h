@@ -39,8 +39,9 @@ int MyCompareByKey(const QVariant& a, const QVariant& b, const QString& key);
 void SortArrayOnKey(QVariantList& array, const QString& key = QString());
 
 // Date order: each value parsed whole with ICU's short date and short time format of the
-// user's locale (not lenient); earlier first. A value that does not parse compares equal
-// to everything. The pairwise comparison makes a formatter per call; the sort makes one
-// and parses each value once.
+// user's locale (not lenient, except that a blank and the no-break spaces U+00A0 and
+// U+202F stand for one another); earlier first. A value that does not parse compares
+// equal to everything. The pairwise comparison makes a formatter per call; the sort makes
+// one and parses each value once.
 int MyNumericallyAsDateCompareByKey(const QVariant& a, const QVariant& b, const QString& key);
 void SortArrayNumericallyAsDateOnKey(QVariantList& array, const QString& key = QString());

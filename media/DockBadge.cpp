@@ -308,6 +308,11 @@ QImage DrawProgressBadgeImage(int progressAngle)
 
 void DrawAddProgressBadge(float percentage)
 {
+    // A share that is not a number is no progress (converting NaN to an integer is
+    // undefined); shares far out of range are held where the angle still fits an int.
+    if (std::isnan(percentage))
+        percentage = 0;
+    percentage = std::clamp(percentage, -1.0e6f, 1.0e6f);
     // The product is a float, the division by 100 a double: 33.3 gives 119.88, drawn as 119.
     const float degrees = percentage * 360.0f;
     const int angle = int(double(degrees) / 100.0);

@@ -28,7 +28,8 @@ void frameArc(QPainter& painter, const QRectF& rect, int startAngle, int arcAngl
 // Fills the pie wedge (centre, arc, back to the centre) with the painter's brush.
 void paintArc(QPainter& painter, const QRectF& rect, int startAngle, int arcAngle);
 
-// Draws the badge for a percentage (0 to 100) and shows it.
+// Draws the badge for a percentage (0 to 100) and shows it; a percentage that is not a
+// number shows no progress.
 void DrawAddProgressBadge(float percentage);
 // Draws the badge for done of total items and shows it. A total of 0 or less draws no wedge.
 void DrawExportProgressBadge(long done, long total);

@@ -345,6 +345,12 @@ std::optional<QByteArray> GetExportSettingsForComponentDictionary(
     gchar* text = gst_structure_to_string(result.get());
     QByteArray settings(text);
     g_free(text);
+    // The exporter takes the accepted choice too: the next dialog shows it, and an export
+    // made with the entry's exporter uses it.
+    if (const OSStatus status = ApplyExportSettings(entry.exporter, settings); status != noErr) {
+        logError(status, "MovieExportGetSettingsAsAtomContainer");
+        return std::nullopt;
+    }
     return settings;
 }
 

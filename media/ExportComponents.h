@@ -90,7 +90,8 @@ bool QTDX_ComponentHasUI(OSType componentType, const ComponentInstance& instance
 
 // Runs the exporter's settings dialog, starting from previousSettings when given (they are
 // applied to the exporter first). Returns the settings: a GstStructure string, UTF-8, of the
-// previous settings updated with the properties the user changed. std::nullopt when the user
+// previous settings updated with the properties the user changed; the exporter holds them
+// too once the user accepts. std::nullopt when the user
 // cancels (silently), for an entry without an exporter, or on an error, which is written to
 // the system log: previous settings that are malformed or name unknown or read-only
 // properties are refused that way, before any dialog shows.

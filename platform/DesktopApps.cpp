@@ -196,6 +196,26 @@ std::optional<DesktopApplication> describe(GAppInfo* app)
     return result;
 }
 
+// Where a desktop file stands in the desktop's own order, as GIO reads the folders: 0 in
+// the user's data folder, then 1, 2, ... for XDG_DATA_DIRS in order; anywhere else last.
+int dataFolderRank(const QByteArray& file)
+{
+    const auto holds = [&file](const char* folder) {
+        QByteArray applications(folder);
+        while (applications.endsWith('/'))
+            applications.chop(1);
+        return file.startsWith(applications + "/applications/");
+    };
+    if (holds(g_get_user_data_dir()))
+        return 0;
+    int rank = 1;
+    for (const gchar* const* folder = g_get_system_data_dirs(); *folder; ++folder, ++rank) {
+        if (holds(*folder))
+            return rank;
+    }
+    return rank;
+}
+
 } // namespace
 
 std::optional<DesktopApplication> DefaultApplicationFor(const QByteArray& contentType)
@@ -234,16 +254,43 @@ std::optional<DesktopApplication> FindApplicationByCreator(std::uint32_t creator
     if (creator == 0)
         return std::nullopt;
     // GIO lists each desktop id once, from the first data folder that holds it (the user's
-    // before the system's): the copy the desktop itself would start.
+    // before the system's): the copy the desktop itself would start. Files of different
+    // ids may claim one creator (a copy the user made, an old and a new version), and GIO
+    // lists them in its hash tables' order, which changes from run to run: the user's own
+    // file wins, then the newest (as the classic lookup took the newest copy), then the
+    // earlier data folder and the path, so the answer is always the same.
+    struct Candidate {
+        DesktopApplication application;
+        int rank = 0;
+        std::int64_t modified = 0;   // nanoseconds
+    };
+    const auto better = [](const Candidate& a, const Candidate& b) {
+        if ((a.rank == 0) != (b.rank == 0))
+            return a.rank == 0;
+        if (a.modified != b.modified)
+            return a.modified > b.modified;
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        return a.application.file < b.application.file;
+    };
     GList* all = g_app_info_get_all();
-    std::optional<DesktopApplication> found;
-    for (GList* item = all; item && !found; item = item->next) {
+    std::optional<Candidate> best;
+    for (GList* item = all; item; item = item->next) {
         auto* app = static_cast<GAppInfo*>(item->data);
-        if (G_IS_DESKTOP_APP_INFO(app) && creatorCode(G_DESKTOP_APP_INFO(app)) == creator)
-            found = describe(app);
+        if (!G_IS_DESKTOP_APP_INFO(app) || creatorCode(G_DESKTOP_APP_INFO(app)) != creator)
+            continue;
+        Candidate candidate{*describe(app)};
+        candidate.rank = dataFolderRank(candidate.application.file);
+        struct stat st;
+        if (::stat(candidate.application.file.constData(), &st) == 0)
+            candidate.modified = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        if (!best || better(candidate, *best))
+            best = std::move(candidate);
     }
     g_list_free_full(all, g_object_unref);
-    return found;
+    if (!best)
+        return std::nullopt;
+    return std::move(best->application);
 }
 
 bool IsApplicationInstalled(const QByteArray& desktopId)

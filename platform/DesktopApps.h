@@ -38,7 +38,9 @@ QStringList DefaultApplicationNames(const QByteArrayList& contentTypes);
 // The same answer when it can be given from the kept names alone, without asking GIO.
 std::optional<QStringList> KeptDefaultApplicationNames(const QByteArrayList& contentTypes);
 
-// The first application, in the desktop's own precedence, whose creator key is the code.
+// The application whose creator key is the code. Of several, the user's own desktop file
+// (XDG_DATA_HOME) before the system's (XDG_DATA_DIRS), then the newest file, then the
+// earlier data folder and the path: the same answer every time.
 std::optional<DesktopApplication> FindApplicationByCreator(std::uint32_t creator);
 
 // Whether a .desktop file of that id is installed.

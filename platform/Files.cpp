@@ -57,21 +57,37 @@ OSErr fail(int* sysErrno, int error)
     return OSErrFromErrno(error);
 }
 
+// The canonical form of a path: absolute, its folder resolved (realpath: no ".", "..",
+// doubled "/" or symbolic links on the way) and its last component as given, so a final
+// link stays a link. A last component "." or ".." names a folder, never a link: it is
+// resolved with the rest. Empty on failure, with errno set.
 QByteArray absolutePath(QByteArrayView path)
 {
-    QByteArray result;
+    QByteArray whole;
     if (!path.startsWith('/')) {
         char buffer[PATH_MAX];
         if (!::getcwd(buffer, sizeof buffer))
             return {};
-        result = buffer;
-        if (!result.endsWith('/'))
-            result += '/';
+        whole = buffer;
+        whole += '/';
     }
-    result += path;
-    while (result.size() > 1 && result.endsWith('/'))
-        result.chop(1);
-    return result;
+    whole += path;
+    while (whole.size() > 1 && whole.endsWith('/'))
+        whole.chop(1);
+    if (whole == "/")
+        return whole;
+    const qsizetype slash = whole.lastIndexOf('/');
+    const QByteArray name = whole.sliced(slash + 1);
+    const bool dotted = name == "." || name == "..";
+    char resolved[PATH_MAX];
+    if (!::realpath(dotted ? whole.constData() : slash == 0 ? "/" : whole.first(slash).constData(), resolved))
+        return {};
+    QByteArray result(resolved);
+    if (dotted)
+        return result;
+    if (!result.endsWith('/'))
+        result += '/';
+    return result + name;
 }
 
 void fillIdentity(const struct statx& sx, FSRef* ref)

@@ -61,7 +61,10 @@ int ReadObjectIdentity(int dirfd, const char* path, FSRef* identity);
 enum class FinalLink { NotFollowed, Followed };
 
 // Makes a reference from a POSIX path (relative paths are taken from the working folder).
-// Trailing separators are dropped. Paths up to PATH_MAX bytes are accepted.
+// The reference's path is canonical: absolute, its folder resolved (no ".", "..", doubled
+// or trailing separators, or symbolic links on the way), its last component as given (a
+// link is not followed; a last "." or ".." is resolved with the rest). Paths up to
+// PATH_MAX bytes are accepted.
 // On failure the reference is left untouched; *sysErrno, when given, receives errno.
 OSErr FSPathMakeRef(QByteArrayView path, FSRef* ref, FinalLink link = FinalLink::NotFollowed,
                     int* sysErrno = nullptr);

@@ -33,6 +33,30 @@ QString preferenceKey(const unsigned char* key)
     return text.isEmpty() ? QString() : text;
 }
 
+// The settings file is text: it gives numbers and booleans back as their text and lists as
+// lists of strings in the next run. A value of any other type than text and data is
+// therefore stored inside a one-entry map under this key, which the file keeps as a
+// serialised value with every type inside it; reading takes it out again. Values written
+// before, without the map, read as they are.
+constexpr char kTypedValueKey[] = "org.ordinello.typed-value";
+
+QVariant storedForm(const QVariant& value)
+{
+    const int type = value.typeId();
+    if (type == QMetaType::QString || type == QMetaType::QByteArray)
+        return value;
+    return QVariantMap{{QString::fromLatin1(kTypedValueKey), value}};
+}
+
+QVariant valueFromStored(const QVariant& stored)
+{
+    if (stored.typeId() != QMetaType::QVariantMap)
+        return stored;
+    const QVariantMap map = stored.toMap();
+    const auto typed = map.constFind(QString::fromLatin1(kTypedValueKey));
+    return map.size() == 1 && typed != map.cend() ? *typed : stored;
+}
+
 // The object now at the reference's path (identity, type and mode), never following a
 // final link; fnfErr when the path no longer names the object the reference was made for.
 OSErr currentObject(const FSRef* ref, FSRef* current)
@@ -153,14 +177,14 @@ OSStatus WritePreferenceValue(const QVariant& value, const unsigned char* key, b
     if (anyUser) {
         QSettings system = ProgramSettings(QSettings::SystemScope);
         if (system.isWritable()) {
-            system.setValue(name, value);
+            system.setValue(name, storedForm(value));
             system.sync();
             if (system.status() == QSettings::NoError)
                 return noErr;
         }
     }
     QSettings user = ProgramSettings();
-    user.setValue(name, value);
+    user.setValue(name, storedForm(value));
     user.sync();
     return noErr;
 }
@@ -173,11 +197,11 @@ QVariant ReadPreferenceValue(const unsigned char* key, bool anyUser)
     if (anyUser) {
         const QVariant value = ProgramSettings(QSettings::SystemScope).value(name);
         if (value.isValid())
-            return value;
+            return valueFromStored(value);
     }
     QSettings user = ProgramSettings();
     user.setFallbacksEnabled(false);
-    return user.value(name);
+    return valueFromStored(user.value(name));
 }
 
 Ptr GetUnicodeString(QStringView text, unsigned long* length)

@@ -55,9 +55,9 @@ OSStatus GetIconRefForResource(const char* name, OSType iconType, IconRef& iconR
 // answer is always noErr, as callers expect; a key that cannot be decoded (null or empty)
 // writes nothing.
 // Values are property-list values: strings, numbers, QByteArray, QDateTime, lists, maps,
-// booleans. The settings file is text: data, dates and maps come back with their type;
-// numbers and booleans at the top level (and inside lists) come back as their text, which
-// QVariant::toInt(), toDouble() and toBool() turn back into the value.
+// booleans. Each comes back with the type it was written with, also in later runs:
+// values other than text and data are kept in the settings file as serialised values
+// (read them through ReadPreferenceValue, not straight from QSettings).
 OSStatus WritePreferenceValue(const QVariant& value, const unsigned char* key, bool anyUser);
 // With anyUser, the any-user domain first; then the user's own domain (without reading
 // through to the system file). An invalid QVariant when the key is in neither.

@@ -67,13 +67,22 @@ OSErr attributeSize(const FSRef& ref, const char* name, std::uint64_t* size)
     return errno == ENODATA || errno == ENOTSUP ? OSErr(noErr) : OSErrFromErrno(errno);
 }
 
+// Extended attributes are read and written by path: the path must still name the
+// referenced object, or the answer would be another object's (or tag it).
+OSErr checkIdentity(const FSRef& ref)
+{
+    struct statx sx;
+    return statItem(ref, 0, &sx);
+}
+
 OSErr codeAt(const FSRef& ref, int offset, OSType* code)
 {
     *code = 0;
-    if (ref.isNull())
-        return paramErr;
+    OSErr status = checkIdentity(ref);
+    if (status != noErr)
+        return status;
     FinderInfo info;
-    const OSErr status = FSGetFinderInfo(ref, &info);
+    status = FSGetFinderInfo(ref, &info);
     if (status != noErr)
         return status;
     const std::uint8_t* b = info.bytes.data() + offset;
@@ -83,10 +92,11 @@ OSErr codeAt(const FSRef& ref, int offset, OSType* code)
 
 OSErr setCodeAt(const FSRef& ref, int offset, OSType code)
 {
-    if (ref.isNull())
-        return paramErr;
+    OSErr status = checkIdentity(ref);
+    if (status != noErr)
+        return status;
     FinderInfo info;
-    OSErr status = FSGetFinderInfo(ref, &info);
+    status = FSGetFinderInfo(ref, &info);
     if (status != noErr)
         return status;
     std::uint8_t* b = info.bytes.data() + offset;
@@ -186,17 +196,13 @@ void setTypeAndCreator(const FSRef& file, OSType type, OSType creator)
     CFile::FSSetCreator(file, creator);
 }
 
-// Sets the content modification time and/or the access time; the others stay.
-void setTimes(const FSRef& ref, const UTCDateTime* modified, const UTCDateTime* accessed)
+// Sets the content modification time alone: the access time is no date of the classic
+// record, and neither the birth time nor the attribute-change time can be set on Linux.
+void setModificationTime(const FSRef& ref, const UTCDateTime& modified)
 {
-    struct statx sx;
-    if (statItem(ref, 0, &sx) != noErr)
+    if (checkIdentity(ref) != noErr)
         return;
-    timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};   // access, modification
-    if (accessed)
-        times[0] = TimespecFromUTCDateTime(*accessed);
-    if (modified)
-        times[1] = TimespecFromUTCDateTime(*modified);
+    const timespec times[2] = {{0, UTIME_OMIT}, TimespecFromUTCDateTime(modified)};   // access, modification
     ::utimensat(AT_FDCWD, ref.path.constData(), times, AT_SYMLINK_NOFOLLOW);
 }
 
@@ -326,8 +332,8 @@ OSErr CFile::FSSetCreator(const FSRef& ref, OSType creator)
 
 OSErr CFile::FSSetComment(const FSRef& ref, const QString& comment)
 {
-    if (ref.isNull())
-        return paramErr;
+    if (const OSErr status = checkIdentity(ref); status != noErr)
+        return status;
     const QByteArray text = comment.toUtf8();
     int rc;
     if (text.isEmpty()) {
@@ -342,7 +348,7 @@ OSErr CFile::FSSetComment(const FSRef& ref, const QString& comment)
 
 QString CFile::FSGetComment(const FSRef& ref)
 {
-    if (ref.isNull())
+    if (checkIdentity(ref) != noErr)
         return {};
     char buffer[512];
     ssize_t n = ::lgetxattr(ref.path.constData(), kCommentAttribute, buffer, sizeof buffer);
@@ -453,19 +459,15 @@ Ptr CFile::ReadFile(const FSRef& file)
 {
     if (file.isNull())
         return nullptr;
-    const int fd = ::open(file.path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
+    const FileDescriptor fd = OpenRegularFile(AT_FDCWD, file.path.constData(), O_RDONLY);
     struct statx sx;
-    if (!handleIsObject(fd, file, &sx) || !S_ISREG(sx.stx_mode) || sx.stx_size > std::uint64_t(LONG_MAX)) {
-        ::close(fd);
+    if (!fd || !handleIsObject(fd.get(), file, &sx) || sx.stx_size > std::uint64_t(LONG_MAX))
         return nullptr;
-    }
     const Size size = Size(sx.stx_size);
     Ptr block = NewPtr(size);
     Size total = 0;
     while (block && total < size) {
-        const ssize_t n = ::read(fd, block + total, size_t(size - total));
+        const ssize_t n = ::read(fd.get(), block + total, size_t(size - total));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -477,7 +479,6 @@ Ptr CFile::ReadFile(const FSRef& file)
             total += n;
         }
     }
-    ::close(fd);
     if (block && total < size) {
         Ptr exact = NewPtr(total);
         if (exact)
@@ -501,23 +502,28 @@ Ptr CFile::ReadFile(const QString& path, long* length)
     return block;
 }
 
+Ptr CFile::ReadFile(const FSSpec& file)
+{
+    FSRef ref;
+    return FSpMakeFSRef(file, &ref) == noErr ? ReadFile(ref) : nullptr;
+}
+
 OSErr CFile::WriteFile(const FSRef& file, const void* data, unsigned long length)
 {
     if (file.isNull() || (!data && length > 0))
         return paramErr;
-    const int fd = ::open(file.path.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return OSErrFromErrno(errno);
+    int error = 0;
+    FileDescriptor fd = OpenRegularFile(AT_FDCWD, file.path.constData(), O_WRONLY, 0, &error);
+    if (!fd)
+        return OSErrFromErrno(error);
     struct statx sx;
-    if (!handleIsObject(fd, file, &sx)) {
-        ::close(fd);
+    if (!handleIsObject(fd.get(), file, &sx))
         return fnfErr;
-    }
     const char* bytes = static_cast<const char*>(data);
     unsigned long written = 0;
     OSErr status = noErr;
     while (written < length) {
-        const ssize_t n = ::pwrite(fd, bytes + written, length - written, off_t(written));
+        const ssize_t n = ::pwrite(fd.get(), bytes + written, length - written, off_t(written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -527,7 +533,7 @@ OSErr CFile::WriteFile(const FSRef& file, const void* data, unsigned long length
         written += (unsigned long)n;
     }
     // Network file systems report some write failures only when the file is closed.
-    if (::close(fd) != 0 && status == noErr)
+    if (::close(fd.release()) != 0 && status == noErr)
         status = OSErrFromErrno(errno);
     return status;
 }
@@ -541,10 +547,8 @@ OSErr CFile::WriteFile(const char* path, const void* data, unsigned long length)
     return status == noErr ? WriteFile(file, data, length) : status;
 }
 
-OSErr CFile::FSSetAccessDate(const FSRef& ref, const UTCDateTime* date)
+OSErr CFile::FSSetAccessDate(const FSRef&, const UTCDateTime*)
 {
-    if (date)
-        setTimes(ref, nullptr, date);
     return noErr;
 }
 
@@ -561,14 +565,14 @@ OSErr CFile::FSSetAccessDate(const FSSpec& spec, const UTCDateTime* date)
 OSErr CFile::FSSetModCreateAccessDate(const FSRef& ref, const UTCDateTime* date)
 {
     if (date)
-        setTimes(ref, date, date);
+        setModificationTime(ref, *date);
     return noErr;
 }
 
 OSErr CFile::FSSetModCreateDate(const FSRef& ref, const UTCDateTime* modDate, const UTCDateTime*)
 {
     if (modDate)
-        setTimes(ref, modDate, nullptr);
+        setModificationTime(ref, *modDate);
     return noErr;
 }
 
@@ -612,7 +616,7 @@ OSErr CFile::FSSetCreateDate(const FSSpec& spec, const UTCDateTime* date)
 OSErr CFile::FSSetModDate(const FSRef& ref, const UTCDateTime* date)
 {
     if (date)
-        setTimes(ref, date, nullptr);
+        setModificationTime(ref, *date);
     return noErr;
 }
 

@@ -7,9 +7,9 @@
 // Common rules:
 // - A final symbolic link is never followed: a link is an object of its own.
 // - Statuses are the classic codes (platform/MacErrors.h); 0 is success, fnfErr (-43)
-//   means no such object. Getters that read the object's status (kinds, sizes, dates)
-//   also answer fnfErr when the path now names another object than the reference's.
-//   Getters of extended attributes (type, creator, comment, resource fork) read by path.
+//   means no such object. Every member that reads or changes the object (kinds, sizes,
+//   dates, type, creator, comment, content) also answers fnfErr (or null, false) when the
+//   path now names another object than the reference's, and leaves that object alone.
 // - Names and paths are lossless QStrings (platform/NameCodec.h): bytes that are not
 //   UTF-8 survive a read and a rename.
 // - Finder type and creator are the first eight bytes of "user.com.apple.FinderInfo"
@@ -17,8 +17,11 @@
 //   "user.xdg.comment" in UTF-8, the attribute Linux file managers show. There is no
 //   Finder to ask or to tell about changes: file managers notice changes themselves.
 // - Dates: creation = birth time (statx btime), content modification = mtime, attribute
-//   modification = ctime. Linux can set neither the birth time nor ctime: the setters set
-//   mtime and, for the "access" date, atime, and change nothing else.
+//   modification (the "access" members) = ctime. Linux can set neither the birth time nor
+//   ctime: the setters set mtime alone, and the creation and "access" setters change
+//   nothing (the access time, atime, is no date of these members and is never touched).
+// - Contents are read and written only in regular files: a FIFO, device or socket at the
+//   path is refused at once (notAFileErr, or null), never waited on.
 
 #include "platform/AEDesc.h"
 #include "platform/Files.h"
@@ -101,6 +104,8 @@ public:
     // As above for the file at the path; *length (when given) receives the block's length,
     // or 0 on failure.
     static Ptr ReadFile(const QString& path, long* length = nullptr);
+    // As above for the file the record names (its folder and name); null when there is none.
+    static Ptr ReadFile(const FSSpec& file);
     // Writes from the start, retrying short writes; never shortens the file: bytes past
     // the written length stay. paramErr for null data with a non-zero length.
     static OSErr WriteFile(const FSRef& file, const void* data, unsigned long length);
@@ -108,11 +113,12 @@ public:
     static OSErr WriteFile(const char* path, const void* data, unsigned long length);
 
     // Date setters answer 0 whatever happens (a null date, a vanished object, a refusal);
-    // the FSSpec forms answer the failure to find the object. The creation date cannot be
-    // set on Linux: the forms that take one leave it as it is.
-    static OSErr FSSetAccessDate(const FSRef& ref, const UTCDateTime* date);     // atime
+    // the FSSpec forms answer the failure to find the object. Neither the creation date
+    // nor the attribute-change ("access") date can be set on Linux: the setters of those
+    // change nothing, and the forms that take them with another date set only that one.
+    static OSErr FSSetAccessDate(const FSRef& ref, const UTCDateTime* date);
     static OSErr FSSetAccessDate(const FSSpec& spec, const UTCDateTime* date);
-    // mtime and atime, nothing written to the content.
+    // The modification date alone; nothing written to the content.
     static OSErr FSSetModCreateAccessDate(const FSRef& ref, const UTCDateTime* date);
     static OSErr FSSetModCreateDate(const FSRef& ref, const UTCDateTime* modDate, const UTCDateTime* createDate);
     // Date getters answer paramErr for a date the classic form cannot hold (before 1904).

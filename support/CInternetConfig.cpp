@@ -395,9 +395,8 @@ OSStatus CInternetConfig::GetDownloadFolder(QByteArray* path)
 
 bool CInternetConfig::LocateApplication(OSType creator, FSSpec* spec)
 {
-    // The classic service picked the newest of several copies on different volumes. Here the
-    // desktop's own precedence decides (the user's data folder, then XDG_DATA_DIRS in order):
-    // the copy found is the one the desktop starts for the same application.
+    // The classic service picked the newest of several copies on different volumes; here
+    // the user's own desktop file comes first, then the newest (see DesktopApps.h).
     const std::optional<DesktopApplication> application = FindApplicationByCreator(creator);
     FSSpec found;
     if (!application || specForFile(application->file, &found) != noErr)

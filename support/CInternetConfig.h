@@ -118,7 +118,7 @@ public:
     OSStatus GetDownloadFolder(QByteArray* path);
 
     // The .desktop file of the application with that creator code (its "X-Ordinello-Creator"
-    // key). Needs no connection.
+    // key); of several, the user's own, then the newest. Needs no connection.
     bool LocateApplication(OSType creator, FSSpec* spec);
     // The default application for a helper key "Helper•<scheme>" or "Helper•<MIME type>"
     // (the bullet is Mac Roman 0xA5): its .desktop file and creator code (0 when it has none).

@@ -44,16 +44,25 @@ CString256 framingLine(const char* key)
     return line;
 }
 
-// The length of at most `limit` leading bytes of text that ends on a character boundary:
-// a cut never splits a UTF-8 sequence.
+// The length of at most `limit` leading bytes of text. A cut never splits a UTF-8
+// character: when the limit falls inside a valid sequence (which began at most three bytes
+// before it), the cut moves to the sequence's start. Text that is not UTF-8 there is cut
+// at the limit: walking back over every byte that looks like a continuation would drop a
+// whole entry of such bytes.
 size_t boundaryCut(const char* text, size_t length, size_t limit)
 {
     if (length <= limit)
         return length;
-    size_t cut = limit;
-    while (cut > 0 && (std::uint8_t(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return cut;
+    for (size_t back = 1; back <= 3 && back <= limit; ++back) {
+        const size_t start = limit - back;
+        const std::uint8_t lead = std::uint8_t(text[start]);
+        if ((lead & 0xC0) == 0x80)
+            continue;
+        const size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const bool split = start + size > limit && start + size <= length;
+        return split && QByteArrayView(text + start, qsizetype(size)).isValidUtf8() ? start : limit;
+    }
+    return limit;
 }
 
 } // namespace
@@ -68,45 +77,36 @@ QString LogDateDescription()
         + QStringLiteral("%1%2").arg(magnitude / 60, 2, 10, QLatin1Char('0')).arg(magnitude % 60, 2, 10, QLatin1Char('0'));
 }
 
-CLog::~CLog()
-{
-    if (m_fileDescriptor >= 0)
-        close(m_fileDescriptor);
-}
-
 OSErr CLog::OpenLogFile(const char* path)
 {
-    if (m_fileDescriptor >= 0) {
-        close(m_fileDescriptor);
-        m_fileDescriptor = -1;
-    }
+    m_file.reset();
     if (!path || !*path)
         return paramErr;
     // O_APPEND puts every write at the end of the file at the moment of writing, also when
-    // another process has extended it meanwhile.
-    const int fileDescriptor = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fileDescriptor < 0)
-        return OSErrFromErrno(errno);
-    m_fileDescriptor = fileDescriptor;
+    // another process has extended it meanwhile. Only a regular file is a log: a FIFO in its
+    // place is refused at once instead of waiting for a reader.
+    int error = 0;
+    m_file = OpenRegularFile(AT_FDCWD, path, O_WRONLY | O_APPEND | O_CREAT, 0600, &error);
+    if (!m_file)
+        return OSErrFromErrno(error);
     const CString256 line = framingLine(QT_TRANSLATE_NOOP("LocalizedStrings", "[Logging starting at "));
-    return writeAll(m_fileDescriptor, line.c_str(), size_t(line.length()));
+    return writeAll(m_file.get(), line.c_str(), size_t(line.length()));
 }
 
 OSErr CLog::Write_Entry(const CString256& entry)
 {
-    if (m_fileDescriptor < 0)
+    if (!m_file)
         return noErr;
-    return writeAll(m_fileDescriptor, entry.c_str(), size_t(entry.length()));
+    return writeAll(m_file.get(), entry.c_str(), size_t(entry.length()));
 }
 
 OSErr CLog::CloseLogFile()
 {
-    if (m_fileDescriptor < 0)
+    if (!m_file)
         return noErr;
     const CString256 line = framingLine(QT_TRANSLATE_NOOP("LocalizedStrings", "[Logging stopping at "));
-    writeAll(m_fileDescriptor, line.c_str(), size_t(line.length()));
-    const int status = close(m_fileDescriptor);
-    m_fileDescriptor = -1;
+    writeAll(m_file.get(), line.c_str(), size_t(line.length()));
+    const int status = close(m_file.release());
     return status == 0 ? OSErr(noErr) : OSErrFromErrno(errno);
 }
 

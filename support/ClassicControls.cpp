@@ -45,6 +45,30 @@ OSStatus finishSet(QWidget* control, bool redraw)
     return noErr;
 }
 
+// Edit and static texts hold one value, as the classic controls shared one text tag: either
+// kind answers. Null for a control of another kind.
+std::optional<QString> textOf(const QWidget* control)
+{
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control))
+        return edit->text();
+    if (const auto* label = qobject_cast<const QLabel*>(control))
+        return label->text();
+    return std::nullopt;
+}
+
+OSStatus setTextOf(QWidget* control, const QString& text, bool redraw)
+{
+    if (!control)
+        return paramErr;
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+    else
+        return errDataNotSupported;
+    return finishSet(control, redraw);
+}
+
 // Bytes of a length-prefixed string as text.
 QString fromPascal(const unsigned char* text)
 {
@@ -104,30 +128,17 @@ ControlRef GrabCRef(QWidget* window, OSType signature, long number)
 
 QString GetEditTextAsCFString(ControlRef control)
 {
-    auto* edit = qobject_cast<QLineEdit*>(control);
-    return edit ? edit->text() : QString();
+    return textOf(control).value_or(QString());
 }
 
 OSStatus SetEditTextAsCFString(ControlRef control, const QString& text, bool redraw)
 {
-    if (!control)
-        return paramErr;
-    auto* edit = qobject_cast<QLineEdit*>(control);
-    if (!edit)
-        return errDataNotSupported;
-    edit->setText(text);
-    return finishSet(control, redraw);
+    return setTextOf(control, text, redraw);
 }
 
 OSStatus SetStaticTextAsCFString(ControlRef control, const QString& text, bool redraw)
 {
-    if (!control)
-        return paramErr;
-    auto* label = qobject_cast<QLabel*>(control);
-    if (!label)
-        return errDataNotSupported;
-    label->setText(text);
-    return finishSet(control, redraw);
+    return setTextOf(control, text, redraw);
 }
 
 OSStatus SetEditTextText(ControlRef control, const unsigned char* text, bool redraw)
@@ -161,12 +172,12 @@ OSStatus GetEditTextText(ControlRef control, unsigned char* text)
 {
     if (!control || !text)
         return paramErr;
-    auto* edit = qobject_cast<QLineEdit*>(control);
-    if (!edit)
+    const std::optional<QString> current = textOf(control);
+    if (!current)
         return errDataNotSupported;
     // CString256 cuts at the last whole UTF-8 sequence that fits in 255 bytes.
     CString256 cut;
-    cut = edit->text();
+    cut = *current;
     const int length = cut.length();
     text[0] = static_cast<unsigned char>(length);
     std::memcpy(text + 1, cut.c_str(), std::size_t(length));

@@ -5,8 +5,9 @@
 //
 // A control's identifier is the pair of dynamic properties "controlSignature" (a
 // four-character code, as text such as "EdTx" or as a number) and "controlNumber" on the
-// widget. Every function answers paramErr (-50) for a null control; a control of the
-// wrong kind (a push button asked for its text) answers errDataNotSupported.
+// widget. Edit and static texts hold one value: every text call below reads and writes
+// either kind. Every function answers paramErr (-50) for a null control; a control of
+// another kind (a push button asked for its text) answers errDataNotSupported.
 // "Text" data is UTF-8, the system encoding. A redraw flag of true repaints the control at
 // once after a successful set; false (or a failure) paints nothing now.
 
@@ -51,7 +52,8 @@ using ControlKeyFilterProcPtr = ControlKeyFilterResult (*)(ControlRef control, s
 // null when there is none or window is null.
 ControlRef GrabCRef(QWidget* window, OSType signature, long number);
 
-// The text of an edit-text control; a null QString for a null control or another kind.
+// The text of an edit-text or static-text control; a null QString for a null control or
+// another kind.
 QString GetEditTextAsCFString(ControlRef control);
 OSStatus SetEditTextAsCFString(ControlRef control, const QString& text, bool redraw);
 OSStatus SetStaticTextAsCFString(ControlRef control, const QString& text, bool redraw);
@@ -63,7 +65,7 @@ OSStatus SetStaticTextText(ControlRef control, const unsigned char* text, bool r
 // changes nothing, as the classic call did.
 OSStatus SetEditTextText(ControlRef control, const QString& text, bool redraw);
 
-// Reads the edit text's UTF-8 bytes into text, cut at 255 bytes at a character boundary,
+// Reads the control's text as UTF-8 bytes into text, cut at 255 bytes at a character boundary,
 // and sets its length byte. paramErr for a null control or null string.
 OSStatus GetEditTextText(ControlRef control, unsigned char* text);
 

@@ -50,8 +50,10 @@ QString MapTypeToExtension(const OSType& type)
 
 QString MapFSRefToExtensionByType(const FSRef& item)
 {
+    // FSGetType answers only for the referenced object itself; a folder keeps no file type,
+    // whatever its Finder information holds.
     OSType type = 0;
-    if (CFile::FSGetType(item, type) != noErr)
+    if (CFile::FSGetType(item, type) != noErr || CFile::IsADirectory(item))
         return QString();
     return MapTypeToExtension(type);
 }

@@ -14,7 +14,8 @@
 QString MapTypeToExtension(const OSType& type);
 
 // The extension for the item's classic file type (its Finder information); null when the
-// type cannot be read, the item is a folder, or the type is not in the table above.
+// type cannot be read, the reference is stale (its path names another object now), the
+// item is a folder, or the type is not in the table above.
 QString MapFSRefToExtensionByType(const FSRef& item);
 
 // The program's four-character creator code; 0 when it has none.

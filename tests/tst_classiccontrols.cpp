@@ -118,9 +118,24 @@ private Q_SLOTS:
         QCOMPARE(SetEditTextKeyFilter(m_edit, nullptr), OSStatus(paramErr));
         QVERIFY(GetEditTextAsCFString(nullptr).isNull());
         // A control of another kind keeps no such data.
-        QCOMPARE(SetEditTextAsCFString(m_label, QStringLiteral("x"), false), OSStatus(errDataNotSupported));
+        QCOMPARE(SetEditTextAsCFString(m_button, QStringLiteral("x"), false), OSStatus(errDataNotSupported));
         QCOMPARE(SetStaticTextAsCFString(m_button, QStringLiteral("x"), false), OSStatus(errDataNotSupported));
-        QVERIFY(GetEditTextAsCFString(m_label).isNull());
+        QCOMPARE(GetEditTextText(m_button, text), OSStatus(errDataNotSupported));
+        QVERIFY(GetEditTextAsCFString(m_button).isNull());
+    }
+
+    // Edit and static texts hold one value: every text call reads and writes either kind.
+    void editAndStaticTextsShareOneValue()
+    {
+        QCOMPARE(SetEditTextAsCFString(m_label, QStringLiteral("Città"), false), OSStatus(noErr));
+        QCOMPARE(GetEditTextAsCFString(m_label), QStringLiteral("Città"));
+        Str255 bytes{};
+        QCOMPARE(GetEditTextText(m_label, bytes), OSStatus(noErr));
+        QCOMPARE(TestFolders::pascalText(bytes), QByteArray("Citt\xc3\xa0"));
+        QCOMPARE(SetEditTextText(m_label, TestFolders::pascal("Beach").data(), false), OSStatus(noErr));
+        QCOMPARE(m_label->text(), QStringLiteral("Beach"));
+        QCOMPARE(SetStaticTextAsCFString(m_edit, QStringLiteral("Note"), false), OSStatus(noErr));
+        QCOMPARE(m_edit->text(), QStringLiteral("Note"));
     }
 
     void textBytes_data()

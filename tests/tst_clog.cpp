@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -114,6 +115,9 @@ private Q_SLOTS:
         QTest::newRow("cut before a split character")
             << QByteArray(253, 'c') + "\xC3\xA9" << QByteArray(253, 'c') + '\r';
         QTest::newRow("empty") << QByteArray() << QByteArray("\r");
+        QTest::newRow("cut before a split four-byte character")
+            << QByteArray(252, 'c') + "\xF0\x9F\x8C\x8A" << QByteArray(252, 'c') + '\r';
+        QTest::newRow("not UTF-8: cut at the limit") << QByteArray(300, '\xB0') << QByteArray(254, '\xB0') + '\r';
     }
 
     void longEntries()
@@ -124,6 +128,19 @@ private Q_SLOTS:
         const qsizetype before = TestFolders::readFile(m_log).size();
         LogEntry(entry.constData());
         QCOMPARE(TestFolders::readFile(m_log).mid(before), written);
+    }
+
+    // A FIFO in the log's place is refused at once, never waited on (the alarm ends a hang).
+    void fifoIsNotALog()
+    {
+        QCOMPARE(::mkdir((m_base + "/state").constData(), 0700), 0);
+        QCOMPARE(::mkdir(m_folder.constData(), 0700), 0);
+        QCOMPARE(::mkfifo(m_log.constData(), 0600), 0);
+        ::alarm(10);
+        StartLogging();
+        LogEntry("lost");
+        ::alarm(0);
+        QVERIFY(gLogger && !gLogger->isOpen());
     }
 
     void stateFolder_data()

@@ -6,7 +6,12 @@
 #include "support/CFile.h"
 #include "support/DirectoriesList.h"
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <climits>
+#include <cstdlib>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,6 +96,40 @@ private Q_SLOTS:
         const FSRef gone = refTo(m_root + "/a/f");
         ::unlink(gone.path.constData());
         QCOMPARE(MakeDirectoriesList(gone, list), fnfErr);
+    }
+
+    // A reference's path is canonical: absolute, its folder resolved, no ".", ".." or
+    // doubled "/"; its last component is never followed. Its name is the object's own.
+    void referencesFromDottedPaths_data()
+    {
+        QTest::addColumn<QByteArray>("given");   // relative paths start at the test folder
+        QTest::addColumn<QByteArray>("canonical");
+        QTest::newRow("..") << QByteArray("a/b/..") << QByteArray("a");
+        QTest::newRow(".") << QByteArray("a/./b/.") << QByteArray("a/b");
+        QTest::newRow("doubled and trailing /") << QByteArray("a//b//") << QByteArray("a/b");
+        QTest::newRow("link on the way") << QByteArray("toA/b") << QByteArray("a/b");
+        QTest::newRow("final link kept") << QByteArray("a/../toA") << QByteArray("toA");
+        QTest::newRow("absolute") << QByteArray("<root>/a/../a/b") << QByteArray("a/b");
+    }
+
+    void referencesFromDottedPaths()
+    {
+        QFETCH(QByteArray, given);
+        QFETCH(QByteArray, canonical);
+        char resolved[PATH_MAX];
+        QVERIFY(::realpath(m_root.constData(), resolved));
+        const QByteArray root(resolved);
+        makeFolder(root, "a");
+        makeFolder(root, "a/b");
+        QCOMPARE(::symlink("a", (root + "/toA").constData()), 0);
+        const QByteArray working = QDir::currentPath().toLocal8Bit();
+        const auto back = qScopeGuard([&working] { QVERIFY(::chdir(working.constData()) == 0); });
+        QCOMPARE(::chdir(root.constData()), 0);
+        FSRef ref;
+        QCOMPARE(FSPathMakeRef(given.replace("<root>", root), &ref), noErr);
+        QCOMPARE(ref.path, root + '/' + canonical);
+        const QByteArray name = canonical.mid(canonical.lastIndexOf('/') + 1);
+        QCOMPARE(CFile::FSGetObjectName(ref), QString::fromUtf8(name));
     }
 
     void trimCompareDispose_data()

@@ -70,6 +70,7 @@ private Q_SLOTS:
         QTest::newRow("2 of 3 is 240 degrees") << -1.0 << 2 << 3 << 240 << QList<double>{10, 236} << QList<double>{244, 300};
         QTest::newRow("total 0 draws no wedge") << -1.0 << 1 << 0 << 0 << QList<double>{} << QList<double>{5, 90, 270};
         QTest::newRow("negative total draws no wedge") << -1.0 << 1 << -3 << 0 << QList<double>{} << QList<double>{5, 90, 270};
+        QTest::newRow("not a number draws no wedge") << qQNaN() << 0 << 0 << 0 << QList<double>{} << QList<double>{5, 90, 270};
     }
     void wedgeAngles()
     {
@@ -79,7 +80,7 @@ private Q_SLOTS:
         QFETCH(int, angle);
         QFETCH(QList<double>, inside);
         QFETCH(QList<double>, outside);
-        if (percentage >= 0)
+        if (percentage >= 0 || qIsNaN(percentage))
             DrawAddProgressBadge(float(percentage));
         else
             DrawExportProgressBadge(done, total);

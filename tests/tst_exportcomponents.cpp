@@ -288,6 +288,10 @@ private Q_SLOTS:
         // Untouched properties are not written.
         QVERIFY(!settings->contains("label"));
         QVERIFY(!settings->contains("mode"));
+        // The exporter itself takes the accepted choice: an export with it uses it.
+        gint chosen = 0;
+        g_object_get(movie()->exporter.element(), "interval", &chosen, nullptr);
+        QCOMPARE(chosen, 42);
 
         // Passed in again, the settings reach the exporter and the dialog shows them; the
         // result keeps them beside what the user changes now.

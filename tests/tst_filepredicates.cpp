@@ -214,6 +214,15 @@ private Q_SLOTS:
         QVariantList maps{QVariantMap{{"d", dates[3]}}, QVariantMap{{"d", dates[4]}}};
         SortArrayNumericallyAsDateOnKey(maps, QStringLiteral("d"));
         QCOMPARE(maps[0].toMap().value("d").toString(), dates[4]);
+
+        // Typed by hand: an ordinary blank before AM/PM, where ICU writes a narrow no-break
+        // space; both no-break spaces and the blank are read alike.
+        QVariantList typed = strings({QStringLiteral("1/12/08, 9:20 PM"), QStringLiteral("1/12/08, 9:05\u202FAM"),
+                                     QStringLiteral("1/3/08, 11:00\u00A0PM")});
+        SortArrayNumericallyAsDateOnKey(typed);
+        QCOMPARE(typed, strings({QStringLiteral("1/3/08, 11:00\u00A0PM"), QStringLiteral("1/12/08, 9:05\u202FAM"),
+                                 QStringLiteral("1/12/08, 9:20 PM")}));
+        QVERIFY(MyNumericallyAsDateCompareByKey(QStringLiteral("1/12/08, 9:20 PM"), QStringLiteral("1/12/08, 9:21 PM"), {}) < 0);
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include "TestFolders.h"
 
+#include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -243,6 +244,33 @@ private Q_SLOTS:
         QCOMPARE(creator, 0u);
         QCOMPARE(config.GetHelperFileSpec(pascal("Helper\xA5gopher").data(), &spec, &creator), -1);
         QCOMPARE(config.GetHelperFileSpec(pascal("RealName").data(), &spec, &creator), -1);
+    }
+
+    // Several desktop files claiming one creator: the user's own before the system's, then
+    // the newest.
+    void locateApplicationPrefersTheUsersNewestCopy()
+    {
+        const QByteArray folder = qgetenv("XDG_DATA_HOME") + "/applications";
+        QVERIFY(QDir().mkpath(QFile::decodeName(folder)));
+        QByteArrayList made;
+        const auto cleanUp = qScopeGuard([&made] {
+            for (const QByteArray& path : std::as_const(made))
+                ::unlink(path.constData());
+        });
+        const auto install = [&](const QByteArray& id, time_t modified) {
+            made.append(folder + '/' + id + ".desktop");
+            writeFile(made.last(), "[Desktop Entry]\nType=Application\nName=" + id
+                                       + "\nExec=ordinello-test-recorder %u\nX-Ordinello-Creator=TBRW\n");
+            setModificationTime(made.last(), modified);
+        };
+        const auto located = [] {
+            FSSpec spec;
+            return CInternetConfig(0).LocateApplication(0x54425257, &spec) ? spec.name : QByteArray();
+        };
+        install("ordinello-user-old", 315532800);   // 1980, older than the system's copy
+        QTRY_COMPARE_WITH_TIMEOUT(located(), QByteArray("ordinello-user-old.desktop"), 10000);
+        install("ordinello-user-new", 946684800);   // 2000
+        QTRY_COMPARE_WITH_TIMEOUT(located(), QByteArray("ordinello-user-new.desktop"), 10000);
     }
 
     void editPreferencesStartsTheInstalledSettings()

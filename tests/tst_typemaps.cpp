@@ -9,6 +9,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <cstdio>
+#include <unistd.h>
+
 using namespace TestFolders;
 
 class TestTypeMaps : public QObject {
@@ -49,8 +52,14 @@ private Q_SLOTS:
             QSKIP("this file system keeps no user extended attributes");
         QCOMPARE(MapFSRefToExtensionByType(movie), QStringLiteral(".mov"));
         QVERIFY(MapFSRefToExtensionByType(plain).isNull());
-        QVERIFY(MapFSRefToExtensionByType(folder).isNull());
         QVERIFY(MapFSRefToExtensionByType(FSRef{}).isNull());
+        // A folder has no file type, whatever its Finder information holds.
+        QCOMPARE(FSSetFinderInfo(folder, info), noErr);
+        QVERIFY(MapFSRefToExtensionByType(folder).isNull());
+        // A stale reference does not answer for what now holds its path.
+        QCOMPARE(::unlink(plain.path.constData()), 0);
+        QCOMPARE(::rename(movie.path.constData(), plain.path.constData()), 0);
+        QVERIFY(MapFSRefToExtensionByType(plain).isNull());
     }
 
     void suffixMap()
