@@ -5,6 +5,23 @@
 #include <QFileDialog>
 #include <QUrl>
 
+namespace {
+
+// The chooser's Type column is named by Qt under this context, which Qt's own Italian
+// catalogue (qtbase_it, Debian's qt6-translations-l10n) does not translate: "Folder" would
+// stand in English beside translated columns. The program's catalogue carries them; Qt
+// looks them up in every installed catalogue.
+[[maybe_unused]] const char* const kQtFileTypeTexts[][2] = {
+    QT_TRANSLATE_NOOP3("QAbstractFileIconProvider", "Folder", "All other platforms"),
+    QT_TRANSLATE_NOOP3("QAbstractFileIconProvider", "Shortcut", "All other platforms"),
+};
+[[maybe_unused]] const char* const kQtOtherFileTypeTexts[] = {
+    QT_TRANSLATE_NOOP("QAbstractFileIconProvider", "Drive"),
+    QT_TRANSLATE_NOOP("QAbstractFileIconProvider", "Unknown"),
+};
+
+} // namespace
+
 OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result)
 {
     if (!result)

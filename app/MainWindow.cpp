@@ -1,11 +1,13 @@
 #include "app/MainWindow.h"
 
 #include "app/FolderOpenEvents.h"
+#include "app/ItemImages.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
 #include "app/Preferences.h"
 #include "app/PreferencesWindow.h"
 #include "app/RenameReportView.h"
+#include "app/SoftwareUpdateWindow.h"
 #include "media/DockBadge.h"
 #include "platform/Bundle.h"
 #include "platform/NameCodec.h"
@@ -27,7 +29,7 @@
 #include <QSettings>
 #include <QStatusBar>
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(SoftwareUpdateWindow* softwareUpdate, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::MainWindow>())
 {
@@ -43,22 +45,22 @@ MainWindow::MainWindow(QWidget* parent)
     // Folders handed to the running program arrive at the application object.
     new FolderOpenEvents(m_controller, this);
 
-    m_softwareUpdate = new SoftwareUpdateController(this, this);
-    m_softwareUpdate->awakeFromNib(CheckForSoftwareUpdates());
+    m_softwareUpdate = softwareUpdate;
+    if (!m_softwareUpdate) {
+        m_ownUpdateService = std::make_unique<SoftwareUpdateController>();
+        m_ownUpdateWindow = std::make_unique<SoftwareUpdateWindow>(m_ownUpdateService.get());
+        m_ownUpdateWindow->awakeFromNib();
+        m_softwareUpdate = m_ownUpdateWindow.get();
+    }
 
     TableView* table = m_ui->fileTable;
-    table->setIconSize(QSize(48, 48));
-    table->verticalHeader()->setDefaultSectionSize(56);
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setSectionsClickable(false);
     // The Index column is as wide as its largest number, measured once per listing: fitted
     // to its contents by the header, it would lay out a thousand numbers after every move.
     table->horizontalHeader()->setSectionResizeMode(DirectoryItemsModel::IndexColumn, QHeaderView::Fixed);
     table->horizontalHeader()->setSectionResizeMode(DirectoryItemsModel::IconColumn, QHeaderView::Fixed);
-    // Wide enough for the pictures and for the column's title in every language.
-    table->horizontalHeader()->resizeSection(
-        DirectoryItemsModel::IconColumn,
-        std::max(64, table->horizontalHeader()->sectionSizeHint(DirectoryItemsModel::IconColumn)));
+    setThumbnailSize(ThumbnailSize());
 
     auto* menu = new QMenu(this);
     menu->addAction(m_ui->actionOpen);
@@ -108,6 +110,29 @@ void MainWindow::showError(const QString& message)
 
 MainWindow::~MainWindow() = default;
 
+SoftwareUpdateController* MainWindow::softwareUpdateController() const
+{
+    return m_softwareUpdate->service();
+}
+
+void MainWindow::setThumbnailSize(int size)
+{
+    TableView* table = m_ui->fileTable;
+    table->setIconSize(QSize(size, size));
+    table->verticalHeader()->setDefaultSectionSize(size + 8);
+    // Wide enough for the pictures and for the column's title in every language.
+    table->horizontalHeader()->resizeSection(
+        DirectoryItemsModel::IconColumn,
+        std::max(size + 16, table->horizontalHeader()->sectionSizeHint(DirectoryItemsModel::IconColumn)));
+    // Thumbnails are made anew at the new size as the rows are drawn.
+    if (ItemImages* images = m_controller->itemImages())
+        images->setDisplaySize(QSize(size, size));
+    table->viewport()->update();
+    m_ui->actionZoomIn->setEnabled(size < kThumbnailSizes.back());
+    m_ui->actionZoomOut->setEnabled(size > kThumbnailSizes.front());
+    m_ui->actionNormalSize->setEnabled(size != kNormalThumbnailSize);
+}
+
 TableView* MainWindow::fileTable() const
 {
     return m_ui->fileTable;
@@ -127,7 +152,18 @@ void MainWindow::connectActions()
     connect(m_ui->actionMoveToTop, &QAction::triggered, c, [c] { c->moveSelectedRows(OrdinelloController::Move::ToTop); });
     connect(m_ui->actionMoveToBottom, &QAction::triggered, c, [c] { c->moveSelectedRows(OrdinelloController::Move::ToBottom); });
     connect(m_ui->actionPreferences, &QAction::triggered, this, [this] { ShowPreferencesWindow(this); });
-    connect(m_ui->actionSoftwareUpdate, &QAction::triggered, m_softwareUpdate, &SoftwareUpdateController::showWindow);
+    connect(m_ui->actionSoftwareUpdate, &QAction::triggered, m_softwareUpdate, &SoftwareUpdateWindow::showWindow);
+    // Zoom In takes Ctrl++ and Ctrl+= (the same key without Shift on most layouts).
+    m_ui->actionZoomIn->setShortcuts(QKeySequence::ZoomIn);
+    m_ui->actionZoomOut->setShortcuts(QKeySequence::ZoomOut);
+    const auto zoom = [this](int steps) {
+        const int size = steps == 0 ? kNormalThumbnailSize : SteppedThumbnailSize(m_ui->fileTable->iconSize().width(), steps);
+        SetThumbnailSize(size);
+        setThumbnailSize(size);
+    };
+    connect(m_ui->actionZoomIn, &QAction::triggered, this, [zoom] { zoom(1); });
+    connect(m_ui->actionZoomOut, &QAction::triggered, this, [zoom] { zoom(-1); });
+    connect(m_ui->actionNormalSize, &QAction::triggered, this, [zoom] { zoom(0); });
     connect(m_ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
     connect(m_ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->actionReload, &QAction::triggered, c, &OrdinelloController::reloadDirectoryItems);

@@ -1,7 +1,8 @@
 #pragma once
-// The main window, loaded from its interface description. It creates the controller and
-// the software-update controller, hands the controller its outlets and connects the
-// menus, toolbar and table to their actions.
+// The main window, loaded from its interface description. It creates the controller, hands
+// it its outlets and connects the menus, toolbar and table to their actions. The software
+// update's window is the program's one, shared by every main window, or the window's own
+// when none is given.
 
 #include <QMainWindow>
 
@@ -14,17 +15,19 @@ class MainWindow;
 }
 class OrdinelloController;
 class SoftwareUpdateController;
+class SoftwareUpdateWindow;
 class TableView;
 
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(SoftwareUpdateWindow* softwareUpdate = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     OrdinelloController* controller() const { return m_controller; }
-    SoftwareUpdateController* softwareUpdateController() const { return m_softwareUpdate; }
+    SoftwareUpdateController* softwareUpdateController() const;
+    SoftwareUpdateWindow* softwareUpdateWindow() const { return m_softwareUpdate; }
     TableView* fileTable() const;
     Ui::MainWindow* ui() const { return m_ui.get(); }
 
@@ -38,6 +41,8 @@ private:
     void connectActions();
     void updateActions();
     void showAbout();
+    // The item pictures' size: one of kThumbnailSizes, kept in the preferences.
+    void setThumbnailSize(int size);
 
     void updateItemCount();
     void fitIndexColumn();
@@ -47,5 +52,7 @@ private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_itemCount = nullptr;
     OrdinelloController* m_controller = nullptr;
-    SoftwareUpdateController* m_softwareUpdate = nullptr;
+    SoftwareUpdateWindow* m_softwareUpdate = nullptr;
+    std::unique_ptr<SoftwareUpdateController> m_ownUpdateService;
+    std::unique_ptr<SoftwareUpdateWindow> m_ownUpdateWindow;
 };

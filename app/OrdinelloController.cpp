@@ -14,6 +14,7 @@
 
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QSettings>
@@ -78,10 +79,18 @@ void OrdinelloController::setFolderChooser(FolderChooser chooser)
 
 void OrdinelloController::openHelpURL()
 {
-    const QString address = Bundle::siteUrl() + QStringLiteral("/Utilities/Ordinello.html");
+    // The manual ships with the program, in the user's language where there is one: it
+    // opens without a network, in the desktop's browser or help viewer.
+    const QByteArray page = Bundle::manualPage(QLocale().uiLanguages());
+    if (page.isEmpty()) {
+        Q_EMIT errorOccurred(tr("The manual is not installed: %1 has no help folder.")
+                                 .arg(DisplayFileName(DecodeFileName(Bundle::dataFolder()))));
+        return;
+    }
     QString reason;
-    if (LaunchDefaultForUri(address.toUtf8(), &reason) != noErr)
-        Q_EMIT errorOccurred(tr("The help page %1 could not be opened: %2").arg(address, reason));
+    if (LaunchDefaultForPath(page, &reason) != noErr)
+        Q_EMIT errorOccurred(tr("No application could open the manual “%1”: %2\n\nOpen it in a web browser.")
+                                 .arg(DisplayFileName(DecodeFileName(page)), reason));
 }
 
 QString OrdinelloController::HandleChooseDirectory()

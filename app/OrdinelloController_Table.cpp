@@ -3,6 +3,7 @@
 #include "app/OrdinelloController.h"
 
 #include "app/NSTableViewExtensions.h"
+#include "platform/Bundle.h"
 #include "platform/Launcher.h"
 #include "platform/NameCodec.h"
 
@@ -171,10 +172,13 @@ void OrdinelloController::showSelectedItemsInFileManager()
     QStringList uris;
     for (const QString& path : paths)
         uris.append(QString::fromLatin1(FileUrlFromPath(path).toEncoded()));
-    // Opening the folder itself, where no file manager can select the items in it.
+    // Opening the folder itself, where no file manager can select the items in it. Never
+    // with this program, which offers to open folders too: that would only list the folder
+    // in a second window over this one.
     const auto openFolder = [this](const QString& folder) {
         QString reason;
-        if (!folder.isEmpty() && LaunchDefaultForPath(EncodeFileName(folder), &reason) != noErr)
+        if (!folder.isEmpty()
+            && LaunchFileManagerForFolder(EncodeFileName(folder), Bundle::identifier().toUtf8() + ".desktop", &reason) != noErr)
             Q_EMIT errorOccurred(tr("The folder “%1” could not be shown: %2").arg(DisplayFileName(folder), reason));
     };
     if (uris.isEmpty()) {
@@ -188,7 +192,13 @@ void OrdinelloController::showSelectedItemsInFileManager()
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << uris << QString();
     const QString folder = m_folderPath;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 5000), this);
+    // Without a session bus (a bare X server, a remote session) the call never finishes.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        openFolder(folder);
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [folder, openFolder](QDBusPendingCallWatcher* w) {
         if (w->isError())
             openFolder(folder);

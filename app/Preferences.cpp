@@ -2,6 +2,9 @@
 
 #include "platform/ProgramSettings.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
 QSettings settings()
@@ -63,6 +66,38 @@ bool AutomaticNumberLength()
 bool ConfirmRenaming()
 {
     return readBool(PreferenceKeys::ConfirmRenaming, true);
+}
+
+namespace {
+
+// The index in kThumbnailSizes of the size nearest to size (the smaller on a tie).
+std::size_t nearestThumbnailSize(int size)
+{
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < kThumbnailSizes.size(); ++i) {
+        if (std::abs(std::int64_t(kThumbnailSizes[i]) - size) < std::abs(std::int64_t(kThumbnailSizes[best]) - size))
+            best = i;
+    }
+    return best;
+}
+
+} // namespace
+
+int ThumbnailSize()
+{
+    return kThumbnailSizes[nearestThumbnailSize(readInt(PreferenceKeys::ThumbnailSize, kNormalThumbnailSize))];
+}
+
+int SteppedThumbnailSize(int size, int steps)
+{
+    const auto last = std::int64_t(kThumbnailSizes.size()) - 1;
+    const std::int64_t index = std::clamp(std::int64_t(nearestThumbnailSize(size)) + steps, std::int64_t(0), last);
+    return kThumbnailSizes[std::size_t(index)];
+}
+
+void SetThumbnailSize(int value)
+{
+    write(PreferenceKeys::ThumbnailSize, value);
 }
 
 void SetCheckForSoftwareUpdates(bool value)

@@ -49,11 +49,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the SVG plug-ins draw the
-# program's icon and the theme's icons; the icon itself goes into the hicolor theme.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, hicolor-icon-theme")
-# The icon theme the program falls back to outside a desktop session, and Qt's own
-# translated texts (the standard buttons).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "adwaita-icon-theme, qt6-translations-l10n")
+# program's icon and the theme's icons; the icon itself goes into the hicolor theme. Qt's
+# own translated texts (the file dialog, the standard buttons, key names) are loaded beside
+# the program's: without them an Italian window has English buttons.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, hicolor-icon-theme, qt6-translations-l10n")
+# The icon theme the program falls back to outside a desktop session.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "adwaita-icon-theme")
 # The synopsis, then the long description (CPack indents its lines by one blank).
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "put a folder's items in a chosen order and number them")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

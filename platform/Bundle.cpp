@@ -1,12 +1,15 @@
 #include "platform/Bundle.h"
 
 #include "BuildConfig.h"
+#include "platform/ProgramSettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Bundle {
@@ -31,10 +34,23 @@ QString signature()
     return QStringLiteral("Ordi");
 }
 
+namespace {
+
+bool isWebAddress(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    return url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https") && !url.host().isEmpty();
+}
+
+} // namespace
+
 QString siteUrl()
 {
-    const QString overridden = qEnvironmentVariable("ORDINELLO_SITE_URL");
-    QString url = overridden.isEmpty() ? QStringLiteral(ORDINELLO_SITE_URL) : overridden;
+    QString url = qEnvironmentVariable("ORDINELLO_SITE_URL");
+    if (url.isEmpty()) {
+        const QString configured = ProgramSettings(QSettings::SystemScope).value(QLatin1String(kSiteUrlKey)).toString().trimmed();
+        url = isWebAddress(configured) ? configured : QStringLiteral(ORDINELLO_SITE_URL);
+    }
     while (url.endsWith(u'/'))
         url.chop(1);
     return url;
@@ -63,6 +79,32 @@ QByteArray dataFolder()
     if (prefix.isEmpty())
         return {};
     return (prefix == "/" ? QByteArray() : prefix) + '/' + ORDINELLO_DATA_SUBDIR;
+}
+
+QByteArray manualPage(const QStringList& languages)
+{
+    const QByteArray data = dataFolder();
+    if (data.isEmpty())
+        return {};
+    const auto page = [&data](const QString& language) -> QByteArray {
+        // Only plain language tags name a folder: nothing from the environment leads elsewhere.
+        for (const QChar c : language) {
+            if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'_')
+                return {};
+        }
+        const QByteArray path = data + "/help/" + language.toLatin1() + "/index.html";
+        struct stat st;
+        return !language.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) ? path : QByteArray();
+    };
+    for (QString language : languages) {
+        language.replace(u'-', u'_');
+        // "it_IT" first, then "it".
+        for (const QString& candidate : {language, language.section(u'_', 0, 0)}) {
+            if (const QByteArray found = page(candidate); !found.isEmpty())
+                return found;
+        }
+    }
+    return page(QStringLiteral("en"));
 }
 
 QString libraryFolder()

@@ -27,3 +27,10 @@ OSStatus LaunchDefaultForUri(const QByteArray& encodedUri, QString* message = nu
 
 // The same for a local path given as bytes.
 OSStatus LaunchDefaultForPath(QByteArrayView path, QString* message = nullptr);
+
+// Opens a folder (path as bytes) in a file manager: the default application for folders
+// (inode/directory), or, when that is the desktop entry skippedDesktopId (the program
+// itself, which offers to open folders too), the next application that opens folders.
+// kLSApplicationNotFoundErr, with *message saying so, when no other application is there.
+OSStatus LaunchFileManagerForFolder(QByteArrayView path, const QByteArray& skippedDesktopId,
+                                    QString* message = nullptr);

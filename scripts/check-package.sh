@@ -21,11 +21,17 @@ for file in usr/bin/ordinello usr/bin/ordinello-cli \
             usr/share/applications/org.ordinello.Ordinello.desktop \
             usr/share/metainfo/org.ordinello.Ordinello.metainfo.xml \
             usr/share/icons/hicolor/scalable/apps/org.ordinello.Ordinello.svg \
-            usr/share/doc/ordinello/copyright usr/share/doc/ordinello/changelog.gz; do
+            usr/share/doc/ordinello/copyright usr/share/doc/ordinello/changelog.gz \
+            usr/share/ordinello/help/en/index.html usr/share/ordinello/help/it/index.html; do
     [[ -e "$root/$file" ]] || { echo "check-package: $file is missing" >&2; exit 1; }
 done
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "check-package: no library dependencies" >&2; exit 1; }
+dpkg-deb -f "$deb" Depends | grep -q qt6-translations-l10n || { echo "check-package: Qt's translations are not a dependency" >&2; exit 1; }
 desktop-file-validate "$root/usr/share/applications/org.ordinello.Ordinello.desktop"
+
+# The installed program answers --version without a display.
+[[ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/ordinello" --version)" == ordinello\ * ]] \
+    || { echo "check-package: the installed ordinello --version needs a display" >&2; exit 1; }
 
 # The installed command line lists a folder.
 folder="$root/folder"

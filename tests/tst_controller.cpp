@@ -3,9 +3,12 @@
 
 #include "TestFolders.h"
 #include "app/FolderChooser.h"
+#include "app/Launch.h"
+#include "app/Preferences.h"
 #include "app/MainWindow.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
+#include "platform/Launcher.h"
 #include "platform/NameCodec.h"
 #include "support/BundleServices.h"
 #include "support/LocalizedStrings.h"
@@ -14,10 +17,13 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QTimer>
@@ -35,6 +41,21 @@
 
 using namespace TestFolders;
 
+// Stands in for the desktop's file manager on the test's private session bus.
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QStringList> shown;
+public Q_SLOTS:
+    void ShowItems(const QStringList& uris, const QString& startupId)
+    {
+        Q_UNUSED(startupId);
+        shown.append(uris);
+    }
+};
+
 class TestController : public QObject
 {
     Q_OBJECT
@@ -44,6 +65,7 @@ class TestController : public QObject
     DirectoryItemsModel* m_model = nullptr;
     QTemporaryDir* m_dir = nullptr;
     QByteArray m_recorder;
+    QByteArray m_ourselvesOpened;   // what the program's own desktop entry was asked to open
 
     // Plays the user in the folder chooser: picks the given folder, or cancels when empty.
     void chooseNext(const QByteArray& folder)
@@ -97,7 +119,18 @@ private Q_SLOTS:
         qputenv("ORDINELLO_LIBRARY_DIR", "/nonexistent");   // no thumbnail library: file icons
         qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:1");  // the automatic update check goes nowhere
         isolateUserFolders();
-        m_recorder = installRecorderApplication({"x-scheme-handler/http", "inode/directory"});
+        m_recorder = installRecorderApplication({"text/html", "inode/directory"});
+        // The program's own desktop entry opens folders too, and is the default for them here,
+        // as on a machine without a file manager: Show in File Manager must pass it over.
+        const QByteArray data = qgetenv("XDG_DATA_HOME");
+        m_ourselvesOpened = data + "/ourselves-opened";
+        writeFile(data + "/applications/org.ordinello.Ordinello.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Ordinello\nExec=/bin/sh -c 'printf \"%%s\\\\n\" \"$1\" >> "
+                      + m_ourselvesOpened + "' ordinello %f\nMimeType=inode/directory;\n");
+        writeFile(qgetenv("XDG_CONFIG_HOME") + "/mimeapps.list",
+                  "[Default Applications]\ntext/html=ordinello-test-recorder.desktop\n"
+                  "inode/directory=org.ordinello.Ordinello.desktop\n"
+                  "[Added Associations]\ninode/directory=ordinello-test-recorder.desktop;\n");
         // An icon theme of the test's own with one type's icon in it: no desktop sets one here.
         static QTemporaryDir icons;
         const QByteArray theme = path(icons) + "/ordinello-test";
@@ -371,10 +404,14 @@ private Q_SLOTS:
     // and say so in the window when nothing could be opened.
     void openingGoesToTheDefaultApplication()
     {
-        qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:9/mirror/");
+        // Help opens the manual that ships with the program (here the build tree's copy),
+        // without the network.
+        QTRY_VERIFY(m_window->ui()->actionHelp->isEnabled());
         m_window->ui()->actionHelp->trigger();
-        qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:1");
-        QTRY_COMPARE(recordedOpens(m_recorder).value(0), "http://127.0.0.1:9/mirror/Utilities/Ordinello.html");
+        QTRY_COMPARE(recordedOpens(m_recorder).size(), 1);
+        const QByteArray manual = recordedOpens(m_recorder).value(0);
+        QVERIFY2(manual.endsWith("/share/ordinello/help/en/index.html"), manual.constData());
+        QVERIFY(readFile(manual).contains("<h2 id=\"undo\">"));
         QVERIFY(!m_window->findChild<QMessageBox*>());
 
         // Nothing handles arbitrary bytes here: the user is told, with the reason.
@@ -385,6 +422,96 @@ private Q_SLOTS:
         auto* box = m_window->findChild<QMessageBox*>();
         QVERIFY(box && box->isVisible());
         QVERIFY2(box->text().contains("“blob.unknown-to-anyone” could not be opened"), qPrintable(box->text()));
+    }
+
+    // View ▸ Zoom steps through the picture sizes, stops at either end, and the size is
+    // remembered for the next window.
+    void zoom_data()
+    {
+        QTest::addColumn<QString>("steps");   // i: Zoom In, o: Zoom Out, n: Normal Size
+        QTest::addColumn<int>("size");
+        QTest::newRow("in") << "i" << 64;
+        QTest::newRow("in past the largest") << "iiiiii" << 128;
+        QTest::newRow("out past the smallest") << "ooo" << 32;
+        QTest::newRow("back to normal") << "iin" << 48;
+        QTest::newRow("out and in") << "oi" << 48;
+    }
+    void zoom()
+    {
+        QFETCH(QString, steps);
+        QFETCH(int, size);
+        SetThumbnailSize(kNormalThumbnailSize);
+        m_window = std::make_unique<MainWindow>();
+        for (const QChar step : steps) {
+            QAction* action = step == u'i' ? m_window->ui()->actionZoomIn
+                            : step == u'o' ? m_window->ui()->actionZoomOut : m_window->ui()->actionNormalSize;
+            action->trigger();
+        }
+        QCOMPARE(m_window->fileTable()->iconSize(), QSize(size, size));
+        QVERIFY(m_window->fileTable()->verticalHeader()->defaultSectionSize() > size);
+        QCOMPARE(m_window->ui()->actionZoomIn->isEnabled(), size < 128);
+        QCOMPARE(m_window->ui()->actionZoomOut->isEnabled(), size > 32);
+        MainWindow next;
+        QCOMPARE(next.fileTable()->iconSize(), QSize(size, size));
+        SetThumbnailSize(kNormalThumbnailSize);
+    }
+
+    // The command line: a window for each folder, Qt's own options passed over.
+    void launchArguments_data()
+    {
+        QTest::addColumn<QByteArrayList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QByteArrayList>("folders");
+        using A = LaunchArguments::Action;
+        QTest::newRow("two folders") << QByteArrayList{"A", "B"} << int(A::Run) << QByteArrayList{"A", "B"};
+        QTest::newRow("Qt's options") << QByteArrayList{"-platform", "offscreen", "A", "--style=Fusion", "-reverse", "B"}
+                                      << int(A::Run) << QByteArrayList{"A", "B"};
+        QTest::newRow("after --") << QByteArrayList{"--", "--help", "-x"} << int(A::Run) << QByteArrayList{"--help", "-x"};
+        QTest::newRow("help wins") << QByteArrayList{"--bogus", "A", "-h"} << int(A::Help) << QByteArrayList{};
+        QTest::newRow("version") << QByteArrayList{"--version"} << int(A::Version) << QByteArrayList{};
+        QTest::newRow("unknown option") << QByteArrayList{"A", "--bogus"} << int(A::Error) << QByteArrayList{"A"};
+    }
+    void launchArguments()
+    {
+        QFETCH(QByteArrayList, arguments);
+        QFETCH(int, action);
+        QFETCH(QByteArrayList, folders);
+        arguments.prepend("ordinello");
+        QList<char*> argv;
+        for (QByteArray& argument : arguments)
+            argv.append(argument.data());
+        const LaunchArguments parsed = ParseLaunchArguments(int(argv.size()), argv.data());
+        QCOMPARE(int(parsed.action), action);
+        if (parsed.action == LaunchArguments::Action::Run || parsed.action == LaunchArguments::Action::Error)
+            QCOMPARE(parsed.folders, folders);
+    }
+
+    // Show in File Manager asks the desktop's file manager to select the items; where none
+    // answers, the folder opens in another application that opens folders, never in this
+    // program (which would only list it again in a second window).
+    void showInFileManager()
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            QSKIP("no session bus (ctest runs this test under dbus-run-session)");
+        listFiveItems();
+        select({1, 3});
+        FakeFileManager manager;
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        m_window->ui()->actionShowInFileManager->trigger();
+        QTRY_COMPARE(manager.shown.size(), 1);
+        QCOMPARE(manager.shown.at(0), (QStringList{QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/B")),
+                                                   QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/D"))}));
+        bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+        bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+
+        const qsizetype opened = recordedOpens(m_recorder).size();
+        m_window->ui()->actionShowInFileManager->trigger();
+        QTRY_COMPARE(recordedOpens(m_recorder).size(), opened + 1);
+        QCOMPARE(recordedOpens(m_recorder).last(), path(*m_dir));
+        QCOMPARE(recordedOpens(m_ourselvesOpened), QList<QByteArray>{});
+        QVERIFY(!m_window->findChild<QMessageBox*>());
     }
 
     // Outside changes reach the list on their own: the arranged order stays, an item

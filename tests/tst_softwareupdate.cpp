@@ -1,6 +1,6 @@
 // The software update against a local HTTP server: the version file, both checks with
-// every outcome they report, the download's progress, naming and clean-up, and the
-// network hardening (time-outs, redirects, size caps, bodies cut short).
+// every outcome they report, the download's progress, naming and clean-up, the network
+// hardening (time-outs, redirects, size caps, bodies cut short), and the window over it.
 
 #include "HttpTestServer.h"
 #include "platform/ProgramSettings.h"
@@ -8,6 +8,7 @@
 #include "app/Preferences.h"
 #include "platform/Sound.h"
 #include "platform/SystemLog.h"
+#include "app/SoftwareUpdateWindow.h"
 #include "update/SoftwareUpdateController.h"
 
 #include <QApplication>
@@ -15,12 +16,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QNetworkProxy>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QLocale>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -35,7 +38,16 @@ Q_DECLARE_METATYPE(HttpTestServer::Response)
 namespace {
 
 constexpr char kVersionPath[] = "/ProductVersions.plist";
-constexpr char kImagePath[] = "/Utilities/Ordinello.dmg";
+// The newer version's Debian package, for the architecture dpkg names here.
+QByteArray debName(const QByteArray& version = "1.0.5")
+{
+    QProcess dpkg;
+    dpkg.start(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")});
+    dpkg.waitForFinished();
+    return "ordinello_" + version + '_' + dpkg.readAllStandardOutput().trimmed() + ".deb";
+}
+const QByteArray kImageName = debName();
+const QByteArray kImagePath = "/Utilities/" + kImageName;
 
 QByteArray versionPlist(const QByteArray& currentVersion, const QByteArray& currentVersionString = "<string>1.0.5</string>")
 {
@@ -163,6 +175,8 @@ class TestSoftwareUpdate : public QObject
 
     std::unique_ptr<HttpTestServer> m_server;
     std::unique_ptr<SoftwareUpdateController> m_controller;
+    std::unique_ptr<SoftwareUpdateWindow> m_window;
+    QByteArray m_recorder;
     LogRecorder m_log;
     int m_beeps = 0;
     struct Alert {
@@ -174,16 +188,26 @@ class TestSoftwareUpdate : public QObject
 
     SoftwareUpdateController* makeController(std::optional<QString> ourVersion = QStringLiteral("1.0.4"))
     {
-        m_controller = std::make_unique<SoftwareUpdateController>(nullptr);
+        m_window.reset();
+        m_controller = std::make_unique<SoftwareUpdateController>();
         m_controller->setOurVersionStringForTesting(ourVersion);
-        m_controller->setModalRunnerForTesting([this](QMessageBox& box) {
+        m_window = std::make_unique<SoftwareUpdateWindow>(m_controller.get());
+        m_window->setModalRunnerForTesting([this](QMessageBox& box) {
             QStringList buttons;
             for (QAbstractButton* b : box.buttons())
                 buttons.append(b->text());
             m_alerts.append({box.text(), box.informativeText(), buttons});
         });
-        m_controller->awakeFromNib(CheckForSoftwareUpdates());
+        m_window->awakeFromNib();
         return m_controller.get();
+    }
+
+    // A check that finds version 1.0.5 (newer than 1.0.4), whose package a download fetches.
+    void findNewerVersion(const QByteArray& digestEntry = {})
+    {
+        m_server->setResponse(kVersionPath, ok(versionPlist("<integer>105</integer>", "<string>1.0.5</string>" + digestEntry)));
+        checkAndWait();
+        QCOMPARE(status(), QStringLiteral("An update is available for Ordinello."));
     }
 
     QString status() const { return m_controller->statusText(); }
@@ -206,6 +230,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         isolateUserFolders();
+        m_recorder = installRecorderApplication({"application/vnd.debian.binary-package"});
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         SetBeepHandlerForTesting([this] { ++m_beeps; });
         SetSystemLogHandlerForTesting([this](const QString& line) { m_log.add(line); });
@@ -233,6 +258,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        m_window.reset();
         m_controller.reset();
         m_server.reset();
     }
@@ -362,10 +388,12 @@ private Q_SLOTS:
         SoftwareUpdateController* c = makeController(ourVersion == QStringLiteral("none") ? std::nullopt : std::optional(ourVersion));
         checkAndWait();
         QVERIFY2(status().startsWith(expectedStatus), qPrintable(status()));
-        QCOMPARE(c->m_currentVersionField->text(), shownVersion);
+        QCOMPARE(m_window->m_currentVersionField->text(), shownVersion);
         QVERIFY(!c->isCheckInProgress());
-        QVERIFY(c->m_progressIndicator->isHidden());
-        QVERIFY(c->m_checkVersionButton->isEnabled());
+        QVERIFY(m_window->m_progressIndicator->isHidden());
+        QVERIFY(m_window->m_checkVersionButton->isEnabled());
+        // Download is offered only once a newer version is known.
+        QCOMPARE(m_window->m_softwareDownloadButton->isEnabled(), expectedStatus == u"An update is available for Ordinello.");
         QVERIFY(m_alerts.isEmpty());
         if (expectedStatus.startsWith(QStringLiteral("Connection failed")))
             QVERIFY2(status().endsWith(QStringLiteral(".plist")), qPrintable(status()));   // the failing address
@@ -416,7 +444,7 @@ private Q_SLOTS:
         checkAndWait();
         QVERIFY2(status().startsWith(QStringLiteral("Connection failed with error: The server did not send the file within 0.4 seconds. http://")),
                  qPrintable(status()));
-        QVERIFY(c->m_checkVersionButton->isEnabled());
+        QVERIFY(m_window->m_checkVersionButton->isEnabled());
     }
 
     void checkShowsProgressAndTimesOut()
@@ -430,19 +458,20 @@ private Q_SLOTS:
         c->checkVersion();
         QCOMPARE(status(), QStringLiteral("Checking for a software update..."));
         QVERIFY(c->isCheckInProgress());
-        QVERIFY(!c->m_progressIndicator->isHidden());
+        QVERIFY(!m_window->m_progressIndicator->isHidden());
         c->checkVersion();   // ignored while one runs
         QVERIFY(ended.wait(5000));
         QCOMPARE(m_server->requestedPaths().size(), 1);
         QVERIFY2(status().startsWith(QStringLiteral("Connection failed with error: The server did not answer within 0.5 seconds. http://")),
                  qPrintable(status()));
-        QVERIFY(c->m_progressIndicator->isHidden());
+        QVERIFY(m_window->m_progressIndicator->isHidden());
     }
 
     void connectionCannotBeMade()
     {
-        qputenv("ORDINELLO_SITE_URL", "ftp://example.invalid");
         SoftwareUpdateController* c = makeController();
+        findNewerVersion();
+        qputenv("ORDINELLO_SITE_URL", "ftp://example.invalid");
         checkAndWait();
         QCOMPARE(status(), QStringLiteral("Ordinello could not check for a software update at this time."));
         QVERIFY(!c->isCheckInProgress());
@@ -450,8 +479,8 @@ private Q_SLOTS:
         downloadAndWait();
         QCOMPARE(m_beeps, 1);
         QVERIFY(m_log.lines.contains(QStringLiteral("The download could not start.")));
-        QVERIFY(!c->m_downloadProgressIndicator->isHidden());
-        QCOMPARE(c->m_downloadProgressIndicator->value(), 0);
+        QVERIFY(!m_window->m_downloadProgressIndicator->isHidden());
+        QCOMPARE(m_window->m_downloadProgressIndicator->value(), 0);
         QVERIFY(!c->isDownloadInProgress());
     }
 
@@ -500,7 +529,9 @@ private Q_SLOTS:
             QCOMPARE(m_alerts[0].buttons, QStringList{QStringLiteral("OK")});
         }
         QCOMPARE(status(), QString());   // the window is left alone
-        QCOMPARE(c->m_currentVersionField->text(), QString());
+        QCOMPARE(m_window->m_currentVersionField->text(), QString());
+        // The newer version found is there to download.
+        QCOMPARE(m_window->m_softwareDownloadButton->isEnabled(), alerted);
     }
 
     void automaticCheckTurnedOff()
@@ -529,7 +560,7 @@ private Q_SLOTS:
         unknown.chunked = true;
         unknown.holdAfter = 4096;
         QTest::newRow("no length") << QByteArray(kImagePath) << unknown << "Bytes received : 4096" << 0;
-        QTest::newRow("after a redirect") << QByteArray("/Utilities/Ordinello-1.0.5.dmg") << quarter
+        QTest::newRow("after a redirect") << QByteArray("/pool/" + kImageName) << quarter
                                           << "Percent complete : 25.000000" << 25;
     }
     void downloadProgress()
@@ -543,29 +574,84 @@ private Q_SLOTS:
         m_server->setResponse(path, response);
         // The version file names the image's digest, which lets a body without a length count.
         const QByteArray digest = QCryptographicHash::hash(response.body, QCryptographicHash::Sha256).toHex();
-        m_server->setResponse(kVersionPath, ok(versionPlist("<integer>105</integer>", "<string>1.0.5</string>"
-                                                            + QByteArray(kImageSha256) + digest + "</string>")));
         SoftwareUpdateController* c = makeController();
-        checkAndWait();
+        findNewerVersion(kImageSha256 + digest + "</string>");
         QSignalSpy ended(c, &SoftwareUpdateController::downloadEnded);
         c->clickSoftwareUpdateButton();
         QVERIFY(m_log.waitFor(progress));
         QCOMPARE(status(), progress);
-        QCOMPARE(c->m_downloadProgressIndicator->value(), bar);
-        QVERIFY(!c->m_downloadProgressIndicator->isHidden());
+        QCOMPARE(m_window->m_downloadProgressIndicator->value(), bar);
+        QVERIFY(!m_window->m_downloadProgressIndicator->isHidden());
         const QString name = QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1));
         QVERIFY(m_log.lines.contains(QStringLiteral("Final file destination: ") + m_desktop + u'/' + name));
         QCOMPARE(entries(QFile::encodeName(m_desktop)).size(), 1);   // only the hidden partial file
         QVERIFY(!entries(QFile::encodeName(m_desktop)).contains(QFile::encodeName(name)));
+        QVERIFY(m_window->m_installButton->isHidden());
 
         m_server->release();
         QVERIFY(ended.wait(5000));
         QCOMPARE(status(), QStringLiteral("The download has completed."));
         QVERIFY(m_log.lines.contains(QStringLiteral("The download has completed.")));
-        QVERIFY(c->m_downloadProgressIndicator->isHidden());
-        QCOMPARE(c->m_downloadProgressIndicator->value(), 0);
+        QVERIFY(m_window->m_downloadProgressIndicator->isHidden());
+        QCOMPARE(m_window->m_downloadProgressIndicator->value(), 0);
         QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{QFile::encodeName(name)});
         QCOMPARE(readFile(QFile::encodeName(m_desktop + u'/' + name)), response.body);
+
+        // Install… hands the package to the desktop's installer (here the recorder).
+        QVERIFY(!m_window->m_installButton->isHidden());
+        m_window->m_installButton->click();
+        QTRY_COMPARE(recordedOpens(m_recorder).value(recordedOpens(m_recorder).size() - 1),
+                     QFile::encodeName(m_desktop + u'/' + name));
+        QVERIFY(!m_window->m_window->findChild<QMessageBox*>());
+    }
+
+    // The package is the published version's Debian package for this architecture, and a
+    // version that cannot stand in a package's name is never put into an address.
+    void packageName_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QByteArray>("name");   // empty: refused
+        QTest::newRow("plain") << "1.0.5" << debName("1.0.5");
+        QTest::newRow("Debian revision and tilde") << "1.1~rc1-2" << debName("1.1~rc1-2");
+        QTest::newRow("epoch left out") << "2:1.1" << debName("1.1");
+        QTest::newRow("path") << "1.0/../../etc" << QByteArray();
+        QTest::newRow("query") << "1.0?x=1" << QByteArray();
+        QTest::newRow("blank") << "1.0 beta" << QByteArray();
+        QTest::newRow("not a digit first") << "v1.0" << QByteArray();
+    }
+    void packageName()
+    {
+        QFETCH(QString, version);
+        QFETCH(QByteArray, name);
+        const QUrl url = SoftwareUpdateController::packageUrl(version);
+        QCOMPARE(url.isEmpty(), name.isEmpty());
+        if (!name.isEmpty())
+            QCOMPARE(url.toEncoded(), m_server->baseUrl().toUtf8() + "/Utilities/" + name);
+    }
+
+    // A packager or administrator points the program at another site with the system-wide
+    // setting; an address that is no web address is passed over.
+    void siteFromSystemSettings_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("versionFile");   // empty: the built-in site's
+        QTest::newRow("mirror") << "https://mirror.example/ordinello/" << "https://mirror.example/ordinello/ProductVersions.plist";
+        QTest::newRow("not a web address") << "ftp://mirror.example" << "";
+        QTest::newRow("no host") << "http://" << "";
+    }
+    void siteFromSystemSettings()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, versionFile);
+        QTemporaryDir system;
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system.path()));
+        qunsetenv("ORDINELLO_SITE_URL");
+        const QUrl builtIn = SoftwareUpdateController::versionFileUrl();
+        ProgramSettings(QSettings::SystemScope).setValue(QStringLiteral("SiteURL"), setting);
+        const QUrl configured = SoftwareUpdateController::versionFileUrl();
+        qunsetenv("XDG_CONFIG_DIRS");
+        QCOMPARE(configured.toString(), versionFile.isEmpty() ? builtIn.toString() : versionFile);
+        QVERIFY(builtIn.host() != u"mirror.example");
     }
 
     // A taken name is never replaced: the download takes the next free one, also when the
@@ -574,21 +660,23 @@ private Q_SLOTS:
     {
         QDir().mkpath(m_desktop);
         const QByteArray desktop = QFile::encodeName(m_desktop);
-        writeFile(desktop + "/Ordinello.dmg", "mine");
+        const QByteArray base = kImageName.chopped(4);   // without ".deb"
+        writeFile(desktop + '/' + kImageName, "mine");
         HttpTestServer::Response image = ok("new image");
         image.holdAfter = 3;
         m_server->setResponse(kImagePath, image);
         SoftwareUpdateController* c = makeController();
+        findNewerVersion();
         QSignalSpy ended(c, &SoftwareUpdateController::downloadEnded);
         c->clickSoftwareUpdateButton();
-        QVERIFY(m_log.waitFor(QStringLiteral("Final file destination: ") + m_desktop + QStringLiteral("/Ordinello-1.dmg")));
-        writeFile(desktop + "/Ordinello-1.dmg", "theirs");
+        QVERIFY(m_log.waitFor(QStringLiteral("Final file destination: ") + m_desktop + u'/' + QLatin1String(base + "-1.deb")));
+        writeFile(desktop + '/' + base + "-1.deb", "theirs");
         m_server->release();
         QVERIFY(ended.wait(5000));
-        QVERIFY(m_log.lines.contains(QStringLiteral("Final file destination: ") + m_desktop + QStringLiteral("/Ordinello-2.dmg")));
-        QCOMPARE(readFile(desktop + "/Ordinello.dmg"), "mine");
-        QCOMPARE(readFile(desktop + "/Ordinello-1.dmg"), "theirs");
-        QCOMPARE(readFile(desktop + "/Ordinello-2.dmg"), "new image");
+        QVERIFY(m_log.lines.contains(QStringLiteral("Final file destination: ") + m_desktop + u'/' + QLatin1String(base + "-2.deb")));
+        QCOMPARE(readFile(desktop + '/' + kImageName), "mine");
+        QCOMPARE(readFile(desktop + '/' + base + "-1.deb"), "theirs");
+        QCOMPARE(readFile(desktop + '/' + base + "-2.deb"), "new image");
         QCOMPARE(entries(desktop).size(), 3);
     }
 
@@ -604,8 +692,9 @@ private Q_SLOTS:
         HttpTestServer::Response stalled = ok(QByteArray(1000, 's'));
         stalled.holdAfter = 100;
         QTest::newRow("stalled") << stalled << "The server did not answer within 0.5 seconds.";
-        QTest::newRow("redirect to another host") << HttpTestServer::redirect("http://localhost:1/Ordinello.dmg")
-                                                  << "The server sent the request on to another site, which is not followed. http://localhost:1/Ordinello.dmg";
+        QTest::newRow("redirect to another host") << HttpTestServer::redirect("http://localhost:1/" + kImageName)
+                                                  << "The server sent the request on to another site, which is not followed. http://localhost:1/"
+                                                         + QString::fromLatin1(kImageName);
         HttpTestServer::Response huge = ok("small");
         huge.announcedLength = qint64(3) << 30;
         QTest::newRow("over 2 GiB") << huge << QStringLiteral("The file is larger than the %1 bytes accepted.").arg(QLocale().toString(qint64(2147483648)));
@@ -634,6 +723,7 @@ private Q_SLOTS:
         QFETCH(QString, error);
         m_server->setResponse(kImagePath, response);
         SoftwareUpdateController* c = makeController();
+        findNewerVersion();
         c->setTimeoutsForTesting(500, 500);
         c->setDeadlinesForTesting(400, 400, 100);
         downloadAndWait();
@@ -641,7 +731,7 @@ private Q_SLOTS:
         QVERIFY2(status().startsWith(expected), qPrintable(status()));
         QVERIFY(std::any_of(m_log.lines.begin(), m_log.lines.end(), [&](const QString& l) { return l.startsWith(expected); }));
         QVERIFY(!c->isDownloadInProgress());
-        QVERIFY(c->m_softwareDownloadButton->isEnabled());
+        QVERIFY(m_window->m_softwareDownloadButton->isEnabled());
         QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
     }
 
@@ -672,17 +762,15 @@ private Q_SLOTS:
         QFETCH(bool, chunked);
         QFETCH(QString, error);
         const QByteArray digestEntry = digest.isEmpty() ? QByteArray() : kImageSha256 + digest + "</string>";
-        m_server->setResponse(kVersionPath, ok(versionPlist("<integer>105</integer>", "<string>1.0.5</string>" + digestEntry)));
         HttpTestServer::Response image = ok("the new image");
         image.chunked = chunked;
         m_server->setResponse(kImagePath, image);
         makeController();
-        checkAndWait();
-        QCOMPARE(status(), QStringLiteral("An update is available for Ordinello."));
+        findNewerVersion(digestEntry);
         downloadAndWait();
         if (error.isEmpty()) {
             QCOMPARE(status(), QStringLiteral("The download has completed."));
-            QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{"Ordinello.dmg"});
+            QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{kImageName});
         } else {
             QCOMPARE(status(), QStringLiteral("Download failed! Error - ") + error + u' ' + m_server->baseUrl()
                                    + QLatin1String(kImagePath));
@@ -704,10 +792,11 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(m_desktop + QStringLiteral("/.ordinello-download-abc.part")));   // not a file
         m_server->setResponse(kImagePath, ok("image"));
         makeController();
+        findNewerVersion();
         downloadAndWait();
         QCOMPARE(status(), QStringLiteral("The download has completed."));
         QList<QByteArray> expected = others;
-        expected << ".ordinello-download-abc.part" << "Ordinello.dmg";
+        expected << ".ordinello-download-abc.part" << kImageName;
         QList<QByteArray> found = entries(desktop);
         std::sort(expected.begin(), expected.end());
         std::sort(found.begin(), found.end());
@@ -719,7 +808,10 @@ private Q_SLOTS:
         HttpTestServer::Response image = ok(QByteArray(1000, 'i'));
         image.holdAfter = 500;
         m_server->setResponse(kImagePath, image);
-        makeController()->clickSoftwareUpdateButton();
+        makeController();
+        findNewerVersion();
+        m_window.reset();
+        m_controller->clickSoftwareUpdateButton();
         QVERIFY(m_log.waitFor(QStringLiteral("Percent complete : 50.000000")));
         m_controller.reset();
         QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});

@@ -1,5 +1,6 @@
 #include "update/SoftwareUpdateController.h"
 
+#include "BuildConfig.h"
 #include "platform/Bundle.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"
@@ -9,13 +10,9 @@
 #include "update/UpdateDownload.h"
 #include "update/VersionFile.h"
 
-#include "ui_SoftwareUpdateWindow.h"
-
 #include <QFutureWatcher>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QNetworkAccessManager>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -55,24 +52,10 @@ QString formatted(const QString& format, std::initializer_list<QString> argument
 
 } // namespace
 
-SoftwareUpdateController::SoftwareUpdateController(QWidget* parentWindow, QObject* parent)
+SoftwareUpdateController::SoftwareUpdateController(QObject* parent)
     : QObject(parent)
-    , m_ui(std::make_unique<Ui::SoftwareUpdateWindow>())
     , m_network(new QNetworkAccessManager(this))
 {
-    m_window = new QDialog(parentWindow);
-    m_windowGuard = m_window;
-    m_ui->setupUi(m_window);
-    m_checkVersionButton = m_ui->m_checkVersionButton;
-    m_currentVersionField = m_ui->m_currentVersionField;
-    m_downloadProgressIndicator = m_ui->m_downloadProgressIndicator;
-    m_ourVersionField = m_ui->m_ourVersionField;
-    m_progressIndicator = m_ui->m_progressIndicator;
-    m_softwareDownloadButton = m_ui->m_softwareDownloadButton;
-    m_softwareUpdateField = m_ui->m_softwareUpdateField;
-
-    connect(m_checkVersionButton, &QPushButton::clicked, this, &SoftwareUpdateController::checkVersion);
-    connect(m_softwareDownloadButton, &QPushButton::clicked, this, &SoftwareUpdateController::clickSoftwareUpdateButton);
 }
 
 SoftwareUpdateController::~SoftwareUpdateController()
@@ -80,7 +63,6 @@ SoftwareUpdateController::~SoftwareUpdateController()
     // A download cut off by quitting must not leave a partial file behind.
     if (m_download)
         m_download->cancel();
-    delete m_windowGuard.data();
 }
 
 QUrl SoftwareUpdateController::versionFileUrl()
@@ -88,32 +70,39 @@ QUrl SoftwareUpdateController::versionFileUrl()
     return QUrl(Bundle::siteUrl() + QStringLiteral("/ProductVersions.plist"));
 }
 
-QUrl SoftwareUpdateController::diskImageUrl()
+QString SoftwareUpdateController::packageArchitecture()
 {
-    return QUrl(Bundle::siteUrl() + QStringLiteral("/Utilities/Ordinello.dmg"));
+    return QStringLiteral(ORDINELLO_DEB_ARCHITECTURE);
+}
+
+QUrl SoftwareUpdateController::packageUrl(const QString& version)
+{
+    // A Debian version as it stands in a package's file name: the epoch is left out, and
+    // what remains may hold only letters, digits and ".+~-", starting with a digit. Anything
+    // else (the text comes from the network) could lead the download elsewhere on the site.
+    static const QRegularExpression epoch(QStringLiteral("^[0-9]+:"));
+    static const QRegularExpression debianVersion(QStringLiteral("^[0-9][A-Za-z0-9.+~-]{0,63}$"));
+    QString upstream = version;
+    upstream.remove(epoch);
+    if (!debianVersion.match(upstream).hasMatch())
+        return {};
+    return QUrl(Bundle::siteUrl() + QStringLiteral("/Utilities/ordinello_%1_%2.deb").arg(upstream, packageArchitecture()));
 }
 
 void SoftwareUpdateController::awakeFromNib(bool checkAutomatically)
 {
     const QString version = getOurVersionString();
     if (!version.isNull()) {
-        m_ourVersionField->setText(version);
+        m_ourVersionString = version;
         m_ourVersionNumber = getVersionNumber(version);
     }
     if (checkAutomatically) {
-        mSoftwarUpdateTimerRef = new QTimer(this);
-        mSoftwarUpdateTimerRef->setSingleShot(true);
-        mSoftwarUpdateTimerRef->setInterval(kAutomaticCheckDelayMs);
-        connect(mSoftwarUpdateTimerRef, &QTimer::timeout, this, &SoftwareUpdateController::checkForSoftwareUpdate);
-        mSoftwarUpdateTimerRef->start();
+        mSoftwareUpdateTimerRef = new QTimer(this);
+        mSoftwareUpdateTimerRef->setSingleShot(true);
+        mSoftwareUpdateTimerRef->setInterval(kAutomaticCheckDelayMs);
+        connect(mSoftwareUpdateTimerRef, &QTimer::timeout, this, &SoftwareUpdateController::checkForSoftwareUpdate);
+        mSoftwareUpdateTimerRef->start();
     }
-}
-
-void SoftwareUpdateController::showWindow()
-{
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
 }
 
 std::int32_t SoftwareUpdateController::getVersionNumber(const QString& version)
@@ -140,6 +129,11 @@ QString SoftwareUpdateController::keepPublishedVersion(const PublishedVersion& p
     if (published.string.isNull())
         return {};
     m_currentVersionSha256 = published.sha256;
+    // The package to download is the one of the newer version the last readable file named.
+    const bool wasAvailable = isUpdateAvailable();
+    m_availablePackageVersion = m_ourVersionNumber < m_currentVersionNumber ? published.string : QString();
+    if (wasAvailable != isUpdateAvailable())
+        Q_EMIT updateAvailableChanged(isUpdateAvailable());
     // The text comes from the network: it is shown only without invisible characters and cut
     // to a sane length.
     return DisplayableVersionString(published.string);
@@ -156,44 +150,34 @@ void SoftwareUpdateController::readVersionFile(const QByteArray& data, std::func
     watcher->setFuture(QtConcurrent::run([data] { return ReadVersionFile(data); }));
 }
 
-void SoftwareUpdateController::doAlert(const QString& message, const QString& informative)
-{
-    SysBeep();
-    QMessageBox alert(m_window->parentWidget());
-    alert.setTextFormat(Qt::PlainText);   // the version string comes from the network
-    alert.setText(message);
-    alert.setInformativeText(informative);
-    alert.addButton(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "OK")), QMessageBox::AcceptRole);
-    if (m_modalRunner)
-        m_modalRunner(alert);
-    else
-        alert.exec();
-}
-
 void SoftwareUpdateController::setStatus(const QString& text)
 {
-    // The line wraps between words, never inside an address: each address stands on a line
-    // of its own that does not wrap (Qt keeps whole blocks unwrapped, not parts of one), so
-    // it can be read and copied whole.
     m_status = text;
-    static const QRegularExpression address(QStringLiteral("\\b[a-z][a-z0-9+.-]*://\\S+"));
-    QString html;
-    qsizetype done = 0;
-    for (auto it = address.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        html += text.mid(done, match.capturedStart() - done).toHtmlEscaped();
-        html += QStringLiteral("<div style=\"white-space:pre\">") + match.captured().toHtmlEscaped()
-                + QStringLiteral("</div>");
-        done = match.capturedEnd();
-    }
-    html += text.mid(done).toHtmlEscaped();
-    m_softwareUpdateField->setTextFormat(Qt::RichText);
-    m_softwareUpdateField->setText(html);
+    Q_EMIT statusChanged(text);
+}
+
+void SoftwareUpdateController::setCheckInProgress(bool running)
+{
+    m_softwareUpdateCheckInProgress = running;
+    Q_EMIT checkInProgressChanged(running);
+}
+
+void SoftwareUpdateController::setDownloadInProgress(bool running)
+{
+    m_softwareDownloadInProgress = running;
+    Q_EMIT downloadInProgressChanged(running);
+}
+
+void SoftwareUpdateController::setDownloadProgress(int percent, bool shown)
+{
+    m_downloadPercent = percent;
+    m_downloadProgressShown = shown;
+    Q_EMIT downloadProgressChanged(percent, shown);
 }
 
 // The automatic check. It used to fetch synchronously with no time-out, which could freeze
 // the window for good on a stalled server; it now fetches asynchronously with the check's
-// time-out. It stays silent unless a newer version is published, and leaves the window alone.
+// time-out. It stays silent unless a newer version is published, and changes no status.
 void SoftwareUpdateController::checkForSoftwareUpdate()
 {
     if (m_automaticConnection)
@@ -212,7 +196,7 @@ void SoftwareUpdateController::checkForSoftwareUpdate()
     connect(connection, &UpdateConnection::finished, this, [this] {
         const QByteArray data = std::exchange(m_automaticData, {});
         readVersionFile(data, [this](const QString& published) {
-            // The alert runs a nested event loop: the connection is let go before it.
+            // The window's alert runs a nested event loop: the connection is let go before it.
             if (m_automaticConnection)
                 m_automaticConnection->deleteLater();
             m_automaticConnection = nullptr;
@@ -221,7 +205,7 @@ void SoftwareUpdateController::checkForSoftwareUpdate()
                     LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "An update is available for Ordinello (version %@.) Use Software Update in the "
                                       "Ordinello menu to download it.")),
                     {published});
-                doAlert(message, LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "(You can turn off automatic software update checks in Preferences.)")));
+                Q_EMIT updateFound(message, LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "(You can turn off automatic software update checks in Preferences.)")));
             }
             Q_EMIT automaticCheckEnded();
         });
@@ -241,12 +225,12 @@ void SoftwareUpdateController::checkVersion()
 {
     if (m_softwareUpdateCheckInProgress)
         return;
-    m_softwareUpdateCheckInProgress = true;
+    setCheckInProgress(true);
     setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Checking for a software update...")));
     m_connection = UpdateConnection::start(m_network, versionFileUrl(), checkLimits(), this);
     if (!m_connection) {
         setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Ordinello could not check for a software update at this time.")));
-        m_softwareUpdateCheckInProgress = false;
+        setCheckInProgress(false);
         Q_EMIT versionCheckEnded();
         return;
     }
@@ -256,8 +240,6 @@ void SoftwareUpdateController::checkVersion()
     connect(connection, &UpdateConnection::failed, this, &SoftwareUpdateController::connectionDidFailWithError);
     connect(connection, &UpdateConnection::finished, this, &SoftwareUpdateController::connectionDidFinishLoading);
     m_receivedData.clear();
-    m_progressIndicator->setHidden(false);
-    m_checkVersionButton->setEnabled(false);
 }
 
 void SoftwareUpdateController::connectionDidReceiveResponse()
@@ -273,7 +255,6 @@ void SoftwareUpdateController::connectionDidReceiveData(const QByteArray& data)
 
 void SoftwareUpdateController::connectionDidFailWithError(const QString& description, const QString& failingUrl)
 {
-    m_softwareUpdateCheckInProgress = false;
     setStatus(formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Connection failed with error: %@ %@")), {description, failingUrl}));
     endCheck();
 }
@@ -281,14 +262,14 @@ void SoftwareUpdateController::connectionDidFailWithError(const QString& descrip
 void SoftwareUpdateController::connectionDidFinishLoading()
 {
     setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Loaded the version information...")));
-    // The check counts as running until the file is read: its button stays disabled.
+    // The check counts as running until the file is read.
     readVersionFile(std::exchange(m_receivedData, {}), [this](const QString& published) {
-        m_softwareUpdateCheckInProgress = false;
         if (!published.isNull()) {
             setStatus(m_ourVersionNumber < m_currentVersionNumber
                           ? LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "An update is available for Ordinello."))
                           : LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Your software is up to date.")));
-            m_currentVersionField->setText(published);
+            m_currentVersionString = published;
+            Q_EMIT currentVersionChanged(published);
         } else {
             setStatus(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "The current version information could not be read.")));
         }
@@ -302,19 +283,18 @@ void SoftwareUpdateController::endCheck()
         m_connection->deleteLater();
     m_connection = nullptr;
     m_receivedData.clear();
-    m_progressIndicator->setHidden(true);
-    m_checkVersionButton->setEnabled(true);
+    if (m_softwareUpdateCheckInProgress)
+        setCheckInProgress(false);
     Q_EMIT versionCheckEnded();
 }
 
 void SoftwareUpdateController::clickSoftwareUpdateButton()
 {
-    if (m_softwareDownloadInProgress)
+    if (m_softwareDownloadInProgress || !isUpdateAvailable())
         return;
-    m_softwareDownloadInProgress = true;
+    setDownloadInProgress(true);
     m_urlResponse.reset();
-    m_downloadProgressIndicator->setValue(0);
-    m_downloadProgressIndicator->setHidden(false);
+    setDownloadProgress(0, true);
 
     // The Desktop of xdg-user-dirs ("XDG_DESKTOP_DIR"), as the user's file manager knows it.
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -323,9 +303,15 @@ void SoftwareUpdateController::clickSoftwareUpdateButton()
     limits.transferTimeoutMs = m_downloadTimeoutMs;
     limits.rateWindowMs = m_downloadRateWindowMs;
     limits.minimumBytesPerWindow = m_downloadMinimumBytesPerWindow;
-    limits.maximumBytes = kMaximumImageBytes;
-    // When the last version file read named the image's digest, the image must match it.
-    m_download = UpdateDownload::start(m_network, diskImageUrl(), desktop, limits, m_currentVersionSha256, this, &why);
+    limits.maximumBytes = kMaximumPackageBytes;
+    const QUrl package = packageUrl(m_availablePackageVersion);
+    if (package.isEmpty()) {
+        why = formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "The published version “%@” cannot name a package.")),
+                        {DisplayableVersionString(m_availablePackageVersion)});
+    } else {
+        // When the last version file read named the package's digest, the package must match it.
+        m_download = UpdateDownload::start(m_network, package, desktop, limits, m_currentVersionSha256, this, &why);
+    }
     if (!m_download) {
         SysBeep();
         const QString& failure = LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "The download could not start."));
@@ -333,7 +319,7 @@ void SoftwareUpdateController::clickSoftwareUpdateButton()
         NSLog(why);
         // The beep alone would leave the user guessing; the status line says it too.
         setStatus(failure + u' ' + why);
-        m_softwareDownloadInProgress = false;
+        setDownloadInProgress(false);
         Q_EMIT downloadEnded();
         return;
     }
@@ -343,7 +329,6 @@ void SoftwareUpdateController::clickSoftwareUpdateButton()
     connect(download, &UpdateDownload::didReceiveDataOfLength, this, &SoftwareUpdateController::downloadDidReceiveDataOfLength);
     connect(download, &UpdateDownload::didFinish, this, &SoftwareUpdateController::downloadDidFinish);
     connect(download, &UpdateDownload::didFailWithError, this, &SoftwareUpdateController::downloadDidFailWithError);
-    m_softwareDownloadButton->setEnabled(false);
 }
 
 void SoftwareUpdateController::downloadDidCreateDestination(const QString& path)
@@ -376,18 +361,19 @@ void SoftwareUpdateController::downloadDidReceiveDataOfLength(qint64 length)
     const QString text = formatted(LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "Percent complete : %f")), {QString::number(percent, 'f', 6)});
     NSLog(text);
     setStatus(text);
-    m_downloadProgressIndicator->setValue(int(percent));
+    setDownloadProgress(int(percent), true);
 }
 
-void SoftwareUpdateController::downloadDidFinish()
+void SoftwareUpdateController::downloadDidFinish(const QString& path)
 {
     m_urlResponse.reset();
     const QString& done = LocalizedStringNS(QT_TRANSLATE_NOOP("LocalizedStrings", "The download has completed."));
     NSLog(done);
     setStatus(done);
-    m_downloadProgressIndicator->setValue(0);
-    m_downloadProgressIndicator->setHidden(true);
+    setDownloadProgress(0, false);
+    m_downloadedPackage = path;
     endDownload();
+    Q_EMIT downloadCompleted(path);
 }
 
 void SoftwareUpdateController::downloadDidFailWithError(const QString& description, const QString& failingUrl)
@@ -406,8 +392,7 @@ void SoftwareUpdateController::endDownload()
     if (m_download)
         m_download->deleteLater();
     m_download = nullptr;
-    m_softwareDownloadInProgress = false;
-    m_softwareDownloadButton->setEnabled(true);
+    setDownloadInProgress(false);
     Q_EMIT downloadEnded();
 }
 
@@ -437,9 +422,4 @@ UpdateConnection::Limits SoftwareUpdateController::checkLimits() const
     limits.deadlineMs = m_checkDeadlineMs;
     limits.maximumBytes = kMaximumVersionFileBytes;
     return limits;
-}
-
-void SoftwareUpdateController::setModalRunnerForTesting(std::function<void(QMessageBox& alert)> runner)
-{
-    m_modalRunner = std::move(runner);
 }

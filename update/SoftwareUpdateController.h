@@ -1,12 +1,14 @@
 #pragma once
-// The software-update window and everything it does: it shows the running version, checks
-// the maker's version file (once, 5 seconds after launch, when "CheckForSoftwareUpdates"
-// allows it, and whenever the user asks), and downloads the new disk image to the Desktop.
-// The network and file work is UpdateConnection's and UpdateDownload's; this class decides
-// what the window, the alert and the system log say.
+// The software update as a service: it knows the running version, checks the maker's
+// version file (once, 5 seconds after launch, when "CheckForSoftwareUpdates" allows it, and
+// whenever asked), and downloads the newer version's Debian package to the Desktop. It
+// builds no widget: everything it has to say is a value and a signal, and the window
+// (app/SoftwareUpdateWindow) decides what to show. The network and file work is
+// UpdateConnection's and UpdateDownload's.
 //
-// One check on request and one download run at a time: while one runs its button is
-// disabled and a second request is ignored. The automatic check runs on its own connection.
+// One check on request and one download run at a time: a second request while one runs is
+// ignored. The automatic check runs on its own connection. A download starts only once a
+// check has found a newer version: the package's name carries that version.
 
 #include <QObject>
 #include <QPointer>
@@ -20,18 +22,10 @@
 #include <memory>
 #include <optional>
 
-class QDialog;
-class QLabel;
-class QMessageBox;
 class QNetworkAccessManager;
-class QProgressBar;
-class QPushButton;
 class QTimer;
 class UpdateDownload;
 struct PublishedVersion;
-namespace Ui {
-class SoftwareUpdateWindow;
-}
 
 class SoftwareUpdateController : public QObject
 {
@@ -47,43 +41,45 @@ public:
     static constexpr qint64 kDownloadMinimumBytesPerWindow = 30 * 1024;
     static constexpr int kAutomaticCheckDelayMs = 5'000;
     static constexpr qint64 kMaximumVersionFileBytes = qint64(1) << 20;   // 1 MiB
-    static constexpr qint64 kMaximumImageBytes = qint64(1) << 31;         // 2 GiB
+    static constexpr qint64 kMaximumPackageBytes = qint64(1) << 31;       // 2 GiB
 
-    // The window is made at once (hidden), as a child window of parentWindow when given.
-    explicit SoftwareUpdateController(QWidget* parentWindow, QObject* parent = nullptr);
+    explicit SoftwareUpdateController(QObject* parent = nullptr);
     ~SoftwareUpdateController() override;   // cancels a running download, removing its partial file
 
-    // Outlets, made from SoftwareUpdateWindow.ui and owned by m_window.
-    QPushButton* m_checkVersionButton = nullptr;
-    QLabel* m_currentVersionField = nullptr;
-    QProgressBar* m_downloadProgressIndicator = nullptr;   // percent, 0 to 100
-    QLabel* m_ourVersionField = nullptr;
-    QProgressBar* m_progressIndicator = nullptr;
-    QPushButton* m_softwareDownloadButton = nullptr;
-    QLabel* m_softwareUpdateField = nullptr;               // the status line
-    QDialog* m_window = nullptr;
-
-    // Shows the running version and, when checkAutomatically (the user's preference, which
-    // the window reads: this layer knows no settings), arms the automatic check.
+    // Takes the running version and, when checkAutomatically (the user's preference, which
+    // the caller reads: this layer knows no settings), arms the automatic check.
     void awakeFromNib(bool checkAutomatically);
 
-    // The status line's text as set (the line shows it with each address kept whole).
-    const QString& statusText() const { return m_status; }
+    // --- what there is to show
+    const QString& statusText() const { return m_status; }            // the status line
+    const QString& ourVersionString() const { return m_ourVersionString; }   // null: none
+    // The published version as it may be shown, after a readable check on request.
+    const QString& currentVersionString() const { return m_currentVersionString; }
+    bool isCheckInProgress() const { return m_softwareUpdateCheckInProgress; }
+    bool isDownloadInProgress() const { return m_softwareDownloadInProgress; }
+    // A newer version than the running one was found by the last readable version file.
+    bool isUpdateAvailable() const { return !m_availablePackageVersion.isNull(); }
+    // The download's progress bar: shown from the start of a download until it completes.
+    int downloadPercent() const { return m_downloadPercent; }
+    bool isDownloadProgressShown() const { return m_downloadProgressShown; }
+    // The package the last download completed, as a lossless path; null before.
+    const QString& downloadedPackage() const { return m_downloadedPackage; }
 
-    // The version file's address and the disk image's, under the maker's site.
+    // The version file's address, and the package of a published version under the maker's
+    // site: "/Utilities/ordinello_<version>_<architecture>.deb". An empty URL when the
+    // version cannot stand in a Debian package's name.
     static QUrl versionFileUrl();
-    static QUrl diskImageUrl();
+    static QUrl packageUrl(const QString& version);
+    // The Debian architecture the program was built for (dpkg --print-architecture).
+    static QString packageArchitecture();
 
     static std::int32_t getVersionNumber(const QString& version);   // see VersionNumberFromString
     QString getOurVersionString() const;                            // null when there is none
     // Reads a version file: the published version string as it may be shown (see
     // DisplayableVersionString), or null when the file is unreadable. Updates the published
-    // number whenever "CurrentVersion" is usable, and the image's expected digest. Both
+    // number whenever "CurrentVersion" is usable, and the package's expected digest. Both
     // checks read the file on a worker thread instead, with readVersionFile().
     QString getCurrentVersionString(const QByteArray& data);
-
-    // Beeps and shows one modal alert with a single "OK" button.
-    void doAlert(const QString& message, const QString& informative);
 
     // What the check on request's connection reports.
     void connectionDidReceiveResponse();
@@ -95,16 +91,14 @@ public:
     void downloadDidCreateDestination(const QString& path);
     void downloadDidReceiveResponse(qint64 expectedContentLength);
     void downloadDidReceiveDataOfLength(qint64 length);
-    void downloadDidFinish();
+    void downloadDidFinish(const QString& path);
     void downloadDidFailWithError(const QString& description, const QString& failingUrl);
 
     std::int32_t ourVersionNumber() const { return m_ourVersionNumber; }
     std::int32_t currentVersionNumber() const { return m_currentVersionNumber; }
-    bool isCheckInProgress() const { return m_softwareUpdateCheckInProgress; }
-    bool isDownloadInProgress() const { return m_softwareDownloadInProgress; }
     qint64 bytesReceived() const { return m_bytesReceived; }
     // The automatic check's one-shot timer; null when the preference turned the check off.
-    QTimer* automaticCheckTimer() const { return mSoftwarUpdateTimerRef; }
+    QTimer* automaticCheckTimer() const { return mSoftwareUpdateTimerRef; }
 
     // Tests: the running version to report (std::nullopt: none), instead of the build's.
     void setOurVersionStringForTesting(std::optional<QString> version);
@@ -112,24 +106,34 @@ public:
     void setTimeoutsForTesting(int checkMs, int downloadMs);
     // Tests: a shorter deadline for checks and a shorter window for the download's rate.
     void setDeadlinesForTesting(int checkDeadlineMs, int downloadRateWindowMs, qint64 minimumBytesPerWindow);
-    // Tests: runs the alert instead of QMessageBox::exec(), which would block.
-    void setModalRunnerForTesting(std::function<void(QMessageBox& alert)> runner);
 
 public Q_SLOTS:
-    void showWindow();
-    void checkVersion();                 // the check button
-    void clickSoftwareUpdateButton();    // the download button
+    void checkVersion();                 // the check on request
+    void clickSoftwareUpdateButton();    // the download; nothing while no newer version is known
     void checkForSoftwareUpdate();       // the automatic check
 
 Q_SIGNALS:
-    // Each ends whatever the outcome; the window already shows it.
+    void statusChanged(const QString& text);
+    void checkInProgressChanged(bool running);
+    void currentVersionChanged(const QString& shown);
+    void updateAvailableChanged(bool available);
+    void downloadInProgressChanged(bool running);
+    void downloadProgressChanged(int percent, bool shown);
+    // The automatic check found a newer version: the alert's text and informative text, for
+    // the window to beep and show.
+    void updateFound(const QString& message, const QString& informative);
+    // A download completed; the package is at path (lossless), ready to install.
+    void downloadCompleted(const QString& path);
+    // Each ends whatever the outcome; the values and signals above already tell it.
     void versionCheckEnded();
     void automaticCheckEnded();
     void downloadEnded();
 
 private:
     void setStatus(const QString& text);
-    QString m_status;
+    void setCheckInProgress(bool running);
+    void setDownloadInProgress(bool running);
+    void setDownloadProgress(int percent, bool shown);
     // Reads data on a worker thread, keeps what it says as getCurrentVersionString() does,
     // and hands the shown version string (null: unreadable) to done on this thread.
     void readVersionFile(const QByteArray& data, std::function<void(const QString& published)> done);
@@ -139,9 +143,14 @@ private:
     void endAutomaticCheck();
     void endDownload();
 
-    std::unique_ptr<Ui::SoftwareUpdateWindow> m_ui;
-    QPointer<QDialog> m_windowGuard;   // the parent window may have deleted it first
     QNetworkAccessManager* m_network;
+    QString m_status;
+    QString m_ourVersionString;
+    QString m_currentVersionString;
+    QString m_availablePackageVersion;   // the newer version's string as published; null: none
+    int m_downloadPercent = 0;
+    bool m_downloadProgressShown = false;
+    QString m_downloadedPackage;
 
     std::int32_t m_ourVersionNumber = 0;
     std::int32_t m_currentVersionNumber = 0;
@@ -156,7 +165,7 @@ private:
     // 64 bits: the 2 GiB cap is one past the 32-bit range.
     qint64 m_bytesReceived = 0;
     // A QTimer carries its own callback, so no separate timer-procedure handle is kept.
-    QTimer* mSoftwarUpdateTimerRef = nullptr;
+    QTimer* mSoftwareUpdateTimerRef = nullptr;
 
     // The automatic check fetches on a connection of its own, so it never disturbs a check
     // the user started.
@@ -169,5 +178,4 @@ private:
     int m_checkDeadlineMs = kCheckDeadlineMs;
     int m_downloadRateWindowMs = kDownloadRateWindowMs;
     qint64 m_downloadMinimumBytesPerWindow = kDownloadMinimumBytesPerWindow;
-    std::function<void(QMessageBox&)> m_modalRunner;
 };

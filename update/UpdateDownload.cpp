@@ -205,7 +205,7 @@ QByteArray UpdateDownload::candidateName(int number) const
     const QByteArray name = EncodeFileName(m_suggestedName);
     if (number == 0)
         return name;
-    // "Ordinello.dmg" → "Ordinello-1.dmg"; a name without an extension gets "-1" at the end.
+    // "ordinello_1.1_amd64.deb" → "ordinello_1.1_amd64-1.deb"; a name without an extension gets "-1" at the end.
     const qsizetype dot = name.lastIndexOf('.');
     const qsizetype cut = dot > 0 ? dot : name.size();
     return name.left(cut) + '-' + QByteArray::number(number) + name.mid(cut);

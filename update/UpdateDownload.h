@@ -2,8 +2,8 @@
 // Downloads one file into a folder without harming anything already there. The data goes to
 // a hidden temporary file in that folder and takes its final name only once complete and
 // flushed to disk. The name is the one the address suggests or, when a file of that name
-// exists, a free one made by adding a number before the extension ("Ordinello-1.dmg",
-// "Ordinello-2.dmg", …); the final rename refuses to replace, so a name taken meanwhile
+// exists, a free one made by adding a number before the extension ("ordinello_1.1_amd64-1.deb",
+// "ordinello_1.1_amd64-2.deb", …); the final rename refuses to replace, so a name taken meanwhile
 // moves on to the next number. A failed or cancelled download removes its temporary file,
 // and each download first removes temporary files that earlier downloads left behind when
 // the program was killed (only regular files of its own naming and owner that no running

@@ -180,25 +180,25 @@ Stato d&apos;uscita: 0 tutti gli elementi trattati, 1 alcuni non riusciti, 2 err
 <context>
     <name>Launch</name>
     <message>
-        <source>Usage: ordinello [FOLDER]
-Lists FOLDER&apos;s items in the file manager&apos;s order so you can drag them into the
-order you want and number them.
+        <source>ordinello: unknown option %1
+</source>
+        <translation>ordinello: opzione sconosciuta %1
+</translation>
+    </message>
+    <message>
+        <source>Usage: ordinello [FOLDER...]
+Lists each FOLDER&apos;s items, in a window of its own, in the file manager&apos;s order so
+you can drag them into the order you want and number them.
 
   -h, --help     show this help
       --version  show the version
 </source>
-        <translation>Uso: ordinello [CARTELLA]
-Elenca gli elementi di CARTELLA nell&apos;ordine del file manager, così puoi trascinarli
-nell&apos;ordine che vuoi e numerarli.
+        <translation>Uso: ordinello [CARTELLA...]
+Elenca gli elementi di ogni CARTELLA, ciascuna in una finestra, nell&apos;ordine del
+gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
 
   -h, --help     mostra questo aiuto
       --version  mostra la versione
-</translation>
-    </message>
-    <message>
-        <source>ordinello: unknown option %1
-</source>
-        <translation>ordinello: opzione sconosciuta %1
 </translation>
     </message>
 </context>
@@ -572,6 +572,14 @@ nell&apos;ordine che vuoi e numerarli.
         <source>the item has both names and one of them cannot be removed</source>
         <translation>l&apos;elemento ha entrambi i nomi e uno dei due non può essere rimosso</translation>
     </message>
+    <message>
+        <source>The published version “%@” cannot name a package.</source>
+        <translation>La versione pubblicata “%@” non può dare il nome a un pacchetto.</translation>
+    </message>
+    <message>
+        <source>No file manager is installed.</source>
+        <translation>Non è installato alcun file manager.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -696,10 +704,6 @@ nell&apos;ordine che vuoi e numerarli.
         <translation>Ctrl+,</translation>
     </message>
     <message>
-        <source>Software &amp;Update…</source>
-        <translation>Aggiornamento &amp;software…</translation>
-    </message>
-    <message>
         <source>Ordinello &amp;Help</source>
         <translation>&amp;Guida di Ordinello</translation>
     </message>
@@ -743,6 +747,38 @@ nell&apos;ordine che vuoi e numerarli.
         <source>Read the folder again, keeping the order you arranged</source>
         <translation>Rileggi la cartella mantenendo l’ordine che hai scelto</translation>
     </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>&amp;Ingrandisci</translation>
+    </message>
+    <message>
+        <source>Show larger pictures of the items</source>
+        <translation>Mostra immagini più grandi degli elementi</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>&amp;Rimpicciolisci</translation>
+    </message>
+    <message>
+        <source>Show smaller pictures of the items</source>
+        <translation>Mostra immagini più piccole degli elementi</translation>
+    </message>
+    <message>
+        <source>&amp;Normal Size</source>
+        <translation>Dimensione &amp;normale</translation>
+    </message>
+    <message>
+        <source>Ctrl+0</source>
+        <translation>Ctrl+0</translation>
+    </message>
+    <message>
+        <source>Show the items&apos; pictures at their usual size</source>
+        <translation>Mostra le immagini degli elementi alla dimensione consueta</translation>
+    </message>
+    <message>
+        <source>Check for &amp;Updates…</source>
+        <translation>Verifica &amp;aggiornamenti…</translation>
+    </message>
 </context>
 <context>
     <name>OrdinelloController</name>
@@ -757,10 +793,6 @@ nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>Name</source>
         <translation>Nome</translation>
-    </message>
-    <message>
-        <source>The help page %1 could not be opened: %2</source>
-        <translation>Non è stato possibile aprire la pagina di aiuto %1: %2</translation>
     </message>
     <message>
         <source>“%1” cannot be listed: %2.</source>
@@ -781,6 +813,18 @@ nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>The folder “%1” could not be shown: %2</source>
         <translation>Non è stato possibile mostrare la cartella “%1”: %2</translation>
+    </message>
+    <message>
+        <source>The manual is not installed: %1 has no help folder.</source>
+        <translation>Il manuale non è installato: %1 non ha una cartella help.</translation>
+    </message>
+    <message>
+        <source>No application could open the manual “%1”: %2
+
+Open it in a web browser.</source>
+        <translation>Nessuna applicazione ha potuto aprire il manuale “%1”: %2
+
+Aprilo in un browser web.</translation>
     </message>
 </context>
 <context>
@@ -898,6 +942,45 @@ nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>&amp;Check Now</source>
         <translation>&amp;Controlla ora</translation>
+    </message>
+    <message>
+        <source>&amp;Install…</source>
+        <translation>&amp;Installa…</translation>
+    </message>
+    <message>
+        <source>Open the downloaded package with the desktop&apos;s package installer</source>
+        <translation>Apri il pacchetto scaricato con l&apos;installatore di pacchetti del desktop</translation>
+    </message>
+    <message>
+        <source>No package installer could open “%1”: %2
+
+Install it with a package manager, or in a terminal with:
+sudo apt install &apos;%3&apos;</source>
+        <translation>Nessun installatore di pacchetti ha potuto aprire “%1”: %2
+
+Installalo con un gestore di pacchetti, o in un terminale con:
+sudo apt install &apos;%3&apos;</translation>
+    </message>
+</context>
+<context>
+    <name>QAbstractFileIconProvider</name>
+    <message>
+        <source>Folder</source>
+        <comment>All other platforms</comment>
+        <translation>Cartella</translation>
+    </message>
+    <message>
+        <source>Shortcut</source>
+        <comment>All other platforms</comment>
+        <translation>Collegamento</translation>
+    </message>
+    <message>
+        <source>Drive</source>
+        <translation>Unità</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Sconosciuto</translation>
     </message>
 </context>
 </TS>
