@@ -4,7 +4,7 @@
 #include "app/ItemImages.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 #include "app/PreferencesWindow.h"
 #include "app/RenameReportView.h"
 #include "app/SoftwareUpdateWindow.h"

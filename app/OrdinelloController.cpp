@@ -1,6 +1,6 @@
 #include "app/OrdinelloController.h"
 
-#include "app/DirectoryItems.h"
+#include "renaming/FolderRun.h"
 #include "app/FolderChooser.h"
 #include "app/ItemImages.h"
 #include "app/NSTableViewExtensions.h"
@@ -34,7 +34,6 @@ OrdinelloController::~OrdinelloController() = default;
 
 void OrdinelloController::awakeFromNib()
 {
-    m_folderPath = QString();
     if (fileTable)
         fileTable->setModel(m_directoryItems);
     // Dragged rows stand selected where they were dropped. The selection is let go before
@@ -98,40 +97,29 @@ QString OrdinelloController::HandleChooseDirectory()
     QByteArray chosen;
     if (!m_chooser || m_chooser(fileListWindow, &chosen) != noErr || chosen.isEmpty())
         return {};
-    // The folder must exist as chosen; a link to a folder is followed here, since the
-    // user chose what it points to.
-    FSRef ref;
-    if (FSPathMakeRef(chosen, &ref, FinalLink::Followed) != noErr)
-        return {};
-    return DecodeFileName(ref.path);
+    return DecodeFileName(chosen);   // lossless: names that are not UTF-8 come back whole
 }
 
 void OrdinelloController::selectDirectory()
 {
-    m_folderPath = HandleChooseDirectory();
-    if (m_folderPath.isNull()) {
+    // A cancelled choice changes nothing: the folder listed before, if any, stays chosen.
+    const QString chosen = HandleChooseDirectory();
+    if (chosen.isNull()) {
         Q_EMIT folderStateChanged(hasFolder());
         return;
     }
-    selectDirectoryPath(EncodeFileName(m_folderPath));
+    selectDirectoryPath(EncodeFileName(chosen));
 }
 
 void OrdinelloController::selectDirectoryPath(const QByteArray& path)
 {
     FSRef ref;
     int error = 0;
-    OSErr made = FSPathMakeRef(path, &ref, FinalLink::Followed, &error);
-    if (made == noErr && !ref.isDirectory()) {
-        made = errFSNotAFolder;
-        error = ENOTDIR;
-    }
-    if (made != noErr) {
+    if (CheckFolder(path, &ref, &error) != noErr) {
         Q_EMIT errorOccurred(tr("“%1” cannot be listed: %2.").arg(DisplayFileName(DecodeFileName(path)), DescribeErrno(error)));
-        m_folderPath = hasFolder() ? DecodeFileName(m_folderFSRef.path) : QString();
         Q_EMIT folderStateChanged(hasFolder());
         return;
     }
-    m_folderPath = DecodeFileName(ref.path);
     Q_EMIT folderChanged();
 
     m_directoryItems->setListing({}, QList<FSRef>());
@@ -139,9 +127,11 @@ void OrdinelloController::selectDirectoryPath(const QByteArray& path)
     if (ItemImages* images = m_directoryItems->itemImages())
         images->cancelPendingRequests();
 
+    // The reference and its text change together: they always name the same folder.
+    m_folderFSRef = std::move(ref);
+    m_folderPath = DecodeFileName(m_folderFSRef.path);
     if (folderPathTextField)
         folderPathTextField->setText(tr("Current Directory: %1").arg(DisplayFileName(m_folderPath)));
-    m_folderFSRef = ref;
     if (m_watcher)
         m_watcher->watch(m_folderFSRef.path);
     loadDirectoryItems();

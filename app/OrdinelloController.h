@@ -4,7 +4,7 @@
 // label, the table's selection and the spinner.
 
 #include "app/DirectoryItemsModel.h"
-#include "app/RenameJournal.h"
+#include "renaming/RenameJournal.h"
 #include "app/RenameTask.h"
 #include "platform/Files.h"
 
@@ -153,8 +153,10 @@ private:
     DirectoryItemsModel* m_directoryItems;
     FolderWatcher* m_watcher = nullptr;
     QTimer* m_reloadTimer = nullptr;
-    QString m_folderPath;          // null until a folder is chosen, and after a cancelled choice
-    FSRef m_folderFSRef;           // null until the first successful choice; never cleared
+    // The chosen folder, as a reference and as (lossless) text; both change together, on
+    // each successful choice, and are null until the first one.
+    QString m_folderPath;
+    FSRef m_folderFSRef;
     FolderChooser m_chooser;
     void confirmAndRun(RunKind kind, const NumberingSettings& settings);
     void startRun(std::function<RenameTask::Outcome(const RenameRun&)> work, const char* progressText);

@@ -1,16 +1,16 @@
-// Numbering and prefix removal from the window: the runs themselves are app/Numbering's;
+// Numbering and prefix removal from the window: the runs themselves are the engine's
+// (renaming/FolderRun);
 // here the controller feeds them its list and the preferences, shows the plan first when
 // the preferences ask for it, runs them off the GUI thread with a journal, reloads, and
 // reports.
 
 #include "app/OrdinelloController.h"
 
-#include "app/Numbering.h"
-#include "app/Preferences.h"
-#include "app/RenameJournal.h"
+#include "renaming/FolderRun.h"
+#include "renaming/Preferences.h"
 #include "app/RenamePreview.h"
 #include "app/RenameTask.h"
-#include "app/UndoRun.h"
+#include "renaming/UndoRun.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>
@@ -21,11 +21,6 @@
 #include <QTimer>
 
 namespace {
-
-int digitsOf(qsizetype count)
-{
-    return int(QString::number(count).size());
-}
 
 void showPreview(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan, std::function<void()> confirmed)
 {
@@ -42,14 +37,8 @@ void OrdinelloController::renameItems()
     // Before any folder was chosen there is nothing to number and nothing to reload.
     if (!hasFolder() || isRunning())
         return;
-    NumberingSettings settings;
-    settings.firstNumber = InitialNumber();
-    settings.step = IncrementBy();
-    // The width settings are read for every item, so the width always follows the
-    // preferences as they stand; the automatic width follows the listed count.
-    const qsizetype count = m_directoryItems->rowCount();
-    settings.width = [count] { return AutomaticNumberLength() ? digitsOf(count) : int(NumberLength()); };
-    confirmAndRun(RunKind::Numbering, settings);
+    // Read once for the run, when the user asks for it: the preview and the run agree.
+    confirmAndRun(RunKind::Numbering, NumberingSettingsFromPreferences(m_directoryItems->rowCount()));
 }
 
 void OrdinelloController::removeFilenamePrefixes()
@@ -63,18 +52,16 @@ void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& s
 {
     QList<FSRef> items = m_directoryItems->listedReferences();
     const FSRef folder = m_folderFSRef;
-    RenameTask::Work work = [kind, items, settings, folder](const RenameRun& base) mutable {
+    RenameTask::Work work = [kind, items, settings, folder](const RenameRun& run) mutable {
         RenameTask::Outcome outcome;
         // One run at a time per folder, also across processes (ordinello-cli, another window).
-        const std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquireForRun(folder, &outcome.refusal);
-        if (!lock)
+        const std::unique_ptr<FolderRun> folderRun = FolderRun::begin(folder, &outcome.refusal);
+        if (!folderRun)
             return outcome;
-        RenameJournal journal(folder, kind);
-        RenameRun run = base;
-        run.journal = &journal;
-        outcome.report = kind == RunKind::Numbering ? NumberItems(items, settings, run) : RemoveNumberPrefixes(items, run);
+        outcome.report = kind == RunKind::Numbering ? folderRun->number(items, settings, run)
+                                                    : folderRun->removePrefixes(items, run);
         outcome.refusal = outcome.report.journalProblem;
-        outcome.journaled = !journal.file().isEmpty();
+        outcome.journaled = !folderRun->journalFile().isEmpty();
         outcome.kind = kind;
         outcome.journaledItems = outcome.report.renamed;
         return outcome;
@@ -207,8 +194,6 @@ void OrdinelloController::finishRun(const RenameReport& report)
 
 int OrdinelloController::automaticNumberLength() const
 {
-    if (!AutomaticNumberLength())
-        return 0;
     // The width follows the number of items, not the largest number to be printed.
-    return digitsOf(m_directoryItems->rowCount());
+    return AutomaticNumberLength() ? AutomaticNumberWidth(m_directoryItems->rowCount()) : 0;
 }

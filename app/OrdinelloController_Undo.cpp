@@ -3,7 +3,7 @@
 
 #include "app/OrdinelloController.h"
 
-#include "app/UndoRun.h"
+#include "renaming/UndoRun.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "app/PreferencesWindow.h"
 
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 
 #include "ui_PreferencesWindow.h"
 

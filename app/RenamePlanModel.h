@@ -3,24 +3,9 @@
 // as a dry run (ordinello-cli --dry-run), so what the sheet shows is what the run does,
 // the renames it predicts to fail included.
 
-#include "app/Numbering.h"
-#include "app/RenameJournal.h"
+#include "renaming/RenamePlan.h"
 
 #include <QAbstractTableModel>
-
-struct PlannedRename {
-    QString name;
-    QString newName;
-    QString problem;        // why the rename will fail; empty when it will be done
-    bool lostWord = false;  // prefix removal takes off a first word that is not a number
-};
-
-// Plans the run without renaming anything.
-QList<PlannedRename> PlanRun(RunKind kind, QList<FSRef> items, const NumberingSettings& settings = {});
-
-// True when the text before the first blank is a number as numbering writes them
-// (digits, and the minus sign of a negative number).
-bool HasNumberPrefix(QStringView name);
 
 class RenamePlanModel : public QAbstractTableModel
 {

@@ -1,6 +1,6 @@
 #include "app/RenamePreview.h"
 
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 
 #include "ui_RenamePreview.h"
 

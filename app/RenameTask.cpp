@@ -1,6 +1,6 @@
 #include "app/RenameTask.h"
 
-#include "app/DirectoryItems.h"
+#include "renaming/DirectoryItems.h"
 
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>

@@ -4,8 +4,8 @@
 // the run before its next item (the journal then records a cancelled end), and the folder
 // is listed again in either case.
 
-#include "app/Numbering.h"
-#include "app/RenameJournal.h"
+#include "renaming/Numbering.h"
+#include "renaming/RenameJournal.h"
 
 #include <QFutureWatcher>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "app/SoftwareUpdateWindow.h"
 
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 #include "platform/Launcher.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"

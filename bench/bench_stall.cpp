@@ -6,7 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "app/OrdinelloController.h"
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 
 #include <QApplication>
 #include <QDir>

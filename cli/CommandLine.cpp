@@ -1,8 +1,8 @@
 #include "cli/CommandLine.h"
 
-#include "app/DirectoryItems.h"
 #include "platform/Bundle.h"
 #include "platform/NameCodec.h"
+#include "renaming/FolderRun.h"
 #include "support/LocalizedStrings.h"
 
 #include <QCoreApplication>
@@ -76,14 +76,9 @@ QString displayArgument(const QByteArray& argument)
 bool resolveFolder(const QByteArray& argument, FSRef* folder)
 {
     int error = 0;
-    if (FSPathMakeRef(argument, folder, FinalLink::Followed, &error) != noErr) {
+    if (CheckFolder(argument, folder, &error) != noErr) {
         printError(QCoreApplication::translate("CommandLine", "%1: %2")
                        .arg(displayArgument(argument), DescribeErrno(error)));
-        return false;
-    }
-    if (!folder->isDirectory()) {
-        printError(QCoreApplication::translate("CommandLine", "%1: %2")
-                       .arg(displayArgument(argument), DescribeErrno(ENOTDIR)));
         return false;
     }
     return true;

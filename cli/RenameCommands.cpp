@@ -1,5 +1,5 @@
-// ordinello-cli rename and strip: the window's numbering and prefix removal
-// (app/Numbering) over a folder listed as the window lists it.
+// ordinello-cli rename, strip and undo: the renaming engine's runs (renaming/FolderRun)
+// over a folder listed as the window lists it.
 //
 // Output, for scripts: -v prints each rename as GNU mv -v does,
 //     renamed 'a.txt' -> '1 a.txt'
@@ -9,11 +9,8 @@
 
 #include "cli/CommandLine.h"
 
-#include "app/DirectoryItems.h"
-#include "app/Numbering.h"
-#include "app/Preferences.h"
-#include "app/RenameJournal.h"
-#include "app/UndoRun.h"
+#include "renaming/FolderRun.h"
+#include "renaming/UndoRun.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>
@@ -241,24 +238,25 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
 }
 
 // Resolves FOLDER and lists it as the window does, keeping each item's identity and the
-// names of the AppleDouble files. A real run first takes the folder's run lock (kept in
-// *lock until the run ends): no other run changes the folder between listing and renaming.
-bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items, FSRef* folderRef,
-                     QSet<QByteArray>* companionNames, std::unique_ptr<FolderRunLock>* lock)
+// names of the AppleDouble files. A real run begins first (taking the folder's run lock
+// until it ends): no other run changes the folder between the listing and the renames.
+bool listFolderItems(const QByteArray& argument, ListOrder order, QList<FSRef>* items, FSRef* folder,
+                     QSet<QByteArray>* companionNames, std::unique_ptr<FolderRun>* folderRun)
 {
-    FSRef& folder = *folderRef;
-    if (!Cli::resolveFolder(argument, &folder))
+    if (!Cli::resolveFolder(argument, folder))
         return false;
-    if (lock) {
+    if (folderRun) {
         QString problem;
-        *lock = FolderRunLock::acquireForRun(folder, &problem);
-        if (!*lock) {
+        *folderRun = FolderRun::begin(*folder, &problem);
+        if (!*folderRun) {
             Cli::printError(QStringLiteral("%1: %2").arg(Cli::displayArgument(argument), problem));
             return false;
         }
     }
     int error = 0;
-    if (ListDirectoryItemRefs(folder, items, order, &error, nullptr, companionNames) != noErr) {
+    const OSErr listed = folderRun ? (*folderRun)->list(items, order, &error, companionNames)
+                                   : ListDirectoryItemRefs(*folder, items, order, &error, nullptr, companionNames);
+    if (listed != noErr) {
         Cli::printUnreadableFolder(argument, error);
         return false;
     }
@@ -467,35 +465,26 @@ int renameCommand(const QList<QByteArray>& args)
     QList<FSRef> items;
     FSRef folder;
     QSet<QByteArray> companionNames;
-    std::unique_ptr<FolderRunLock> lock;
+    std::unique_ptr<FolderRun> folderRun;
     if (!listFolderItems(options.operands.first(), options.order ? ListOrder::Enumeration : ListOrder::FileManager,
-                         &items, &folder, &companionNames, options.dryRun ? nullptr : &lock))
+                         &items, &folder, &companionNames, options.dryRun ? nullptr : &folderRun))
         return UsageError;
     if (options.order && !applyOrder(*options.order, options.nulSeparated, &items))
         return UsageError;
 
-    // Options override the preferences for this run only. The preferences are read once:
-    // a command-line run is one consistent snapshot, and a settings read per item would
-    // cost more than the rename itself.
-    NumberingSettings settings;
-    settings.firstNumber = options.first ? *options.first : InitialNumber();
-    settings.step = options.step ? *options.step : IncrementBy();
-    const int automaticWidth = int(QByteArray::number(items.size()).size());
-    int width = 0;
+    // Options override the preferences for this run only.
+    NumberingSettings settings = NumberingSettingsFromPreferences(items.size());
+    settings.firstNumber = options.first.value_or(settings.firstNumber);
+    settings.step = options.step.value_or(settings.step);
     if (options.width)
-        width = *options.width;
-    else if (options.autoWidth || AutomaticNumberLength())
-        width = automaticWidth;
-    else
-        width = NumberLength();
-    settings.width = [width] { return width; };
+        settings.width = *options.width;
+    else if (options.autoWidth)
+        settings.width = AutomaticNumberWidth(items.size());
 
     ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Numbering %1 of %2"));
-    RenameJournal journal(folder, RunKind::Numbering);
     RenameRun run = makeRun(options, &progress);
-    run.journal = &journal;
     run.listedCompanionNames = &companionNames;
-    const RenameReport report = NumberItems(items, settings, run);
+    const RenameReport report = folderRun ? folderRun->number(items, settings, run) : NumberItems(items, settings, run);
     progress.clear();
     return finish(report);
 }
@@ -508,16 +497,14 @@ int stripCommand(const QList<QByteArray>& args)
     QList<FSRef> items;
     FSRef folder;
     QSet<QByteArray> companionNames;
-    std::unique_ptr<FolderRunLock> lock;
+    std::unique_ptr<FolderRun> folderRun;
     if (!listFolderItems(options.operands.first(), ListOrder::FileManager, &items, &folder, &companionNames,
-                         options.dryRun ? nullptr : &lock))
+                         options.dryRun ? nullptr : &folderRun))
         return UsageError;
     ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Removing prefixes %1 of %2"));
-    RenameJournal journal(folder, RunKind::PrefixRemoval);
     RenameRun run = makeRun(options, &progress);
-    run.journal = &journal;
     run.listedCompanionNames = &companionNames;
-    const RenameReport report = RemoveNumberPrefixes(items, run);
+    const RenameReport report = folderRun ? folderRun->removePrefixes(items, run) : RemoveNumberPrefixes(items, run);
     progress.clear();
     return finish(report);
 }

@@ -8,6 +8,7 @@
 // The user's locale comes from the environment as the C library reads it (LC_ALL, then
 // LC_TIME or LC_NUMERIC, then LANG; C and POSIX are ICU's root locale).
 
+#include "platform/UTCDateTime.h"
 #include "platform/FSSpecRecord.h"
 #include "platform/Files.h"
 #include "platform/MacErrors.h"
@@ -23,12 +24,6 @@ class QIcon;
 inline constexpr char kOutputDirectoryPreferenceKey[] = "OutputDirectory";
 inline constexpr char kDestinationDirectoryPreferenceKey[] = "DestinationDirectory";
 
-// Seconds since 1904-01-01 00:00 UTC in 48 bits, and a fraction in 1/65536 s.
-struct UTCDateTime {
-    std::uint16_t highSeconds = 0;
-    std::uint32_t lowSeconds = 0;
-    std::uint16_t fraction = 0;
-};
 // Whole seconds since 1904-01-01 00:00.
 using LongDateTime = std::int64_t;
 

@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 status=0
 
 sources=()
-for dir in app cli update support fsobjects media platform resources/ui; do
+for dir in app cli update renaming support fsobjects media platform resources/ui; do
     [[ -d "$src/$dir" ]] && sources+=("$src/$dir")
 done
 

@@ -4,7 +4,7 @@
 #include "TestFolders.h"
 #include "app/FolderChooser.h"
 #include "app/Launch.h"
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 #include "app/MainWindow.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
@@ -13,7 +13,7 @@
 #include "support/BundleServices.h"
 #include "support/LocalizedStrings.h"
 
-#include "ui_MainWindow.h"
+#include "Named.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -165,8 +165,8 @@ private Q_SLOTS:
         QVERIFY(m_window->isVisible());
         QCOMPARE(m_model->rowCount(), 0);
         QVERIFY(m_controller->folderPath().isNull());
-        QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());
-        QVERIFY(!m_window->ui()->actionRemovePrefixes->isEnabled());
+        QVERIFY(!named(m_window.get(), "actionRenameItems")->isEnabled());
+        QVERIFY(!named(m_window.get(), "actionRemovePrefixes")->isEnabled());
     }
 
     void choosingAFolderListsIt()
@@ -180,10 +180,10 @@ private Q_SLOTS:
 
         QCOMPARE(names(), (QStringList{"a.txt", "B.txt", "file9", "file10"}));
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Trip"));
-        QCOMPARE(m_window->ui()->folderPathTextField->text(), "Current Directory: " + QString::fromLocal8Bit(dir));
+        QCOMPARE(named<QLabel>(m_window.get(), "folderPathTextField")->text(), "Current Directory: " + QString::fromLocal8Bit(dir));
         QCOMPARE(m_window->windowFilePath(), QString::fromLocal8Bit(dir));
-        QVERIFY(m_window->ui()->actionRenameItems->isEnabled());
-        QVERIFY(!m_window->ui()->spinner->isVisible());
+        QVERIFY(named(m_window.get(), "actionRenameItems")->isEnabled());
+        QVERIFY(!named<QWidget>(m_window.get(), "spinner")->isVisible());
 
         // The table shows index, picture and name.
         QCOMPARE(m_model->data(m_model->index(3, DirectoryItemsModel::IndexColumn)), QVariant(4));
@@ -209,7 +209,8 @@ private Q_SLOTS:
         listFiveItems();
         chooseNext({});
         m_controller->selectDirectory();
-        QVERIFY(m_controller->folderPath().isNull());
+        // The folder listed before stays chosen, as reference and as text alike.
+        QCOMPARE(m_controller->folderPath(), DecodeFileName(m_controller->folderRef().path));
         QCOMPARE(m_model->rowCount(), 5);
         QVERIFY(m_controller->hasFolder());
         QCOMPARE(m_window->windowTitle(), QFileInfo(m_dir->path()).fileName());
@@ -232,8 +233,8 @@ private Q_SLOTS:
         m_controller->selectDirectory();
         QCOMPARE(m_model->rowCount(), 0);
         QVERIFY(m_controller->hasFolder());
-        QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());   // nothing to number
-        QVERIFY(m_window->ui()->actionReload->isEnabled());
+        QVERIFY(!named(m_window.get(), "actionRenameItems")->isEnabled());   // nothing to number
+        QVERIFY(named(m_window.get(), "actionReload")->isEnabled());
 
         // A folder whose items cannot be listed still names the choice in the window.
         const QByteArray locked = path(*m_dir) + "/locked";
@@ -250,7 +251,7 @@ private Q_SLOTS:
         ::chmod(locked.constData(), 0755);
         QCOMPARE(m_model->rowCount(), 0);
         QCOMPARE(m_window->windowTitle(), QStringLiteral("locked"));
-        QVERIFY(m_window->ui()->folderPathTextField->text().endsWith(u"/locked"));
+        QVERIFY(named<QLabel>(m_window.get(), "folderPathTextField")->text().endsWith(u"/locked"));
     }
 
     // Folders handed to the running program arrive at the application object and are listed
@@ -369,10 +370,10 @@ private Q_SLOTS:
         listFiveItems();
         select({2});
         m_window->fileTable()->setFocus();
-        QVERIFY(m_window->ui()->actionMoveToTop->isEnabled());
-        m_window->ui()->actionMoveToTop->trigger();
+        QVERIFY(named(m_window.get(), "actionMoveToTop")->isEnabled());
+        named(m_window.get(), "actionMoveToTop")->trigger();
         QCOMPARE(names().join(QString()), QStringLiteral("CABDE"));
-        QCOMPARE(m_window->ui()->actionMoveUp->shortcut(), QKeySequence(QStringLiteral("Ctrl+Up")));
+        QCOMPARE(named(m_window.get(), "actionMoveUp")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Up")));
     }
 
     void chooserTextsComeFromTheStringTable()
@@ -406,8 +407,8 @@ private Q_SLOTS:
     {
         // Help opens the manual that ships with the program (here the build tree's copy),
         // without the network.
-        QTRY_VERIFY(m_window->ui()->actionHelp->isEnabled());
-        m_window->ui()->actionHelp->trigger();
+        QTRY_VERIFY(named(m_window.get(), "actionHelp")->isEnabled());
+        named(m_window.get(), "actionHelp")->trigger();
         QTRY_COMPARE(recordedOpens(m_recorder).size(), 1);
         const QByteArray manual = recordedOpens(m_recorder).value(0);
         QVERIFY2(manual.endsWith("/share/ordinello/help/en/index.html"), manual.constData());
@@ -418,7 +419,7 @@ private Q_SLOTS:
         writeFile(path(*m_dir) + "/blob.unknown-to-anyone", QByteArray("\x01\x02\x03\xFF", 4));
         m_controller->selectDirectoryPath(path(*m_dir));
         select({0});
-        m_window->ui()->actionOpen->trigger();
+        named(m_window.get(), "actionOpen")->trigger();
         auto* box = m_window->findChild<QMessageBox*>();
         QVERIFY(box && box->isVisible());
         QVERIFY2(box->text().contains("“blob.unknown-to-anyone” could not be opened"), qPrintable(box->text()));
@@ -443,14 +444,14 @@ private Q_SLOTS:
         SetThumbnailSize(kNormalThumbnailSize);
         m_window = std::make_unique<MainWindow>();
         for (const QChar step : steps) {
-            QAction* action = step == u'i' ? m_window->ui()->actionZoomIn
-                            : step == u'o' ? m_window->ui()->actionZoomOut : m_window->ui()->actionNormalSize;
+            QAction* action = step == u'i' ? named(m_window.get(), "actionZoomIn")
+                            : step == u'o' ? named(m_window.get(), "actionZoomOut") : named(m_window.get(), "actionNormalSize");
             action->trigger();
         }
         QCOMPARE(m_window->fileTable()->iconSize(), QSize(size, size));
         QVERIFY(m_window->fileTable()->verticalHeader()->defaultSectionSize() > size);
-        QCOMPARE(m_window->ui()->actionZoomIn->isEnabled(), size < 128);
-        QCOMPARE(m_window->ui()->actionZoomOut->isEnabled(), size > 32);
+        QCOMPARE(named(m_window.get(), "actionZoomIn")->isEnabled(), size < 128);
+        QCOMPARE(named(m_window.get(), "actionZoomOut")->isEnabled(), size > 32);
         MainWindow next;
         QCOMPARE(next.fileTable()->iconSize(), QSize(size, size));
         SetThumbnailSize(kNormalThumbnailSize);
@@ -499,7 +500,7 @@ private Q_SLOTS:
         FakeFileManager manager;
         QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager, QDBusConnection::ExportAllSlots));
         QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
-        m_window->ui()->actionShowInFileManager->trigger();
+        named(m_window.get(), "actionShowInFileManager")->trigger();
         QTRY_COMPARE(manager.shown.size(), 1);
         QCOMPARE(manager.shown.at(0), (QStringList{QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/B")),
                                                    QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/D"))}));
@@ -507,7 +508,7 @@ private Q_SLOTS:
         bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
 
         const qsizetype opened = recordedOpens(m_recorder).size();
-        m_window->ui()->actionShowInFileManager->trigger();
+        named(m_window.get(), "actionShowInFileManager")->trigger();
         QTRY_COMPARE(recordedOpens(m_recorder).size(), opened + 1);
         QCOMPARE(recordedOpens(m_recorder).last(), path(*m_dir));
         QCOMPARE(recordedOpens(m_ourselvesOpened), QList<QByteArray>{});
@@ -528,9 +529,9 @@ private Q_SLOTS:
         QCOMPARE(m_model->data(m_model->index(2, DirectoryItemsModel::NameColumn)).toString(), "B");
         QTRY_COMPARE(names(), (QStringList{"E", "A", "B2", "C", "C1", "D"}));
         QCOMPARE(m_controller->selectedRows(), QList<int>{2});
-        QCOMPARE(m_window->ui()->actionReload->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(named(m_window.get(), "actionReload")->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(::unlink((d + "/A").constData()), 0);
-        m_window->ui()->actionReload->trigger();
+        named(m_window.get(), "actionReload")->trigger();
         QCOMPARE(names(), (QStringList{"E", "B2", "C", "C1", "D"}));
     }
 
@@ -555,8 +556,8 @@ private Q_SLOTS:
                  qPrintable(box->text()));
         QVERIFY(!m_controller->hasFolder());
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Ordinello"));
-        QVERIFY(!m_window->ui()->actionRenameItems->isEnabled());
-        QVERIFY(!m_window->ui()->actionRemovePrefixes->isEnabled());
+        QVERIFY(!named(m_window.get(), "actionRenameItems")->isEnabled());
+        QVERIFY(!named(m_window.get(), "actionRemovePrefixes")->isEnabled());
     }
 
     // Moves are offered only where they move something; Home and End go to the ends.
@@ -579,11 +580,10 @@ private Q_SLOTS:
         QFETCH(bool, down);
         listFiveItems();
         select(rows);
-        const Ui::MainWindow* ui = m_window->ui();
-        QCOMPARE(ui->actionMoveUp->isEnabled(), up);
-        QCOMPARE(ui->actionMoveToTop->isEnabled(), up);
-        QCOMPARE(ui->actionMoveDown->isEnabled(), down);
-        QCOMPARE(ui->actionMoveToBottom->isEnabled(), down);
+        QCOMPARE(named(m_window.get(), "actionMoveUp")->isEnabled(), up);
+        QCOMPARE(named(m_window.get(), "actionMoveToTop")->isEnabled(), up);
+        QCOMPARE(named(m_window.get(), "actionMoveDown")->isEnabled(), down);
+        QCOMPARE(named(m_window.get(), "actionMoveToBottom")->isEnabled(), down);
 
         TableView* table = m_window->fileTable();
         table->setCurrentIndex(m_model->index(2, DirectoryItemsModel::NameColumn));
@@ -630,9 +630,9 @@ private Q_SLOTS:
         QMenu* menu = table->menuForEvent(row2.center());
         QVERIFY(menu);
         QCOMPARE(m_controller->selectedRows(), QList<int>{2});
-        QVERIFY(menu->actions().contains(m_window->ui()->actionOpen));
-        QVERIFY(menu->actions().contains(m_window->ui()->actionShowInFileManager));
-        QVERIFY(menu->actions().contains(m_window->ui()->actionMoveToBottom));
+        QVERIFY(menu->actions().contains(named(m_window.get(), "actionOpen")));
+        QVERIFY(menu->actions().contains(named(m_window.get(), "actionShowInFileManager")));
+        QVERIFY(menu->actions().contains(named(m_window.get(), "actionMoveToBottom")));
 
         // An already selected row stays the only selection.
         QCOMPARE(table->menuForEvent(row2.center()), menu);
@@ -641,7 +641,7 @@ private Q_SLOTS:
         // Below the last row: nothing selected, the menu still opens.
         QCOMPARE(table->menuForEvent(QPoint(5, table->viewport()->height() - 2)), menu);
         QVERIFY(m_controller->selectedRows().isEmpty());
-        QVERIFY(!m_window->ui()->actionOpen->isEnabled());
+        QVERIFY(!named(m_window.get(), "actionOpen")->isEnabled());
     }
 };
 

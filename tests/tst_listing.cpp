@@ -2,7 +2,7 @@
 // command line's list output.
 
 #include "TestFolders.h"
-#include "app/DirectoryItems.h"
+#include "renaming/DirectoryItems.h"
 #include "platform/Collation.h"
 #include "platform/NameCodec.h"
 

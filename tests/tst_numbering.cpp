@@ -4,16 +4,16 @@
 
 #include "TestFolders.h"
 #include "platform/ProgramSettings.h"
-#include "app/DirectoryItems.h"
+#include "renaming/DirectoryItems.h"
 #include "app/MainWindow.h"
-#include "app/Numbering.h"
+#include "renaming/Numbering.h"
 #include "app/OrdinelloController.h"
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 #include "app/RenameReportView.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"
 
-#include "ui_MainWindow.h"
+#include "Named.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -48,7 +48,7 @@ class TestNumbering : public QObject
 
     static NumberingSettings numbering(std::int32_t first, std::int32_t step, int width)
     {
-        return NumberingSettings{first, step, [width] { return width; }};
+        return NumberingSettings{first, step, width};
     }
 
     // QTemporaryDir cannot remove names that are not UTF-8: take them away by bytes.
@@ -100,24 +100,29 @@ private Q_SLOTS:
         QCOMPARE(FormatNumber(std::uint32_t(number), width), text);
     }
 
-    void nameWithoutPrefix_data()
+    // Prefix removal takes off whatever stands before the first blank, once.
+    void prefixRemoval_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("stripped");
-        QTest::newRow("number") << "000001 Beach.jpg" << "Beach.jpg";
-        QTest::newRow("no blank") << "Beach.jpg" << "Beach.jpg";
-        QTest::newRow("any text before the blank") << "My Photo.jpg" << "Photo.jpg";
-        QTest::newRow("one prefix only") << "1 1 a.txt" << "1 a.txt";
-        QTest::newRow("leading blank") << " lead.txt" << "lead.txt";
-        QTest::newRow("tab is no blank") << "1\ta.txt" << "1\ta.txt";
-        QTest::newRow("no-break space is no blank") << "1\u00A0a.txt" << "1\u00A0a.txt";
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("stripped");
+        QTest::newRow("number") << QByteArray("000001 Beach.jpg") << QByteArray("Beach.jpg");
+        QTest::newRow("no blank") << QByteArray("Beach.jpg") << QByteArray("Beach.jpg");
+        QTest::newRow("any text before the blank") << QByteArray("My Photo.jpg") << QByteArray("Photo.jpg");
+        QTest::newRow("one prefix only") << QByteArray("1 1 a.txt") << QByteArray("1 a.txt");
+        QTest::newRow("leading blank") << QByteArray(" lead.txt") << QByteArray("lead.txt");
+        QTest::newRow("tab is no blank") << QByteArray("1\ta.txt") << QByteArray("1\ta.txt");
+        QTest::newRow("no-break space is no blank") << QByteArray("1\xC2\xA0" "a.txt") << QByteArray("1\xC2\xA0" "a.txt");
     }
 
-    void nameWithoutPrefix()
+    void prefixRemoval()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, stripped);
-        QCOMPARE(NameWithoutPrefix(name), stripped);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, stripped);
+        QTemporaryDir dir;
+        touch(path(dir), name);
+        QList<FSRef> items = listed(path(dir));
+        QVERIFY(RemoveNumberPrefixes(items).failures.isEmpty());
+        QCOMPARE(entries(path(dir)), Names{stripped});
     }
 
     void numbersInListOrder_data()
@@ -386,16 +391,16 @@ private Q_SLOTS:
     void windowReportsFailures()
     {
         MainWindow window;
-        QVERIFY(!window.ui()->actionRenameItems->isEnabled());
+        QVERIFY(!named(&window, "actionRenameItems")->isEnabled());
         QTemporaryDir dir;
         const QByteArray longName = QByteArray(NAME_MAX - 1, 'x');   // "1 " makes it 256 bytes
         touch(path(dir), longName);
         touch(path(dir), "y");
         window.controller()->selectDirectoryPath(path(dir));
-        QVERIFY(window.ui()->actionRenameItems->isEnabled());
+        QVERIFY(named(&window, "actionRenameItems")->isEnabled());
 
         QSignalSpy finished(window.controller(), &OrdinelloController::runFinished);
-        window.ui()->actionRenameItems->trigger();
+        named(&window, "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
         auto* report = window.statusBar()->findChild<RenameReportView*>();
         QVERIFY(report && !report->isHidden());
@@ -409,7 +414,7 @@ private Q_SLOTS:
         QVERIFY(report->detailsWindow()->windowTitle().contains(dir.path().section(u'/', -1)));
 
         // The account belongs to its folder: choosing another folder clears it.
-        window.ui()->actionRenameItems->trigger();
+        named(&window, "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
         QVERIFY(!report->isHidden());
         QTemporaryDir other;
@@ -418,7 +423,7 @@ private Q_SLOTS:
         QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
         window.controller()->selectDirectoryPath(path(dir));
 
-        window.ui()->actionRemovePrefixes->trigger();   // "2 2 y" to "2 y"; the long one has no blank
+        named(&window, "actionRemovePrefixes")->trigger();   // "2 2 y" to "2 y"; the long one has no blank
         QVERIFY(finished.wait());
         QVERIFY(report->isHidden());
         QCOMPARE(entries(path(dir)), (Names{"2 y", longName}));

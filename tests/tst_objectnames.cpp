@@ -2,7 +2,7 @@
 // and without the kernel's no-replace flag (refusals to replace: see tst_numbering).
 
 #include "TestFolders.h"
-#include "app/DirectoryItems.h"
+#include "renaming/DirectoryItems.h"
 #include "fsobjects/ObjectNames.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"

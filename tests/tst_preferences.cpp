@@ -2,10 +2,13 @@
 
 #include "TestFolders.h"
 #include "platform/ProgramSettings.h"
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 #include "app/PreferencesWindow.h"
 
-#include "ui_PreferencesWindow.h"
+#include "Named.h"
+
+#include <QCheckBox>
+#include <QSpinBox>
 
 #include <QApplication>
 #include <QSettings>
@@ -61,16 +64,15 @@ private Q_SLOTS:
         PreferencesWindow* window = ShowPreferencesWindow(&parent);
         QCOMPARE(ShowPreferencesWindow(&parent), window);
         QVERIFY(!window->isModal());
-        Ui::PreferencesWindow* ui = window->ui();
-        QCOMPARE(ui->initialNumber->value(), 1);
-        QCOMPARE(ui->numberLength->value(), 6);
-        QVERIFY(ui->automaticNumberLength->isChecked());
-        QVERIFY(ui->checkForSoftwareUpdates->isChecked());
-        QVERIFY(!ui->numberLength->isEnabled());
+        QCOMPARE(named<QSpinBox>(window, "initialNumber")->value(), 1);
+        QCOMPARE(named<QSpinBox>(window, "numberLength")->value(), 6);
+        QVERIFY(named<QCheckBox>(window, "automaticNumberLength")->isChecked());
+        QVERIFY(named<QCheckBox>(window, "checkForSoftwareUpdates")->isChecked());
+        QVERIFY(!named<QSpinBox>(window, "numberLength")->isEnabled());
         QVERIFY(settings().allKeys().isEmpty());
 
-        ui->automaticNumberLength->click();
-        QVERIFY(ui->numberLength->isEnabled());
+        named<QCheckBox>(window, "automaticNumberLength")->click();
+        QVERIFY(named<QSpinBox>(window, "numberLength")->isEnabled());
         QCOMPARE(settings().allKeys(), QStringList{"AutomaticNumberLength"});
         QCOMPARE(AutomaticNumberLength(), false);
     }
@@ -109,7 +111,7 @@ private Q_SLOTS:
         PreferencesWindow* window = ShowPreferencesWindow(&parent);
         SetInitialNumber(42);
         ShowPreferencesWindow(&parent);
-        QCOMPARE(window->ui()->initialNumber->value(), 42);
+        QCOMPARE(named<QSpinBox>(window, "initialNumber")->value(), 42);
     }
 };
 

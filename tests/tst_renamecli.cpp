@@ -2,7 +2,7 @@
 // wanted order, output lines, failures and exit status.
 
 #include "TestFolders.h"
-#include "app/RenameJournal.h"
+#include "renaming/RenameJournal.h"
 
 #include <QProcess>
 #include <QSettings>

@@ -3,15 +3,17 @@
 // "Do not ask again" is stored and undone from the preferences window.
 
 #include "TestFolders.h"
-#include "app/DirectoryItems.h"
+#include "renaming/DirectoryItems.h"
 #include "app/MainWindow.h"
 #include "app/OrdinelloController.h"
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 #include "app/PreferencesWindow.h"
 #include "app/RenamePlanModel.h"
 #include "app/RenamePreview.h"
 
-#include "ui_PreferencesWindow.h"
+#include "Named.h"
+
+#include <QCheckBox>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -65,7 +67,7 @@ private Q_SLOTS:
             touch(path(dir), name);
         if (names.contains(".hidden"))
             writeFile(path(dir) + "/.hidden", "1 b\n");
-        const NumberingSettings settings{1, 1, [] { return 1; }};
+        const NumberingSettings settings{1, 1, 1};
         const QList<PlannedRename> plan = PlanRun(RunKind(kind), listed(path(dir)), settings);
         RenamePlanModel model(plan);
         QCOMPARE(model.failureCount(), failures);
@@ -132,8 +134,8 @@ private Q_SLOTS:
         QVERIFY(finished.wait());
 
         PreferencesWindow* preferences = ShowPreferencesWindow(&window);
-        QVERIFY(!preferences->ui()->confirmRenaming->isChecked());
-        preferences->ui()->confirmRenaming->setChecked(true);
+        QVERIFY(!named<QCheckBox>(preferences, "confirmRenaming")->isChecked());
+        named<QCheckBox>(preferences, "confirmRenaming")->setChecked(true);
         QVERIFY(ConfirmRenaming());
     }
 

@@ -5,7 +5,7 @@
 #include "HttpTestServer.h"
 #include "platform/ProgramSettings.h"
 #include "TestFolders.h"
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 #include "platform/Sound.h"
 #include "platform/SystemLog.h"
 #include "app/SoftwareUpdateWindow.h"

@@ -3,13 +3,13 @@
 // runs follow, and the window's Undo command names the run.
 
 #include "TestFolders.h"
-#include "app/DirectoryItems.h"
+#include "renaming/DirectoryItems.h"
 #include "app/MainWindow.h"
-#include "app/Numbering.h"
+#include "renaming/Numbering.h"
 #include "app/OrdinelloController.h"
-#include "app/Preferences.h"
-#include "app/RenameJournal.h"
-#include "app/UndoRun.h"
+#include "renaming/Preferences.h"
+#include "renaming/RenameJournal.h"
+#include "renaming/UndoRun.h"
 #include "platform/NameCodec.h"
 #include "platform/StateFolder.h"
 
@@ -67,7 +67,7 @@ class TestUndo : public QObject
         run.journal = &journal;
         run.progress = [&](qsizetype done, qsizetype) { return done == stopAt ? how : RunControl::Continue; };
         if (kind == RunKind::Numbering)
-            return NumberItems(items, NumberingSettings{1, 1, [] { return 1; }}, run);
+            return NumberItems(items, NumberingSettings{1, 1, 1}, run);
         return RemoveNumberPrefixes(items, run);
     }
 

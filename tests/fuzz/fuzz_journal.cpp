@@ -1,7 +1,7 @@
 // Rename journals as undo reads them back: whatever the bytes on disk, reading gives a
 // whole run or a refusal with a reason, never a crash or a run read half.
 
-#include "app/RenameJournal.h"
+#include "renaming/RenameJournal.h"
 
 #include <QByteArray>
 #include <QString>

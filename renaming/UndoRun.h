@@ -11,8 +11,8 @@
 // removed, so the next undo reverts the run before. A real undo holds the folder's run
 // lock throughout.
 
-#include "app/Numbering.h"
-#include "app/RenameJournal.h"
+#include "renaming/Numbering.h"
+#include "renaming/RenameJournal.h"
 
 struct UndoResult {
     enum class Status {

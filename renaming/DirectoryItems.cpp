@@ -1,4 +1,4 @@
-#include "app/DirectoryItems.h"
+#include "renaming/DirectoryItems.h"
 
 #include "platform/Collation.h"
 #include "platform/NameCodec.h"
@@ -130,18 +130,34 @@ void permute(QList<FSRef>& list, std::vector<qsizetype>& order)
 
 } // namespace
 
+namespace {
+
+// The visible items in the order asked for; the file manager's order sorts by the names'
+// bytes (see FinderOrder::sortedOrderOfNames), the one sort both listings use.
+OSErr listVisible(const FSRef& folder, ItemDetail detail, ListOrder order, QList<FSRef>* items, int* sysErrno,
+                  QSet<QByteArray>* companionNames)
+{
+    const OSErr status = visibleItems(folder, detail, items, sysErrno, companionNames);
+    if (status != noErr || order != ListOrder::FileManager)
+        return status;
+    const FSRef* refs = items->constData();
+    std::vector<qsizetype> sorted =
+        FinderOrder::sortedOrderOfNames(items->size(), [refs](qsizetype i) { return refs[i].nameBytes(); });
+    permute(*items, sorted);
+    return noErr;
+}
+
+} // namespace
+
 OSErr ListDirectoryItems(const FSRef& folder, QStringList* paths, int* sysErrno)
 {
     paths->clear();
     // Only paths come out of here, so the children's identities are not read.
     QList<FSRef> items;
-    const OSErr status = visibleItems(folder, ItemDetail::NameAndType, &items, sysErrno);
-    if (status != noErr)
-        return status;
-    *paths = decodedPaths(items, true);
-    items = QList<FSRef>();
-    SortCFMutableArrayOfCFStringsLikeTheFinder(*paths);
-    return noErr;
+    const OSErr status = listVisible(folder, ItemDetail::NameAndType, ListOrder::FileManager, &items, sysErrno, nullptr);
+    if (status == noErr)
+        *paths = decodedPaths(items, true);
+    return status;
 }
 
 OSErr ListDirectoryItemRefs(const FSRef& folder, QList<FSRef>* items, ListOrder order, int* sysErrno,
@@ -152,18 +168,8 @@ OSErr ListDirectoryItemRefs(const FSRef& folder, QList<FSRef>* items, ListOrder 
         paths->clear();
     if (companionNames)
         companionNames->clear();
-    const OSErr status = visibleItems(folder, ItemDetail::Identity, items, sysErrno, companionNames);
-    if (status != noErr)
-        return status;
-    if (order == ListOrder::FileManager) {
-        // The very order the paths-only listing gives: both sort by the names, as the
-        // paths of one folder differ only there.
-        const FSRef* refs = items->constData();
-        std::vector<qsizetype> sorted =
-            FinderOrder::sortedOrderOfNames(items->size(), [refs](qsizetype i) { return refs[i].nameBytes(); });
-        permute(*items, sorted);
-    }
-    if (paths)
+    const OSErr status = listVisible(folder, ItemDetail::Identity, order, items, sysErrno, companionNames);
+    if (status == noErr && paths)
         *paths = decodedPaths(*items, false);
-    return noErr;
+    return status;
 }

@@ -1,6 +1,6 @@
-#include "app/Numbering.h"
+#include "renaming/Numbering.h"
 
-#include "app/RenameJournal.h"
+#include "renaming/RenameJournal.h"
 #include "fsobjects/ObjectNames.h"
 #include "platform/NameCodec.h"
 #include "platform/Sound.h"
@@ -65,6 +65,22 @@ bool impossibleName(QByteArrayView name)
            || name.size() > NAME_MAX;
 }
 
+// The number as a signed 32-bit decimal, padded with zeros on the left to `width`
+// characters (clamped to 0..NAME_MAX): the blanks a right-aligned field would carry become
+// zeros, so they stand before a minus sign ("0000-5"). Written to out, which has room for
+// NAME_MAX + 11 bytes; returns the length.
+qsizetype numberText(std::uint32_t number, int width, char* out)
+{
+    width = std::clamp(width, 0, kMaxNumberWidth);
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, std::int32_t(number));
+    const qsizetype length = end.ptr - digits;
+    const qsizetype padding = std::max<qsizetype>(width - length, 0);
+    std::memset(out, '0', size_t(padding));
+    std::memcpy(out + padding, digits, size_t(length));
+    return padding + length;
+}
+
 // An item's new name, made in place for every item in turn. There is room for the
 // widest number, a blank and a whole name.
 class NewName
@@ -73,19 +89,8 @@ public:
     QByteArrayView view() const { return QByteArrayView(m_bytes, m_size); }
 
     void clear() { m_size = 0; }
-    // The number as a signed 32-bit decimal, padded with zeros to the width (at most
-    // NAME_MAX).
-    void appendNumber(std::uint32_t number, int width)
-    {
-        char digits[16];
-        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, std::int32_t(number));
-        const qsizetype length = end.ptr - digits;
-        if (width > length) {
-            std::memset(m_bytes + m_size, '0', size_t(width - length));
-            m_size += width - length;
-        }
-        append(QByteArrayView(digits, length));
-    }
+    // The number text (see numberText), the width at most NAME_MAX.
+    void appendNumber(std::uint32_t number, int width) { m_size += numberText(number, width, m_bytes + m_size); }
     // A name is at most NAME_MAX bytes; anything longer could not be given anyway, and
     // is cut only here, where it fails as too long.
     void append(QByteArrayView bytes)
@@ -537,18 +542,10 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
 
 QString FormatNumber(std::uint32_t number, int width)
 {
-    // Printed as a signed 32-bit value; the blanks a right-aligned field would carry
-    // become zeros, so they stand before a minus sign ("0000-5").
-    QString text = QString::number(std::int32_t(number));
-    if (width > text.size())
-        text.prepend(QString(width - text.size(), u'0'));
-    return text;
-}
-
-QString NameWithoutPrefix(const QString& name)
-{
-    const qsizetype blank = name.indexOf(u' ');
-    return blank < 0 ? name : name.mid(blank + 1);
+    char digits[kMaxNumberWidth + 16];
+    const QString text = QString::fromLatin1(digits, numberText(number, 0, digits));
+    // Wider than a name can be: padded here, as the run's names never are (see above).
+    return width > text.size() ? QString(width - text.size(), u'0') + text : text;
 }
 
 namespace {
@@ -592,15 +589,10 @@ RenameReport NumberItems(QList<FSRef>& items, const NumberingSettings& settings,
     // Item i's number is the first number plus i times the step, whether or not the items
     // before it could be renamed. The running number lives in 32 bits and wraps
     // (unsigned arithmetic, so the wrap is defined); it is printed as a signed number.
-    // The width is asked once per item; a journaled run keeps the answers so the plan and
-    // the run agree.
-    std::vector<std::uint8_t> widths;
     return runOver(items, run, [&](qsizetype i, QByteArrayView name, NewName* newName) {
-        while (qsizetype(widths.size()) <= i)
-            widths.push_back(std::uint8_t(std::clamp(settings.width ? settings.width() : 0, 0, kMaxNumberWidth)));
         const std::uint32_t number = std::uint32_t(settings.firstNumber) + std::uint32_t(i) * std::uint32_t(settings.step);
         newName->clear();
-        newName->appendNumber(number, widths[size_t(i)]);
+        newName->appendNumber(number, settings.width);
         newName->append(" ");
         newName->append(name);
     });

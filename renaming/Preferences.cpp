@@ -1,4 +1,4 @@
-#include "app/Preferences.h"
+#include "renaming/Preferences.h"
 
 #include "platform/ProgramSettings.h"
 

@@ -1,4 +1,4 @@
-#include "app/RenameJournal.h"
+#include "renaming/RenameJournal.h"
 
 #include "platform/LittleEndian.h"
 #include "platform/StateFolder.h"

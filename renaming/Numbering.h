@@ -24,10 +24,6 @@
 // "0000-5"). A width of 0 or less pads nothing. Cost is linear in the width.
 QString FormatNumber(std::uint32_t number, int width);
 
-// The name without its prefix: the text after the first blank (U+0020), whatever stands
-// before it. A name without a blank is returned unchanged.
-QString NameWithoutPrefix(const QString& name);
-
 // Takes one prefix off the item's name, with its companion; on a refused rename sounds
 // the system alert and leaves both as they were. *reason, when given, receives why it
 // failed (empty on success, also when the name has no blank).
@@ -82,10 +78,12 @@ struct RenameRun {
     const QSet<QByteArray>* listedCompanionNames = nullptr;
 };
 
+// What a numbering run reads from the preferences (see NumberingSettingsFromPreferences),
+// once per run.
 struct NumberingSettings {
     std::int32_t firstNumber = 1;
     std::int32_t step = 1;          // the sum wraps at 32 bits
-    std::function<int()> width;     // asked once per item; widths below 0 count as 0
+    int width = 0;                  // widths below 0 count as 0
 };
 
 // Numbers the items in list order: item i gets firstNumber + i * step whether or not

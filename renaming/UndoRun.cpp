@@ -1,4 +1,4 @@
-#include "app/UndoRun.h"
+#include "renaming/UndoRun.h"
 
 #include "platform/NameCodec.h"
 #include "platform/StateFolder.h"

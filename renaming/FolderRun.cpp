@@ -1,0 +1,78 @@
+#include "renaming/FolderRun.h"
+
+#include "renaming/Preferences.h"
+
+#include <cerrno>
+
+OSErr CheckFolder(QByteArrayView path, FSRef* folder, int* sysErrno)
+{
+    FSRef ref;
+    // The folder the person chose or named: a link to it is followed.
+    if (const OSErr made = FSPathMakeRef(path, &ref, FinalLink::Followed, sysErrno); made != noErr)
+        return made;
+    if (!ref.isDirectory()) {
+        if (sysErrno)
+            *sysErrno = ENOTDIR;
+        return errFSNotAFolder;
+    }
+    *folder = std::move(ref);
+    return noErr;
+}
+
+int AutomaticNumberWidth(qsizetype count)
+{
+    int digits = 1;
+    for (qsizetype rest = count < 0 ? -count : count; rest >= 10; rest /= 10)
+        ++digits;
+    return count < 0 ? digits + 1 : digits;
+}
+
+NumberingSettings NumberingSettingsFromPreferences(qsizetype count)
+{
+    NumberingSettings settings;
+    settings.firstNumber = InitialNumber();
+    settings.step = IncrementBy();
+    settings.width = AutomaticNumberLength() ? AutomaticNumberWidth(count) : int(NumberLength());
+    return settings;
+}
+
+std::unique_ptr<FolderRun> FolderRun::begin(const FSRef& folder, QString* problem)
+{
+    std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquireForRun(folder, problem);
+    if (!lock)
+        return nullptr;
+    return std::unique_ptr<FolderRun>(new FolderRun(folder, std::move(lock)));
+}
+
+FolderRun::FolderRun(const FSRef& folder, std::unique_ptr<FolderRunLock> lock)
+    : m_folder(folder)
+    , m_lock(std::move(lock))
+{
+}
+
+FolderRun::~FolderRun() = default;
+
+OSErr FolderRun::list(QList<FSRef>* items, ListOrder order, int* sysErrno, QSet<QByteArray>* companionNames) const
+{
+    return ListDirectoryItemRefs(m_folder, items, order, sysErrno, nullptr, companionNames);
+}
+
+RenameReport FolderRun::number(QList<FSRef>& items, const NumberingSettings& settings, RenameRun run)
+{
+    RenameJournal journal(m_folder, RunKind::Numbering);
+    run.dryRun = false;
+    run.journal = &journal;
+    RenameReport report = NumberItems(items, settings, run);
+    m_journalFile = journal.file();
+    return report;
+}
+
+RenameReport FolderRun::removePrefixes(QList<FSRef>& items, RenameRun run)
+{
+    RenameJournal journal(m_folder, RunKind::PrefixRemoval);
+    run.dryRun = false;
+    run.journal = &journal;
+    RenameReport report = RemoveNumberPrefixes(items, run);
+    m_journalFile = journal.file();
+    return report;
+}
