@@ -53,7 +53,7 @@ MainWindow::MainWindow(SoftwareUpdateWindow* softwareUpdate, QWidget* parent)
         m_softwareUpdate = m_ownUpdateWindow.get();
     }
 
-    TableView* table = m_ui->fileTable;
+    ItemTableView* table = m_ui->fileTable;
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setSectionsClickable(false);
     // The Index column is as wide as its largest number, measured once per listing: fitted
@@ -117,7 +117,7 @@ SoftwareUpdateController* MainWindow::softwareUpdateController() const
 
 void MainWindow::setThumbnailSize(int size)
 {
-    TableView* table = m_ui->fileTable;
+    ItemTableView* table = m_ui->fileTable;
     table->setIconSize(QSize(size, size));
     table->verticalHeader()->setDefaultSectionSize(size + 8);
     // Wide enough for the pictures and for the column's title in every language.
@@ -133,7 +133,7 @@ void MainWindow::setThumbnailSize(int size)
     m_ui->actionNormalSize->setEnabled(size != kNormalThumbnailSize);
 }
 
-TableView* MainWindow::fileTable() const
+ItemTableView* MainWindow::fileTable() const
 {
     return m_ui->fileTable;
 }
@@ -203,7 +203,7 @@ void MainWindow::updateActions()
 
 void MainWindow::fitIndexColumn()
 {
-    TableView* table = m_ui->fileTable;
+    ItemTableView* table = m_ui->fileTable;
     QAbstractItemModel* model = m_controller->model();
     const int rows = model->rowCount();
     int width = table->horizontalHeader()->sectionSizeHint(DirectoryItemsModel::IndexColumn);
@@ -265,7 +265,7 @@ void MainWindow::connectUndo()
                 progress->setValue(int(std::min<qsizetype>(done, INT_MAX)));
                 progress->setFormat(text);
                 // The same progress on the window icon and the dock's launcher entry.
-                DrawExportProgressBadge(long(done), long(total));
+                DrawItemsProgressBadge(long(done), long(total));
             });
     connect(m_controller, &OrdinelloController::runningChanged, this, [this, progress, cancel, undo](bool running) {
         progress->setVisible(running);

@@ -16,7 +16,7 @@ class MainWindow;
 class OrdinelloController;
 class SoftwareUpdateController;
 class SoftwareUpdateWindow;
-class TableView;
+class ItemTableView;
 
 class MainWindow : public QMainWindow
 {
@@ -28,7 +28,7 @@ public:
     OrdinelloController* controller() const { return m_controller; }
     SoftwareUpdateController* softwareUpdateController() const;
     SoftwareUpdateWindow* softwareUpdateWindow() const { return m_softwareUpdate; }
-    TableView* fileTable() const;
+    ItemTableView* fileTable() const;
     Ui::MainWindow* ui() const { return m_ui.get(); }
 
     // The launch sequence's last step: settings synchronised, window in front.

@@ -40,7 +40,7 @@ public:
 
 } // namespace
 
-TableView::TableView(QWidget* parent)
+ItemTableView::ItemTableView(QWidget* parent)
     : QTableView(parent)
 {
     // The drop line is drawn across the whole row here; Qt's own spans one cell.
@@ -51,7 +51,7 @@ TableView::TableView(QWidget* parent)
     setItemDelegate(new PictureDelegate(this));
 }
 
-int TableView::dropRowAt(const QPoint& viewportPos) const
+int ItemTableView::dropRowAt(const QPoint& viewportPos) const
 {
     const int rows = model() ? model()->rowCount(rootIndex()) : 0;
     const int row = rowAt(viewportPos.y());
@@ -67,7 +67,7 @@ int TableView::dropRowAt(const QPoint& viewportPos) const
     return -1;
 }
 
-void TableView::setDropLine(int row)
+void ItemTableView::setDropLine(int row)
 {
     if (row == m_dropLineRow)
         return;
@@ -75,7 +75,7 @@ void TableView::setDropLine(int row)
     viewport()->update();
 }
 
-void TableView::dragEnterEvent(QDragEnterEvent* event)
+void ItemTableView::dragEnterEvent(QDragEnterEvent* event)
 {
     QTableView::dragEnterEvent(event);
     // The model alone knows which payloads are its own rows.
@@ -87,7 +87,7 @@ void TableView::dragEnterEvent(QDragEnterEvent* event)
     }
 }
 
-void TableView::dragMoveEvent(QDragMoveEvent* event)
+void ItemTableView::dragMoveEvent(QDragMoveEvent* event)
 {
     QTableView::dragMoveEvent(event);   // scrolls near the edges
     // Over the middle of a row: refused while hovering, nothing moves. Between rows the
@@ -104,13 +104,13 @@ void TableView::dragMoveEvent(QDragMoveEvent* event)
     }
 }
 
-void TableView::dragLeaveEvent(QDragLeaveEvent* event)
+void ItemTableView::dragLeaveEvent(QDragLeaveEvent* event)
 {
     setDropLine(-1);
     QTableView::dragLeaveEvent(event);
 }
 
-void TableView::dropEvent(QDropEvent* event)
+void ItemTableView::dropEvent(QDropEvent* event)
 {
     setDropLine(-1);
     const int row = dropRowAt(event->position().toPoint());
@@ -128,7 +128,7 @@ void TableView::dropEvent(QDropEvent* event)
     stopAutoScroll();
 }
 
-void TableView::paintEvent(QPaintEvent* event)
+void ItemTableView::paintEvent(QPaintEvent* event)
 {
     QTableView::paintEvent(event);
     if (m_dropLineRow < 0 || !model())
@@ -146,7 +146,7 @@ void TableView::paintEvent(QPaintEvent* event)
     painter.drawLine(0, y, viewport()->width(), y);
 }
 
-QModelIndex TableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+QModelIndex ItemTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
     if (model() && (cursorAction == MoveHome || cursorAction == MoveEnd) && !(modifiers & Qt::ControlModifier)) {
         const int rows = model()->rowCount(rootIndex());
@@ -158,7 +158,7 @@ QModelIndex TableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifie
     return QTableView::moveCursor(cursorAction, modifiers);
 }
 
-QMenu* TableView::menuForEvent(const QPoint& viewportPos)
+QMenu* ItemTableView::menuForEvent(const QPoint& viewportPos)
 {
     const int row = rowAt(viewportPos.y());
     if (QItemSelectionModel* selection = selectionModel()) {
@@ -173,7 +173,7 @@ QMenu* TableView::menuForEvent(const QPoint& viewportPos)
     return m_menu;
 }
 
-void TableView::contextMenuEvent(QContextMenuEvent* event)
+void ItemTableView::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu* menu = nullptr;
     QPoint where = event->globalPos();
@@ -191,7 +191,7 @@ void TableView::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
-void TableView::startDrag(Qt::DropActions supportedActions)
+void ItemTableView::startDrag(Qt::DropActions supportedActions)
 {
     // The model reorders the list itself when the rows are dropped; the default drag
     // would then remove the "moved" rows a second time.

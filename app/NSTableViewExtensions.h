@@ -8,11 +8,11 @@
 
 class QMenu;
 
-class TableView : public QTableView
+class ItemTableView : public QTableView
 {
     Q_OBJECT
 public:
-    explicit TableView(QWidget* parent = nullptr);
+    explicit ItemTableView(QWidget* parent = nullptr);
 
     // The table's context menu; not owned (the window owns its menus).
     void setContextMenu(QMenu* menu) { m_menu = menu; }

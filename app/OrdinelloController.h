@@ -25,7 +25,7 @@ struct RenameReport;
 class ItemImages;
 class QTimer;
 struct PlannedRename;
-class TableView;
+class ItemTableView;
 
 class OrdinelloController : public QObject
 {
@@ -39,7 +39,7 @@ public:
     ~OrdinelloController() override;
 
     // Outlets, set by the main window; not owned.
-    TableView* fileTable = nullptr;
+    ItemTableView* fileTable = nullptr;
     QLabel* folderPathTextField = nullptr;
     QMainWindow* fileListWindow = nullptr;
     QProgressBar* spinner = nullptr;

@@ -321,6 +321,11 @@ void DrawAddProgressBadge(float percentage)
 
 void DrawExportProgressBadge(long done, long total)
 {
+    DrawItemsProgressBadge(done, total);
+}
+
+void DrawItemsProgressBadge(long done, long total)
+{
     // Nothing to divide by: the discs alone, no wedge.
     if (total <= 0) {
         showTile(DrawProgressBadgeImage(0), 0.0, true);

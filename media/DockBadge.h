@@ -32,6 +32,8 @@ void paintArc(QPainter& painter, const QRectF& rect, int startAngle, int arcAngl
 // number shows no progress.
 void DrawAddProgressBadge(float percentage);
 // Draws the badge for done of total items and shows it. A total of 0 or less draws no wedge.
+void DrawItemsProgressBadge(long done, long total);
+// The same, for an export's progress.
 void DrawExportProgressBadge(long done, long total);
 // Puts the plain icon back and hides the progress on the launcher entry: for callers whose
 // work has ended.

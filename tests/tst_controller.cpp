@@ -198,7 +198,7 @@ private Q_SLOTS:
         QVERIFY(icon(3).name() != QStringLiteral("text-plain"));
         QVERIFY(!m_model->objectValue(QStringLiteral("Unknown"), 0).isValid());
         // The Index column is wide enough for the largest number.
-        const TableView* table = m_window->fileTable();
+        const ItemTableView* table = m_window->fileTable();
         QVERIFY(table->columnWidth(DirectoryItemsModel::IndexColumn)
                 >= table->sizeHintForIndex(m_model->index(3, DirectoryItemsModel::IndexColumn)).width());
         QVERIFY(!(m_model->flags(m_model->index(0, 0)) & Qt::ItemIsEditable));
@@ -585,7 +585,7 @@ private Q_SLOTS:
         QCOMPARE(named(m_window.get(), "actionMoveDown")->isEnabled(), down);
         QCOMPARE(named(m_window.get(), "actionMoveToBottom")->isEnabled(), down);
 
-        TableView* table = m_window->fileTable();
+        ItemTableView* table = m_window->fileTable();
         table->setCurrentIndex(m_model->index(2, DirectoryItemsModel::NameColumn));
         QTest::keyClick(table, Qt::Key_End);
         QCOMPARE(table->currentIndex().row(), 4);
@@ -600,7 +600,7 @@ private Q_SLOTS:
     void dropOntoTheMiddleOfARowIsRefused()
     {
         listFiveItems();
-        TableView* table = m_window->fileTable();
+        ItemTableView* table = m_window->fileTable();
         m_window->resize(600, 600);
         QWidget* viewport = table->viewport();
         const QRect rowD = table->visualRect(m_model->index(3, DirectoryItemsModel::NameColumn));
@@ -624,7 +624,7 @@ private Q_SLOTS:
     void contextClickSelectsTheRowUnderThePointer()
     {
         listFiveItems();
-        TableView* table = m_window->fileTable();
+        ItemTableView* table = m_window->fileTable();
         select({1, 3});
         const QRect row2 = table->visualRect(m_model->index(2, DirectoryItemsModel::NameColumn));
         QMenu* menu = table->menuForEvent(row2.center());
