@@ -11,6 +11,7 @@
 #include "app/RenamePreview.h"
 #include "app/RenameTask.h"
 #include "renaming/UndoRun.h"
+#include "platform/FolderWatcher.h"
 #include "platform/NameCodec.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,7 @@ void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& s
                                                     : folderRun->removePrefixes(items, run);
         outcome.refusal = outcome.report.journalProblem;
         outcome.journaled = !folderRun->journalFile().isEmpty();
+        outcome.known = std::move(items);
         outcome.kind = kind;
         outcome.journaledItems = outcome.report.renamed;
         return outcome;
@@ -113,6 +115,18 @@ void OrdinelloController::undoLastRun()
             const UndoResult result = UndoLastRun(folder, run);
             RenameTask::Outcome outcome;
             outcome.undone = true;
+            // The run's items stand under their old names again (those that could not be
+            // put back are looked at afresh: a name is found once, by its identity).
+            QByteArray prefix = folder.path;
+            if (!prefix.endsWith('/'))
+                prefix += '/';
+            for (const JournalEntry& entry : result.run.entries) {
+                if (entry.companion)
+                    continue;
+                FSRef item = entry.identity;
+                item.path = prefix + entry.name;
+                outcome.known.append(std::move(item));
+            }
             outcome.report = result.report;
             if (result.status == UndoResult::Status::Refused || result.status == UndoResult::Status::Busy)
                 outcome.refusal = result.problem;
@@ -146,6 +160,10 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
     }
     m_progressText = progressText;
     m_runFolder = m_folderFSRef;
+    // The run's own renames would wake the window for every item; the run lists the
+    // folder itself when it ends.
+    if (m_watcher)
+        m_watcher->setPaused(true);
     Q_EMIT runStarted();
     startSpinner();
     m_task->start(std::move(work), m_folderFSRef);
@@ -155,10 +173,12 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
 void OrdinelloController::runEnded()
 {
     const RenameTask::Outcome& outcome = m_task->outcome();   // implicitly shared: no copies
+    if (m_watcher)
+        m_watcher->setPaused(false);
     // The list read after the run replaces the stale one, unless another folder was
     // chosen meanwhile.
     if (m_runFolder.sameObjectAs(m_folderFSRef) && m_runFolder.path == m_folderFSRef.path) {
-        // The run's own renames were seen by the folder watcher: this listing covers them.
+        // This listing covers whatever changed while the run went on.
         if (m_reloadTimer)
             m_reloadTimer->stop();
         // The lookup table was made on the worker: only pointers are swapped here.

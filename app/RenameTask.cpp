@@ -46,7 +46,8 @@ bool RenameTask::start(Work work, const FSRef& folder)
         Outcome outcome = work(run);
         // The renames made the listed paths stale: the folder is read again here too.
         QList<FSRef> refs;
-        ListDirectoryItemRefs(folder, &refs, ListOrder::FileManager, nullptr, &outcome.paths);
+        ListDirectoryItemRefs(folder, &refs, ListOrder::FileManager, nullptr, &outcome.paths, nullptr, &outcome.known);
+        outcome.known = QList<FSRef>();
         outcome.identities.reserve(refs.size());
         for (qsizetype i = 0; i < refs.size() && i < outcome.paths.size(); ++i)
             outcome.identities.insert(outcome.paths.at(i), std::move(refs[i]));

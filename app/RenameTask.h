@@ -29,6 +29,9 @@ public:
         bool journaled = false;
         RunKind kind = RunKind::Numbering;
         int journaledItems = 0;
+        // The items the run renamed or put back, as they are now: the listing after the
+        // run does not read them again (see ListDirectoryItemRefs).
+        QList<FSRef> known;
         QStringList paths;          // the folder listed again after the run
         QHash<QString, FSRef> identities;   // path -> its reference, made on the worker
     };

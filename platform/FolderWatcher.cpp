@@ -44,7 +44,16 @@ bool FolderWatcher::watch(const QByteArray& folderPath)
     return m_watch >= 0;
 }
 
-void FolderWatcher::readEvents()
+void FolderWatcher::setPaused(bool paused)
+{
+    if (!m_notifier)
+        return;
+    if (!paused)
+        drain();
+    m_notifier->setEnabled(!paused);
+}
+
+bool FolderWatcher::drain()
 {
     alignas(inotify_event) char buffer[16 * 1024];
     bool any = false;
@@ -56,8 +65,12 @@ void FolderWatcher::readEvents()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        break;   // EAGAIN: drained
+        return any;   // EAGAIN: drained
     }
-    if (any && m_watch >= 0)
+}
+
+void FolderWatcher::readEvents()
+{
+    if (drain() && m_watch >= 0)
         Q_EMIT changed();
 }

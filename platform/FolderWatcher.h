@@ -19,6 +19,10 @@ public:
     // False when the folder cannot be watched (the kernel's watch limit, no permission):
     // the program then works as before, without noticing outside changes.
     bool watch(const QByteArray& folderPath);
+    // While paused, changes are neither read nor reported: a run of this program renames
+    // the folder's items and lists the folder itself when it ends. Resuming forgets what
+    // changed meanwhile.
+    void setPaused(bool paused);
 
 Q_SIGNALS:
     // Emitted once per burst of changes read together; callers debounce further.
@@ -26,6 +30,8 @@ Q_SIGNALS:
 
 private:
     void readEvents();
+    // Reads what is queued; true when anything was.
+    bool drain();
 
     int m_fd = -1;
     int m_watch = -1;

@@ -4,6 +4,11 @@
 #include "platform/NameCodec.h"
 #include "platform/Parallel.h"
 
+#include <QHash>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
 std::optional<QList<FSRef>> GetDirectoryItemsList(const FSRef& folder, long* count, int* sysErrno,
                                                   ItemDetail detail)
 {
@@ -55,20 +60,29 @@ namespace {
 
 // The folder's visible children. The per-item reads (identity, Finder information) are a
 // system call or two per item, most of a large folder's listing time, and independent of
-// each other, so they run in parallel. With companionNames, also gives the names that
-// begin with "._" (AppleDouble files, hidden themselves).
+// each other, so they run in parallel. Children among `known` (listed visible before, and
+// renamed by a run since: their identity is known) are not read again. With
+// companionNames, also gives the names that begin with "._" (AppleDouble files, hidden
+// themselves).
 OSErr visibleItems(const FSRef& folder, ItemDetail detail, QList<FSRef>* visible, int* sysErrno,
-                   QSet<QByteArray>* companionNames = nullptr)
+                   QSet<QByteArray>* companionNames = nullptr, const QList<FSRef>* known = nullptr)
 {
     visible->clear();
-    long count = 0;
     int error = 0;
-    std::optional<QList<FSRef>> items = GetDirectoryItemsList(folder, &count, &error, detail);
+    // With known items, the folder read gives names and types; the rest is read below.
+    std::optional<QList<FSRef>> items =
+        GetDirectoryItemsList(folder, nullptr, &error, known ? ItemDetail::NameAndType : detail);
     if (sysErrno)
         *sysErrno = error;
     if (!items)
         return error ? OSErrFromErrno(error) : OSErr(noErr);
 
+    QHash<QByteArrayView, const FSRef*> knownByName;
+    if (known) {
+        knownByName.reserve(known->size());
+        for (const FSRef& ref : *known)
+            knownByName.insert(ref.nameBytes(), &ref);
+    }
     const QSet<QByteArray> hidden = ReadHiddenNames(folder);
     FSRef* refs = items->data();
     if (companionNames) {
@@ -79,8 +93,28 @@ OSErr visibleItems(const FSRef& folder, ItemDetail detail, QList<FSRef>* visible
     }
     ParallelFor(items->size(), [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
-            if (IsInvisible(refs[i], &hidden))
-                refs[i] = FSRef();
+            FSRef& ref = refs[i];
+            if (known) {
+                // A journal's references carry no file type: the folder read's is taken.
+                const FSRef* was = knownByName.value(ref.nameBytes());
+                if (was && (was->mode == 0 || (was->mode & S_IFMT) == (ref.mode & S_IFMT))) {
+                    QByteArray path = std::move(ref.path);
+                    const mode_t mode = was->mode ? was->mode : ref.mode;
+                    ref = *was;
+                    ref.path = std::move(path);
+                    ref.mode = mode;
+                    // Only what the name decides can have changed its visibility.
+                    if (ref.nameBytes().startsWith('.') || hidden.contains(ref.nameBytes().toByteArray()))
+                        ref = FSRef();
+                    continue;
+                }
+                if (detail == ItemDetail::Identity && ReadObjectIdentity(AT_FDCWD, ref.path.constData(), &ref) != 0) {
+                    ref = FSRef();   // gone since the folder was read
+                    continue;
+                }
+            }
+            if (IsInvisible(ref, &hidden))
+                ref = FSRef();
         }
     });
     items->removeIf([](const FSRef& ref) { return ref.isNull(); });
@@ -135,9 +169,9 @@ namespace {
 // The visible items in the order asked for; the file manager's order sorts by the names'
 // bytes (see FinderOrder::sortedOrderOfNames), the one sort both listings use.
 OSErr listVisible(const FSRef& folder, ItemDetail detail, ListOrder order, QList<FSRef>* items, int* sysErrno,
-                  QSet<QByteArray>* companionNames)
+                  QSet<QByteArray>* companionNames, const QList<FSRef>* known = nullptr)
 {
-    const OSErr status = visibleItems(folder, detail, items, sysErrno, companionNames);
+    const OSErr status = visibleItems(folder, detail, items, sysErrno, companionNames, known);
     if (status != noErr || order != ListOrder::FileManager)
         return status;
     const FSRef* refs = items->constData();
@@ -161,14 +195,14 @@ OSErr ListDirectoryItems(const FSRef& folder, QStringList* paths, int* sysErrno)
 }
 
 OSErr ListDirectoryItemRefs(const FSRef& folder, QList<FSRef>* items, ListOrder order, int* sysErrno,
-                            QStringList* paths, QSet<QByteArray>* companionNames)
+                            QStringList* paths, QSet<QByteArray>* companionNames, const QList<FSRef>* known)
 {
     items->clear();
     if (paths)
         paths->clear();
     if (companionNames)
         companionNames->clear();
-    const OSErr status = listVisible(folder, ItemDetail::Identity, order, items, sysErrno, companionNames);
+    const OSErr status = listVisible(folder, ItemDetail::Identity, order, items, sysErrno, companionNames, known);
     if (status == noErr && paths)
         *paths = decodedPaths(*items, false);
     return status;

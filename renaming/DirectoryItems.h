@@ -38,7 +38,9 @@ enum class ListOrder { FileManager, Enumeration };
 // ListOrder::Enumeration skips the sort for callers that bring their own order. With
 // paths, also gives the items' paths as text, in the same order. With companionNames,
 // also gives the names in the folder that begin with "._" (AppleDouble files: hidden,
-// but renamed with their items; see RenameRun::listedCompanionNames).
+// but renamed with their items; see RenameRun::listedCompanionNames). With known, the
+// references a run just renamed (or put back): those items were listed before and their
+// identity is known, so they are not read again, only looked for by name.
 OSErr ListDirectoryItemRefs(const FSRef& folder, QList<FSRef>* items, ListOrder order = ListOrder::FileManager,
                             int* sysErrno = nullptr, QStringList* paths = nullptr,
-                            QSet<QByteArray>* companionNames = nullptr);
+                            QSet<QByteArray>* companionNames = nullptr, const QList<FSRef>* known = nullptr);
