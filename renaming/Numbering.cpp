@@ -169,15 +169,14 @@ public:
     void unchanged() { ++m_report->handled; }
 
     // A rename the plan found impossible: its new name, or its companion's, is taken.
-    void refuse(const FSRef& item, QByteArrayView newName)
+    void refuse(const FSRef& item, QByteArrayView newName, bool companionTaken)
     {
-        SysBeep(30);
-        const QByteArray companion = companionName(item.nameBytes());
-        const auto it = m_companionNames.constFind(item.parentPath().toByteArray());
-        if (it != m_companionNames.constEnd() && it->contains(companion) && !exists(siblingPath(item, newName)))
+        if (!m_run.dryRun)
+            SysBeep(30);
+        if (companionTaken)
             fail(item.nameBytes(), newName, EEXIST,
                  LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "its AppleDouble file “%1” could not be renamed with it: %2"))
-                     .arg(DisplayFileName(DecodeFileName(companion)), reasonFor(EEXIST)));
+                     .arg(DisplayFileName(DecodeFileName(companionName(item.nameBytes()))), reasonFor(EEXIST)));
         else
             fail(item.nameBytes(), newName, EEXIST, reasonFor(EEXIST));
     }
@@ -208,18 +207,9 @@ public:
     // an item of its own and stays where it is.
     bool findCompanion(const FSRef& item, QByteArrayView name, FSRef* companion)
     {
-        // A real run in a folder without AppleDouble files (most folders) looks no further.
-        if (!m_run.dryRun && m_scanFolders) {
-            const bool none = companionNames(item).isEmpty();
-            if (m_scanFolders && none)   // still scanning: the folder could be read
-                return false;
-        }
         m_companion.truncate(0);
         m_companion.append("._", 2).append(name);
-        if (m_run.dryRun) {
-            if (const std::optional<bool> planned = plannedExistence(siblingPath(item, m_companion)))
-                return *planned;
-        }
+        // A folder read once tells which items have one (most folders have none).
         if (m_scanFolders) {
             const QSet<QByteArray>& names = companionNames(item);
             if (m_scanFolders && (names.isEmpty() || !names.contains(m_companion)))
@@ -324,62 +314,35 @@ private:
         return false;
     }
 
-    // The refusals FSRenameBytes would give, judged against the names planned so far.
-    int plannedRefusal(const FSRef& item, QByteArrayView to)
-    {
-        if (to.isEmpty() || to == "." || to == ".." || to.contains('/'))
-            return EINVAL;
-        if (to.size() > NAME_MAX)
-            return ENAMETOOLONG;
-        if (to == item.nameBytes())
-            return 0;
-        return exists(siblingPath(item, to)) ? EEXIST : 0;
-    }
-
+    // A dry run's rename: what the run would do, as far as it can be known beforehand.
+    // Names taken by other objects were found by the plan (see runOver).
     bool planRename(const FSRef& item, QByteArrayView newName, const FSRef* companion)
     {
         const QByteArrayView name = item.nameBytes();
-        if (const int error = plannedRefusal(item, newName)) {
+        if (const int error = refusalOfName(newName)) {
             fail(name, newName, error, reasonFor(error));
             return false;
         }
         const QByteArray companionNewName = companion ? companionName(newName) : QByteArray();
         if (companion) {
-            if (const int error = plannedRefusal(item, companionNewName)) {
+            if (const int error = refusalOfName(companionNewName)) {
                 fail(name, newName, error,
                      LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "its AppleDouble file “%1” could not be renamed with it: %2"))
                          .arg(DisplayFileName(DecodeFileName(companionName(name))), reasonFor(error)));
                 return false;
             }
         }
-        plan(item, name, newName);
         told(name, newName);
-        if (companion) {
-            const QByteArray companionOldName = companionName(name);
-            plan(item, companionOldName, companionNewName);
-            told(companionOldName, companionNewName);
-        }
+        if (companion)
+            told(companionName(name), companionNewName);
         return true;
     }
 
-    void plan(const FSRef& item, QByteArrayView name, QByteArrayView newName)
+    static int refusalOfName(QByteArrayView name)
     {
-        m_planned.insert(siblingPath(item, name), false);
-        m_planned.insert(siblingPath(item, newName), true);
-    }
-
-    std::optional<bool> plannedExistence(const QByteArray& path) const
-    {
-        const auto it = m_planned.constFind(path);
-        return it == m_planned.constEnd() ? std::nullopt : std::optional<bool>(*it);
-    }
-
-    bool exists(const QByteArray& path) const
-    {
-        if (const std::optional<bool> planned = plannedExistence(path))
-            return *planned;
-        struct stat st;
-        return ::lstat(path.constData(), &st) == 0;
+        if (name.size() > NAME_MAX)
+            return ENAMETOOLONG;
+        return impossibleName(name) ? EINVAL : 0;
     }
 
     // One open handle on the folder being worked in, kept for the run: opening the folder
@@ -402,7 +365,6 @@ private:
     QHash<QByteArray, QSet<QByteArray>> m_companionNames;   // folder -> its "._" names
     QByteArray m_companionFolder;                           // the folder last asked about
     QSet<QByteArray>* m_companionNamesOfFolder = nullptr;   // and its names
-    QHash<QByteArray, bool> m_planned;   // dry run: path -> would exist
     QByteArray m_folderPath;
     int m_folderFd = -1;
     QByteArray m_name;        // the old name of the item being renamed
@@ -416,49 +378,42 @@ using NewNameFor = std::function<void(qsizetype i, QByteArrayView name, NewName*
 
 // The names in a folder as a run goes through its plan: what is there when the run
 // starts, less the names the plan frees, plus those it gives. Names are kept as 64-bit
-// hashes, so a folder of a hundred thousand items costs a few megabytes. A name found
-// among those that were there is looked up on disk before it counts as taken; two new
-// names sharing a hash (about one chance in 10^9 for such a folder) would make the second
-// look taken, and its rename would be refused, never done unjournaled.
+// hashes, so a folder of a million items costs some tens of megabytes; two names sharing
+// a hash (about one chance in 10^7 for such a folder) would make the second look taken,
+// and its rename would be refused, never done unjournaled.
 class PlannedNames
 {
 public:
     explicit PlannedNames(QByteArrayView folder)
-        : m_folder(folder.isEmpty() ? QByteArray("/") : folder.toByteArray())
     {
-        if (DIR* dir = ::opendir(m_folder.constData())) {
+        const QByteArray path = folder.isEmpty() ? QByteArray("/") : folder.toByteArray();
+        if (DIR* dir = ::opendir(path.constData())) {
             while (const dirent* entry = ::readdir(dir))
-                m_there.insert(hash(entry->d_name));
+                m_names.insert(hash(entry->d_name));
             ::closedir(dir);
         }
     }
-    bool taken(QByteArrayView name) const
-    {
-        const size_t h = hash(name);
-        if (m_given.contains(h))
-            return true;
-        struct stat st;
-        return m_there.contains(h) && ::lstat((m_folder + '/' + name.toByteArray()).constData(), &st) == 0;
-    }
+    bool taken(QByteArrayView name) const { return m_names.contains(hash(name)); }
     void move(QByteArrayView from, QByteArrayView to)
     {
-        m_there.remove(hash(from));
-        m_given.remove(hash(from));
-        m_given.insert(hash(to));
+        m_names.remove(hash(from));
+        m_names.insert(hash(to));
     }
 
 private:
-    static size_t hash(QByteArrayView name) { return std::hash<std::string_view>()(std::string_view(name.data(), size_t(name.size()))); }
-    QByteArray m_folder;
-    QSet<size_t> m_there;   // on disk when the run started, and not freed by the plan
-    QSet<size_t> m_given;   // given by the plan
+    static size_t hash(QByteArrayView name)
+    {
+        return std::hash<std::string_view>()(std::string_view(name.data(), size_t(name.size())));
+    }
+    QSet<size_t> m_names;
 };
 
 // Walks the items in order and renames each to its new name. A journaled run first
-// writes the whole plan (with each item's companion as found now) and renames by it.
-// The plan holds only renames whose new name is free at that point of the plan: a name
-// another object holds is refused without being tried, so nothing in the journal can be
-// mistaken for a rename of ours (an object the user gave two names stays as it is).
+// writes the whole plan (with each item's companion as found now) and renames by it; a
+// dry run makes the same plan and reports it. The plan holds only renames whose new name
+// is free at that point of the plan: a name another object holds is refused without being
+// tried, so nothing in the journal can be mistaken for a rename of ours (an object the
+// user gave two names stays as it is).
 RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor& newNameFor,
                      bool scanFolders = true)
 {
@@ -467,12 +422,14 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
     if (run.listedCompanionNames && !items.isEmpty())
         renamer.knowCompanionNames(items.first(), *run.listedCompanionNames);
     const bool journaled = run.journal && !run.dryRun;
-    QHash<qsizetype, FSRef> companions;     // journaled: item index -> its companion
-    std::vector<bool> taken;                // journaled: the new name is another object's
+    const bool planned = journaled || run.dryRun;
+    QHash<qsizetype, FSRef> companions;     // planned: item index -> its companion
+    enum Taken : std::uint8_t { Free, NameTaken, CompanionNameTaken };
+    std::vector<Taken> taken;               // planned: whether another object holds a new name
     NewName newNameBuffer;                  // one buffer for every item's new name
-    if (journaled && !items.isEmpty()) {
+    if (planned && !items.isEmpty()) {
         PlannedNames names(items.first().parentPath());
-        taken.resize(size_t(items.size()), false);
+        taken.resize(size_t(items.size()), Free);
         for (qsizetype i = 0; i < items.size(); ++i) {
             const FSRef& item = items.at(i);
             const QByteArrayView name = item.nameBytes();
@@ -487,21 +444,23 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
             const QByteArray companionNewName = hasCompanion ? companionName(newName) : QByteArray();
             // An item whose companion's new name is taken is refused with it.
             if (names.taken(newName) || (hasCompanion && names.taken(companionNewName))) {
-                taken[size_t(i)] = true;
+                taken[size_t(i)] = names.taken(newName) ? NameTaken : CompanionNameTaken;
                 continue;
             }
-            run.journal->add(name, newName, item, false);
+            if (journaled)
+                run.journal->add(name, newName, item, false);
             names.move(name, newName);
             if (hasCompanion) {
                 // A companion whose new name cannot be given brings its item back.
                 if (!impossibleName(companionNewName)) {
-                    run.journal->add(companion.nameBytes(), companionNewName, companion, true);
+                    if (journaled)
+                        run.journal->add(companion.nameBytes(), companionNewName, companion, true);
                     names.move(companion.nameBytes(), companionNewName);
                 }
                 companions.insert(i, std::move(companion));
             }
         }
-        if (!run.journal->commit(&report.journalProblem))
+        if (journaled && !run.journal->commit(&report.journalProblem))
             return report;
     }
     const qsizetype total = items.size();
@@ -523,9 +482,9 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
         const QByteArrayView newName = newNameBuffer.view();
         if (newName == item.nameBytes()) {
             renamer.unchanged();
-        } else if (journaled && taken[size_t(i)]) {
-            renamer.refuse(item, newName);
-        } else if (journaled) {
+        } else if (planned && taken[size_t(i)] != Free) {
+            renamer.refuse(item, newName, taken[size_t(i)] == CompanionNameTaken);
+        } else if (planned) {
             const auto it = companions.constFind(i);
             const FSRef* companion = it == companions.constEnd() ? nullptr : &*it;
             renamer.rename(&item, newName, &companion);

@@ -423,6 +423,57 @@ std::uint64_t nextSequence(const QByteArray& dir)
 
 } // namespace
 
+void JournalEntries::append(const JournalEntry& entry)
+{
+    Entry compact;
+    compact.nameAt = m_names.size();
+    compact.nameSize = std::uint16_t(entry.name.size());
+    compact.newNameSize = std::uint16_t(entry.newName.size());
+    compact.companion = entry.companion;
+    compact.hasBirthTime = entry.identity.hasBirthTime;
+    compact.birthNanoseconds = entry.identity.birthNanoseconds;
+    compact.device = entry.identity.device;
+    compact.inode = entry.identity.inode;
+    compact.birthSeconds = entry.identity.birthSeconds;
+    m_names.append(entry.name).append(entry.newName);
+    m_entries.push_back(compact);
+}
+
+QByteArrayView JournalEntries::name(qsizetype i) const
+{
+    const Entry& entry = m_entries[size_t(i)];
+    return QByteArrayView(m_names).sliced(entry.nameAt, entry.nameSize);
+}
+
+QByteArrayView JournalEntries::newName(qsizetype i) const
+{
+    const Entry& entry = m_entries[size_t(i)];
+    return QByteArrayView(m_names).sliced(entry.nameAt + entry.nameSize, entry.newNameSize);
+}
+
+JournalEntry JournalEntries::at(qsizetype i) const
+{
+    const Entry& compact = m_entries[size_t(i)];
+    JournalEntry entry;
+    entry.name = name(i).toByteArray();
+    entry.newName = newName(i).toByteArray();
+    entry.companion = compact.companion;
+    entry.identity.device = compact.device;
+    entry.identity.inode = compact.inode;
+    entry.identity.hasBirthTime = compact.hasBirthTime;
+    entry.identity.birthSeconds = compact.birthSeconds;
+    entry.identity.birthNanoseconds = compact.birthNanoseconds;
+    return entry;
+}
+
+void JournalEntries::moveToDevice(dev_t from, dev_t to)
+{
+    for (Entry& entry : m_entries) {
+        if (entry.device == from)
+            entry.device = to;
+    }
+}
+
 void SetJournalClockForTesting(std::function<std::int64_t()> clock)
 {
     QMutexLocker lock(&gClockLock);
@@ -531,7 +582,7 @@ std::unique_ptr<FolderRunLock> FolderRunLock::acquireForRun(const FSRef& folder,
     const FileDescriptor dirfd(::open(folder.path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!dirfd)
         return lock;
-    for (const JournalEntry& entry : std::as_const(run.entries))
+    for (const JournalEntry& entry : run.entries)
         UndoInterruptedRename(dirfd.get(), entry.name, entry.newName, entry.identity);
     return lock;
 }
@@ -844,10 +895,7 @@ bool JournalIsOfFolder(JournalRun* run, const FSRef& folder)
         return false;
     if (journaled.device != folder.device) {
         // Attached again as another device: the entries' objects moved with the folder.
-        for (JournalEntry& entry : run->entries) {
-            if (entry.identity.device == journaled.device)
-                entry.identity.device = folder.device;
-        }
+        run->entries.moveToDevice(journaled.device, folder.device);
         run->folder.device = folder.device;
     }
     return true;

@@ -31,6 +31,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 enum class RunKind : std::uint32_t { Numbering = 1, PrefixRemoval = 2 };
 
@@ -39,6 +40,58 @@ struct JournalEntry {
     QByteArray newName;     // what the run gives it
     FSRef identity;         // device, inode and birth time; the path is not kept
     bool companion = false; // the AppleDouble file of the entry before it
+};
+
+// A run's entries, kept compactly: the names in one block of bytes, the identities beside
+// them, so a journal of a million renames costs about what its file does. Entries are
+// made on request.
+class JournalEntries
+{
+public:
+    qsizetype size() const { return qsizetype(m_entries.size()); }
+    bool isEmpty() const { return m_entries.empty(); }
+    void reserve(qsizetype count) { m_entries.reserve(size_t(count)); }
+    void append(const JournalEntry& entry);
+    JournalEntry at(qsizetype i) const;
+    QByteArrayView name(qsizetype i) const;
+    QByteArrayView newName(qsizetype i) const;
+    bool isCompanion(qsizetype i) const { return m_entries[size_t(i)].companion; }
+    // Every identity on device `from` is on device `to` (a disk attached again).
+    void moveToDevice(dev_t from, dev_t to);
+
+    class const_iterator
+    {
+    public:
+        const_iterator(const JournalEntries* entries, qsizetype i) : m_entries(entries), m_i(i) {}
+        JournalEntry operator*() const { return m_entries->at(m_i); }
+        const_iterator& operator++()
+        {
+            ++m_i;
+            return *this;
+        }
+        bool operator!=(const const_iterator& other) const { return m_i != other.m_i; }
+
+    private:
+        const JournalEntries* m_entries;
+        qsizetype m_i;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+private:
+    struct Entry {
+        qsizetype nameAt = 0;       // in m_names; the new name follows the name
+        std::uint16_t nameSize = 0;
+        std::uint16_t newNameSize = 0;
+        bool companion = false;
+        bool hasBirthTime = false;
+        std::uint32_t birthNanoseconds = 0;
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::int64_t birthSeconds = 0;
+    };
+    std::vector<Entry> m_entries;
+    QByteArray m_names;
 };
 
 // A run's journal as read back.
@@ -50,7 +103,7 @@ struct JournalRun {
     QByteArray folderPath;
     FSRef folder;                   // identity only
     QByteArray folderHandle;        // empty where the file system gives none
-    QList<JournalEntry> entries;    // in the order the run renames them
+    JournalEntries entries;         // in the order the run renames them
     bool finished = false;          // the end was recorded: the run was not interrupted
     bool cancelled = false;         // ended early at the user's request
     int renamed = -1;               // finished runs: the items it renamed; -1 unknown

@@ -146,13 +146,13 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
 
     // Last renamed first, each item before its AppleDouble companion; a companion stays
     // with an item that cannot be reverted, so the two keep matching names.
-    const QList<JournalEntry>& entries = result.run.entries;
+    const JournalEntries& entries = result.run.entries;
     const qsizetype total = entries.size();
     qsizetype done = 0;
     std::vector<bool> kept(size_t(total), false);   // not reverted: stays in the journal
     for (qsizetype end = total; end > 0;) {
         qsizetype first = end - 1;
-        while (first > 0 && entries.at(first).companion)
+        while (first > 0 && entries.isCompanion(first))
             --first;
         bool itemReverted = true;
         for (qsizetype i = first; i < end; ++i, ++done) {
