@@ -25,9 +25,11 @@ enum ExifText { Original, Digitized, OffsetOriginal, OffsetDigitized, SubSecOrig
 constexpr std::array<std::uint16_t, kExifTexts> kExifTags = {0x9003, 0x9004, 0x9011, 0x9012, 0x9291, 0x9292};
 constexpr char kExifIfdName[] = "Exif";     // libexiv2's name for the Exif IFD ("Exif.Photo.*" keys)
 
-// JPEG keeps Exif in its first segments (one APP1 of at most 64 KiB, after at most a JFIF
-// APP0), and the TIFF-based raw formats put the Exif IFD near the start.
+// JPEG keeps Exif in its first segments (one APP1 of at most 64 KiB, usually first or after
+// a JFIF APP0), and the TIFF-based raw formats put the Exif IFD near the start. When other
+// segments come first and the reader runs past the bytes read, more is read once.
 constexpr qsizetype kFirstRead = 64 * 1024;
+constexpr qsizetype kLongestRead = 1024 * 1024;
 
 constexpr std::int64_t kJulianDayOf1970 = 2440588;
 constexpr int kMaximumOffsetSeconds = 14 * 3600;    // the farthest time zones from UTC
@@ -137,9 +139,11 @@ std::optional<PhotoDate> dateFrom(const std::array<QByteArray, kExifTexts>& text
     return result;
 }
 
-// The capture date in the Exif block of an image's first bytes, if any.
-std::optional<PhotoDate> exifDate(const QByteArray& bytes)
+// The capture date in the Exif block of an image's first bytes, if any. *stopped is set
+// when the metadata reader stopped before the end of the metadata (damage, or too few bytes).
+std::optional<PhotoDate> exifDate(const QByteArray& bytes, bool* stopped)
 {
+    *stopped = false;
     const auto* data = reinterpret_cast<const Exiv2::byte*>(bytes.constData());
     std::array<QByteArray, kExifTexts> texts;
     try {
@@ -152,6 +156,7 @@ std::optional<PhotoDate> exifDate(const QByteArray& bytes)
         } catch (const std::exception&) {
             // Damage after the Exif block (or bytes not read) stops the reader; what it
             // decoded before that is sound and still counts.
+            *stopped = true;
         }
         for (const Exiv2::Exifdatum& datum : image->exifData()) {
             const auto tag = std::find(kExifTags.begin(), kExifTags.end(), datum.tag());
@@ -201,10 +206,14 @@ PhotoDate readPhotoDate(const QByteArray& path)
     result = modificationTime(st);
     // Read, not mapped: a mapping of a file another program truncates meanwhile kills the
     // process with SIGBUS.
-    const QByteArray head = ReadAtMost(fd.get(), qsizetype(std::min<off_t>(st.st_size, kFirstRead)));
-    if (std::optional<PhotoDate> taken = exifDate(head))
-        return *taken;
-    return result;
+    QByteArray head = ReadAtMost(fd.get(), qsizetype(std::min<off_t>(st.st_size, kFirstRead)));
+    bool stopped = false;
+    std::optional<PhotoDate> taken = exifDate(head, &stopped);
+    if (!taken && stopped && head.size() == kFirstRead) {
+        head += ReadAtMost(fd.get(), qsizetype(std::min<off_t>(st.st_size, kLongestRead)) - head.size());
+        taken = exifDate(head, &stopped);
+    }
+    return taken ? *taken : result;
 }
 
 } // namespace

@@ -6,7 +6,8 @@
 // FIFO; libexiv2 is handed the bytes read from that open file, never a path. Folders,
 // links (their own time: a link is an item of its own), FIFOs, devices and files that are
 // not images give their modification time. Damaged metadata gives the next source, never
-// a crash. At most the first 64 KiB of a file are read, and nothing of it is kept.
+// a crash. At most the first mebibyte of a file is read (mostly 64 KiB), and nothing of it
+// is kept.
 //
 // libexiv2's own warnings are silenced for the whole process on first use: a folder of
 // damaged photos would otherwise fill standard error.

@@ -68,6 +68,10 @@ private Q_SLOTS:
         const QByteArray photo = jpeg({kTaken});
         QByteArray damaged = photo;
         damaged.replace(photo.indexOf(kExifMark) + 10, 64, QByteArray(64, '\xff'));   // after the TIFF header
+        QByteArray late = photo.left(2);    // two 60,000-byte APP15 segments before the Exif APP1
+        for (int i = 0; i < 2; ++i)
+            late += QByteArray("\xff\xef\xea\x60", 4) + QByteArray(60000 - 2, '\0');
+        late += photo.mid(2);
 
         QTest::newRow("original before digitized") << QByteArray("file") << jpeg({digitized, kTaken}) << original
                                                    << "2019-07-14T09:30:05";
@@ -81,6 +85,7 @@ private Q_SLOTS:
             << jpeg({kTaken, "Exif.Photo.OffsetTimeOriginal=-05:00", "Exif.Photo.SubSecTimeOriginal=25",
                      "Exif.Photo.OffsetTimeDigitized=+09:00"})
             << original << "2019-07-14T09:30:05.250-05:00";
+        QTest::newRow("Exif behind other segments") << QByteArray("file") << late << original << "2019-07-14T09:30:05";
         QTest::newRow("no Exif") << QByteArray("file") << jpeg({}) << modified << mtime;
         QTest::newRow("damaged Exif") << QByteArray("file") << damaged << modified << mtime;
         QTest::newRow("Exif cut short") << QByteArray("file") << photo.left(photo.indexOf(kExifMark) + 20) << modified
