@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-translations-l10n libgl-dev libqt6svg6
     libicu-dev libplist-dev libglib2.0-dev zlib1g-dev shared-mime-info
-    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libexiv2-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good dbus
     xvfb xauth desktop-file-utils appstream dpkg-dev lintian
     hicolor-icon-theme adwaita-icon-theme fonts-dejavu-core
