@@ -346,7 +346,9 @@ bool DirectoryItemsModel::moveRows(const QModelIndex& sourceParent, int sourceRo
     // Swapping strings moves no characters and touches no reference counts.
     auto first = m_paths.begin() + sourceRow;
     auto last = first + count;
-    if (destinationChild < sourceRow)
+    if (count == 1)
+        MoveArrayItem(m_paths, sourceRow, (destinationChild > sourceRow ? destinationChild - 1 : destinationChild) - sourceRow);
+    else if (destinationChild < sourceRow)
         std::rotate(m_paths.begin() + destinationChild, first, last);
     else
         std::rotate(first, last, m_paths.begin() + destinationChild);

@@ -97,3 +97,16 @@ private:
     QHash<QString, FSRef> m_identities;   // path -> the identity it had when listed
     ItemImages* m_itemImages = nullptr;
 };
+
+// Moves one element by offset within the array; out-of-range targets leave it alone.
+// Returns 0.
+template <typename List>
+long MoveArrayItem(List& array, long index, long offset)
+{
+    const long target = index + offset;
+    const long n = long(array.size());
+    if (target == index || index < 0 || index > n - 1 || target < 0 || target > n - 1)
+        return 0;
+    array.move(index, target);
+    return 0;
+}

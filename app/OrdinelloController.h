@@ -169,16 +169,3 @@ private:
     QString m_undoText;
     QSet<QByteArray> m_offeredJournals;     // interrupted runs already offered this session
 };
-
-// Moves one element by offset within the array; out-of-range targets leave it alone.
-// Returns 0.
-template <typename List>
-long MoveArrayItem(List& array, long index, long offset)
-{
-    const long target = index + offset;
-    const long n = long(array.size());
-    if (target == index || index < 0 || index > n - 1 || target < 0 || target > n - 1)
-        return 0;
-    array.move(index, target);
-    return 0;
-}
