@@ -25,6 +25,7 @@ struct RenameReport;
 class ItemImages;
 class QTimer;
 struct PlannedRename;
+struct RunChoice;
 class ItemTableView;
 
 class OrdinelloController : public QObject
@@ -90,10 +91,11 @@ public Q_SLOTS:
 
 public:
     // --- runs (see OrdinelloController_Renaming.cpp)
-    // Shows the planned renames and calls confirmed() when the user agrees. Replaceable so
+    // Shows the planned renames and calls confirmed() with the user's choice when they agree (the
+    // proposed choice is the default one). Replaceable so
     // tests can play the user; the default is the preview sheet.
     using RunConfirmer = std::function<void(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan,
-                                            std::function<void()> confirmed)>;
+                                            const RunChoice& proposed, std::function<void(const RunChoice&)> confirmed)>;
     void setRunConfirmer(RunConfirmer confirmer);
     // A run (or an undo) is going on; another cannot start until it ends.
     bool isRunning() const;

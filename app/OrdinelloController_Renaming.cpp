@@ -7,6 +7,7 @@
 #include "app/OrdinelloController.h"
 
 #include "renaming/FolderRun.h"
+#include "renaming/RenamePlan.h"
 #include "renaming/Preferences.h"
 #include "app/RenamePreview.h"
 #include "app/RenameTask.h"
@@ -23,11 +24,13 @@
 
 namespace {
 
-void showPreview(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan, std::function<void()> confirmed)
+void showPreview(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan, const RunChoice& proposed,
+                 std::function<void(const RunChoice&)> confirmed)
 {
-    auto* preview = new RenamePreview(kind, plan, parent);
+    auto* preview = new RenamePreview(kind, plan, proposed, parent);
     preview->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(preview, &QDialog::accepted, preview, std::move(confirmed));
+    QObject::connect(preview, &QDialog::accepted, preview,
+                     [preview, confirmed = std::move(confirmed)] { confirmed(preview->choice()); });
     preview->open();
 }
 
@@ -49,55 +52,67 @@ void OrdinelloController::removeFilenamePrefixes()
     confirmAndRun(RunKind::PrefixRemoval, {});
 }
 
-void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& settings)
+void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& preferences)
 {
-    QList<FSRef> items = m_directoryItems->listedReferences();
+    const QList<FSRef> items = m_directoryItems->listedReferences();
     const FSRef folder = m_folderFSRef;
-    RenameTask::Work work = [kind, items, settings, folder](const RenameRun& run) mutable {
-        RenameTask::Outcome outcome;
-        // One run at a time per folder, also across processes (ordinello-cli, another window).
-        const std::unique_ptr<FolderRun> folderRun = FolderRun::begin(folder, &outcome.refusal);
-        if (!folderRun)
+    // The run as the user chose it (or as the names suggest when nothing is asked).
+    auto work = [kind, items, preferences, folder](const RunChoice& choice) -> RenameTask::Work {
+        return [kind, items = QList<FSRef>(items), preferences, folder, choice](const RenameRun& run) mutable {
+            RenameTask::Outcome outcome;
+            // One run at a time per folder, also across processes (ordinello-cli, another window).
+            const std::unique_ptr<FolderRun> folderRun = FolderRun::begin(folder, &outcome.refusal);
+            if (!folderRun)
+                return outcome;
+            NumberingSettings settings = preferences;
+            settings.replaceNumbers = choice.replaceNumbers;
+            if (kind == RunKind::PrefixRemoval)
+                items = ItemsForRemoval(std::move(items), choice);
+            outcome.report = kind == RunKind::Numbering ? folderRun->number(items, settings, run)
+                                                        : folderRun->removePrefixes(items, choice.rule, run);
+            outcome.refusal = outcome.report.journalProblem;
+            outcome.journaled = !folderRun->journalFile().isEmpty();
+            outcome.known = std::move(items);
+            outcome.kind = kind;
+            outcome.journaledItems = outcome.report.renamed;
             return outcome;
-        outcome.report = kind == RunKind::Numbering ? folderRun->number(items, settings, run)
-                                                    : folderRun->removePrefixes(items, run);
-        outcome.refusal = outcome.report.journalProblem;
-        outcome.journaled = !folderRun->journalFile().isEmpty();
-        outcome.known = std::move(items);
-        outcome.kind = kind;
-        outcome.journaledItems = outcome.report.renamed;
-        return outcome;
+        };
     };
     const char* progressText = kind == RunKind::Numbering ? QT_TRANSLATE_NOOP("LocalizedStrings", "Numbering %1 of %2")
                                                           : QT_TRANSLATE_NOOP("LocalizedStrings", "Removing prefixes %1 of %2");
-    if (!ConfirmRenaming()) {
-        startRun(std::move(work), progressText);
+    const RunChoice proposed = ProposedChoice(kind, items);
+    // A removal that would take off a word that is not a number, or a number that may be a
+    // year, is always shown: "Do not ask again" never hides that choice.
+    if (!ConfirmRenaming() && (kind == RunKind::Numbering || !RemovalNeedsAChoice(items))) {
+        startRun(work(proposed), progressText);
         return;
     }
     // The plan is made off the GUI thread too: on a large folder it reads every name.
     m_planning = true;
     startSpinner();
     Q_EMIT runningChanged(true);
+    NumberingSettings planned = preferences;
+    planned.replaceNumbers = proposed.replaceNumbers;
     auto* planning = new QFutureWatcher<QList<PlannedRename>>(this);
     connect(planning, &QFutureWatcherBase::finished, this,
-            [this, planning, kind, work = std::move(work), progressText, folder]() mutable {
+            [this, planning, kind, work, proposed, progressText, folder]() mutable {
                 const QList<PlannedRename> plan = planning->result();
                 planning->deleteLater();
                 m_planning = false;
                 stopSpinner();
                 Q_EMIT runningChanged(false);
-                auto confirmed = [this, work = std::move(work), progressText, folder]() mutable {
+                auto confirmed = [this, work, progressText, folder](const RunChoice& choice) {
                     // The folder may have changed, or another run started, while the sheet was open.
                     if (hasFolder() && !isRunning() && folder.sameObjectAs(m_folderFSRef)
                         && folder.path == m_folderFSRef.path)
-                        startRun(std::move(work), progressText);
+                        startRun(work(choice), progressText);
                 };
                 if (m_confirmer)
-                    m_confirmer(fileListWindow, kind, plan, std::move(confirmed));
+                    m_confirmer(fileListWindow, kind, plan, proposed, std::move(confirmed));
                 else
-                    showPreview(fileListWindow, kind, plan, std::move(confirmed));
+                    showPreview(fileListWindow, kind, plan, proposed, std::move(confirmed));
             });
-    planning->setFuture(QtConcurrent::run([kind, items, settings] { return PlanRun(kind, items, settings); }));
+    planning->setFuture(QtConcurrent::run([kind, items, planned] { return PlanRun(kind, items, planned); }));
 }
 
 void OrdinelloController::setRunConfirmer(RunConfirmer confirmer)

@@ -6,13 +6,17 @@
 #include <QCoreApplication>
 #include <QPalette>
 
-RenamePlanModel::RenamePlanModel(QList<PlannedRename> plan, QObject* parent)
+RenamePlanModel::RenamePlanModel(RunKind kind, QList<PlannedRename> plan, QObject* parent)
     : QAbstractTableModel(parent)
+    , m_kind(kind)
     , m_plan(std::move(plan))
 {
     for (const PlannedRename& planned : std::as_const(m_plan)) {
         m_failures += planned.problem.isEmpty() ? 0 : 1;
-        m_lostWords += planned.lostWord ? 1 : 0;
+        m_changed += planned.problem.isEmpty() && planned.newName != planned.name ? 1 : 0;
+        m_lostWords += kind == RunKind::PrefixRemoval && planned.lostWord ? 1 : 0;
+        m_numbered += kind == RunKind::Numbering && planned.numbered ? 1 : 0;
+        m_oddWidths += planned.oddWidth ? 1 : 0;
     }
 }
 
@@ -26,6 +30,21 @@ int RenamePlanModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+QString RenamePlanModel::note(const PlannedRename& planned) const
+{
+    if (!planned.problem.isEmpty())
+        return planned.problem;
+    if (!planned.note.isEmpty())
+        return planned.note;
+    if (planned.oddWidth)
+        return QCoreApplication::translate("LocalizedStrings", "a number of another width than most");
+    if (m_kind == RunKind::PrefixRemoval && planned.lostWord)
+        return QCoreApplication::translate("LocalizedStrings", "first word is not a number");
+    if (m_kind == RunKind::Numbering && planned.numbered)
+        return QCoreApplication::translate("LocalizedStrings", "already starts with a number");
+    return {};
+}
+
 QVariant RenamePlanModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
@@ -36,15 +55,10 @@ QVariant RenamePlanModel::data(const QModelIndex& index, int role) const
         switch (index.column()) {
         case NameColumn: return DisplayFileName(planned.name);
         case NewNameColumn: return DisplayFileName(planned.newName);
-        case NoteColumn:
-            if (!planned.problem.isEmpty())
-                return planned.problem;
-            if (planned.lostWord)
-                return QCoreApplication::translate("LocalizedStrings", "the removed first word is not a number");
-            return {};
+        case NoteColumn: return note(planned);
         }
     }
-    if (role == Qt::ForegroundRole && (!planned.problem.isEmpty() || planned.lostWord))
+    if (role == Qt::ForegroundRole && !note(planned).isEmpty())
         return QBrush(planned.problem.isEmpty() ? QColor(0xa0, 0x60, 0x00) : QColor(0xc0, 0x10, 0x10));
     return {};
 }

@@ -13,11 +13,18 @@ class RenamePlanModel : public QAbstractTableModel
 public:
     enum Column { NameColumn, NewNameColumn, NoteColumn, ColumnCount };
 
-    explicit RenamePlanModel(QList<PlannedRename> plan, QObject* parent = nullptr);
+    RenamePlanModel(RunKind kind, QList<PlannedRename> plan, QObject* parent = nullptr);
 
     const QList<PlannedRename>& plan() const { return m_plan; }
     int failureCount() const { return m_failures; }
+    // Names whose first word is not a number (prefix removal: they stay under numbers only).
     int lostWordCount() const { return m_lostWords; }
+    // Names that start with a number prefix (numbering: replacing numbers takes it off).
+    int numberedCount() const { return m_numbered; }
+    // Names whose number prefix has another width than most (prefix removal).
+    int oddWidthCount() const { return m_oddWidths; }
+    // Names the plan changes.
+    int changedCount() const { return m_changed; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -25,7 +32,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    // What the row's note column says: a problem, a link, or what the choices do with it.
+    QString note(const PlannedRename& planned) const;
+
+    RunKind m_kind;
     QList<PlannedRename> m_plan;
     int m_failures = 0;
     int m_lostWords = 0;
+    int m_numbered = 0;
+    int m_oddWidths = 0;
+    int m_changed = 0;
 };

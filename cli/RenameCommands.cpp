@@ -153,6 +153,8 @@ struct Options {
     bool nulSeparated = false;
     bool dryRun = false;
     bool verbose = false;
+    bool replaceNumbers = false;
+    bool anyFirstWord = false;
     QList<QByteArray> operands;
 };
 
@@ -189,6 +191,14 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
         }
         if (numbering && arg == "--auto-width") {
             options->autoWidth = true;
+            continue;
+        }
+        if (numbering && arg == "--replace-numbers") {
+            options->replaceNumbers = true;
+            continue;
+        }
+        if (!numbering && qstrcmp(command, "strip") == 0 && arg == "--any-first-word") {
+            options->anyFirstWord = true;
             continue;
         }
         QByteArray value;
@@ -435,6 +445,11 @@ RenameRun makeRun(const Options& options, ProgressLine* progress = nullptr)
             progress->clear();
         printItemError(failure.name, failure.reason);
     };
+    run.noted = [progress](const QString& name, const QString& note) {
+        if (progress)
+            progress->clear();
+        printItemError(name, note);
+    };
     return run;
 }
 
@@ -480,6 +495,8 @@ int renameCommand(const QList<QByteArray>& args)
         settings.width = *options.width;
     else if (options.autoWidth)
         settings.width = AutomaticNumberWidth(items.size());
+    // The command line never guesses: numbers are replaced only when asked.
+    settings.replaceNumbers = options.replaceNumbers;
 
     ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Numbering %1 of %2"));
     RenameRun run = makeRun(options, &progress);
@@ -504,7 +521,8 @@ int stripCommand(const QList<QByteArray>& args)
     ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Removing prefixes %1 of %2"));
     RenameRun run = makeRun(options, &progress);
     run.listedCompanionNames = &companionNames;
-    const RenameReport report = folderRun ? folderRun->removePrefixes(items, run) : RemoveNumberPrefixes(items, run);
+    const PrefixRule rule = options.anyFirstWord ? PrefixRule::AnyFirstWord : PrefixRule::NumbersOnly;
+    const RenameReport report = folderRun ? folderRun->removePrefixes(items, rule, run) : RemoveNumberPrefixes(items, rule, run);
     progress.clear();
     return finish(report);
 }

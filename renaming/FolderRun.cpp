@@ -67,12 +67,12 @@ RenameReport FolderRun::number(QList<FSRef>& items, const NumberingSettings& set
     return report;
 }
 
-RenameReport FolderRun::removePrefixes(QList<FSRef>& items, RenameRun run)
+RenameReport FolderRun::removePrefixes(QList<FSRef>& items, PrefixRule rule, RenameRun run)
 {
     RenameJournal journal(m_folder, RunKind::PrefixRemoval);
     run.dryRun = false;
     run.journal = &journal;
-    RenameReport report = RemoveNumberPrefixes(items, run);
+    RenameReport report = RemoveNumberPrefixes(items, rule, run);
     m_journalFile = journal.file();
     return report;
 }

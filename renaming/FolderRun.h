@@ -44,7 +44,7 @@ public:
     // Numbering and prefix removal, journaled: the whole plan is on disk before the first
     // rename. A journal that cannot be written renames nothing (report.journalProblem).
     RenameReport number(QList<FSRef>& items, const NumberingSettings& settings, RenameRun run = {});
-    RenameReport removePrefixes(QList<FSRef>& items, RenameRun run = {});
+    RenameReport removePrefixes(QList<FSRef>& items, PrefixRule rule, RenameRun run = {});
 
     // The journal the run wrote; empty when it renamed nothing (no undo to offer).
     const QByteArray& journalFile() const { return m_journalFile; }

@@ -181,26 +181,30 @@ public:
             fail(item.nameBytes(), newName, EEXIST, reasonFor(EEXIST));
     }
 
-    // Renames the item to `newName`; false after reporting a failure.
-    // knownCompanion: the companion as planned (null: none), when it was looked up before.
-    bool rename(FSRef* item, QByteArrayView newName, const FSRef* const* knownCompanion = nullptr)
+    // Renames the item to `newName`, with its companion; false after reporting a failure.
+    // The companion is looked up unless the plan found it (planned: *companion, or null
+    // for none; the plan's reference follows the companion's renames). A step of a plan
+    // reports under the item's name before the run (reportedName), and a step to a
+    // temporary name is neither reported nor counted (final false).
+    bool rename(FSRef* item, QByteArrayView newName, bool planned = false, FSRef* companion = nullptr,
+                QByteArrayView reportedName = {}, bool final = true)
     {
-        FSRef companion;
-        bool hasCompanion = false;
-        if (knownCompanion) {
-            hasCompanion = *knownCompanion != nullptr;
-            if (hasCompanion)
-                companion = **knownCompanion;
-        } else {
-            hasCompanion = findCompanion(*item, item->nameBytes(), &companion);
-        }
-        const bool done = m_run.dryRun ? planRename(*item, newName, hasCompanion ? &companion : nullptr)
-                                       : doRename(item, newName, hasCompanion ? &companion : nullptr);
-        if (done) {
+        FSRef found;
+        if (!planned && findCompanion(*item, item->nameBytes(), &found))
+            companion = &found;
+        const bool done = m_run.dryRun ? planRename(*item, newName, companion)
+                                       : doRename(item, newName, companion, reportedName, final);
+        if (done && final) {
             ++m_report->handled;
             ++m_report->renamed;
         }
         return done;
+    }
+
+    // A step of a plan that failed is reported under the item's name before the run.
+    void failStep(QByteArrayView reportedName, QByteArrayView newName, int error, const QString& reason)
+    {
+        fail(reportedName, newName, error, reason);
     }
 
     // Only a regular file counts: a folder or a link that happens to carry the name is
@@ -264,12 +268,13 @@ private:
         return *it;
     }
 
-    bool doRename(FSRef* item, QByteArrayView newName, FSRef* companion)
+    bool doRename(FSRef* item, QByteArrayView newName, FSRef* companion, QByteArrayView reportedName, bool tell)
     {
         // The rename changes the reference's path: the old name is kept for what follows.
         m_name.truncate(0);
         m_name.append(item->nameBytes());
         const QByteArrayView name = m_name;
+        const QByteArrayView reported = reportedName.isEmpty() ? name : reportedName;
         int error = 0;
         if (FSRenameBytes(item, newName, &error, folderHandle(*item)) != noErr) {
             // Gone or replaced since the listing: skipped quietly, and reported. Any other
@@ -278,11 +283,12 @@ private:
                 fail(staleFailure(*item));
             } else {
                 SysBeep(30);
-                fail(name, newName, error, reasonFor(error));
+                fail(reported, newName, error, reasonFor(error));
             }
             return false;
         }
-        told(name, newName);
+        if (tell)
+            told(reported, newName);
         if (!companion)
             return true;
 
@@ -295,7 +301,8 @@ private:
                 names.remove(from);
                 names.insert(to);
             }
-            told(from, to);
+            if (tell)
+                told(companionName(reported), to);
             return true;
         }
         // Item and companion belong together: put the item back rather than leave its
@@ -305,10 +312,11 @@ private:
                                 .arg(DisplayFileName(DecodeFileName(from)), reasonFor(companionError));
         int undoError = 0;
         if (FSRenameBytes(item, name, &undoError, folderHandle(*item)) == noErr) {
-            told(newName, name);
-            fail(name, newName, companionError, why);
+            if (tell)
+                told(newName, name);
+            fail(reported, newName, companionError, why);
         } else {
-            fail(name, newName, companionError,
+            fail(reported, newName, companionError,
                  LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "renamed to “%1”, but %2")).arg(DisplayFileName(DecodeFileName(newName)), why));
         }
         return false;
@@ -376,44 +384,266 @@ private:
 // it must give the same answer both times.
 using NewNameFor = std::function<void(qsizetype i, QByteArrayView name, NewName* newName)>;
 
-// The names in a folder as a run goes through its plan: what is there when the run
-// starts, less the names the plan frees, plus those it gives. Names are kept as 64-bit
+// The names in a folder as a run goes through its plan. Names are kept as 64-bit
 // hashes, so a folder of a million items costs some tens of megabytes; two names sharing
 // a hash (about one chance in 10^7 for such a folder) would make the second look taken,
 // and its rename would be refused, never done unjournaled.
-class PlannedNames
+class NameSet
 {
 public:
-    explicit PlannedNames(QByteArrayView folder)
-    {
-        const QByteArray path = folder.isEmpty() ? QByteArray("/") : folder.toByteArray();
-        if (DIR* dir = ::opendir(path.constData())) {
-            while (const dirent* entry = ::readdir(dir))
-                m_names.insert(hash(entry->d_name));
-            ::closedir(dir);
-        }
-    }
-    bool taken(QByteArrayView name) const { return m_names.contains(hash(name)); }
-    void move(QByteArrayView from, QByteArrayView to)
-    {
-        m_names.remove(hash(from));
-        m_names.insert(hash(to));
-    }
-
-private:
     static size_t hash(QByteArrayView name)
     {
         return std::hash<std::string_view>()(std::string_view(name.data(), size_t(name.size())));
     }
+    bool contains(QByteArrayView name) const { return m_names.contains(hash(name)); }
+    void insert(QByteArrayView name) { m_names.insert(hash(name)); }
+    void remove(QByteArrayView name) { m_names.remove(hash(name)); }
+
+private:
     QSet<size_t> m_names;
 };
 
-// Walks the items in order and renames each to its new name. A journaled run first
-// writes the whole plan (with each item's companion as found now) and renames by it; a
-// dry run makes the same plan and reports it. The plan holds only renames whose new name
-// is free at that point of the plan: a name another object holds is refused without being
-// tried, so nothing in the journal can be mistaken for a rename of ours (an object the
-// user gave two names stays as it is).
+NameSet namesInFolder(QByteArrayView folder)
+{
+    NameSet names;
+    const QByteArray path = folder.isEmpty() ? QByteArray("/") : folder.toByteArray();
+    if (DIR* dir = ::opendir(path.constData())) {
+        while (const dirent* entry = ::readdir(dir))
+            names.insert(entry->d_name);
+        ::closedir(dir);
+    }
+    return names;
+}
+
+// A run's plan: which renames it makes, in which order, and which it refuses before
+// trying. A new name that another object holds is refused, unless that object is an item
+// of the same run that moves away first: then the item waits for it. Items that trade
+// names in a cycle ("1 a" and "2 b" changing places) are broken up by moving one of them
+// to a temporary name first. The order never depends on luck, and every step, temporary
+// ones included, goes into the journal, so undo and crash recovery cover them all.
+class RunPlan
+{
+public:
+    enum Refusal : std::uint8_t { None, NameTaken, CompanionNameTaken };
+    enum class Step : std::uint8_t { Direct, ToTemporary, FromTemporary };
+    struct Scheduled {
+        qsizetype item;
+        Step step;
+    };
+
+    RunPlan(QList<FSRef>& items, const NewNameFor& newNameFor, Renamer& renamer)
+        : m_items(items)
+        , m_newNameFor(newNameFor)
+        , m_refusal(size_t(items.size()), None)
+        , m_moving(size_t(items.size()), false)
+    {
+        if (items.isEmpty())
+            return;
+        NameSet there = namesInFolder(items.first().parentPath());
+        NameSet given;   // new names claimed so far, in list order
+        std::vector<qsizetype> waiting;   // items whose new name is held by something now
+        NewName buffer;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const FSRef& item = items.at(i);
+            const QByteArrayView name = item.nameBytes();
+            m_newNameFor(i, name, &buffer);
+            const QByteArrayView newName = buffer.view();
+            // Unchanged names and names that cannot be given are the run's to report.
+            if (newName == name || impossibleName(newName))
+                continue;
+            FSRef companion;
+            const bool hasCompanion = renamer.findCompanion(item, name, &companion);
+            const QByteArray companionNewName = hasCompanion ? companionName(newName) : QByteArray();
+            // Two items asking for one name: the first gets it.
+            if (given.contains(newName) || (hasCompanion && given.contains(companionNewName))) {
+                m_refusal[size_t(i)] = given.contains(newName) ? NameTaken : CompanionNameTaken;
+                continue;
+            }
+            given.insert(newName);
+            if (hasCompanion) {
+                given.insert(companionNewName);
+                m_companions.insert(i, std::move(companion));
+            }
+            m_moving[size_t(i)] = true;
+            if (there.contains(newName) || (hasCompanion && there.contains(companionNewName)))
+                waiting.push_back(i);
+        }
+        m_waitingOn.assign(waiting.empty() ? 0 : size_t(items.size()), -1);
+        resolveWaiting(waiting, there);
+        schedule();
+        findLinksToMovingItems();
+        m_given = std::move(given);
+        m_there = std::move(there);
+    }
+
+    Refusal refusal(qsizetype i) const { return m_refusal[size_t(i)]; }
+    bool moving(qsizetype i) const { return m_moving[size_t(i)]; }
+    FSRef* companion(qsizetype i)
+    {
+        const auto it = m_companions.find(i);
+        return it == m_companions.end() ? nullptr : &*it;
+    }
+    const std::vector<Scheduled>& steps() const { return m_steps; }
+    // Symbolic links among the items that point, relatively and inside the folder, at an
+    // item the run renames: they will dangle after the run (a link is renamed itself,
+    // never its target).
+    const std::vector<qsizetype>& linksToMovingItems() const { return m_links; }
+
+    // The temporary name of an item that breaks a cycle: visible, so an interrupted run
+    // never hides an item, and free in the folder.
+    const QByteArray& temporaryName(qsizetype i)
+    {
+        auto it = m_temporary.find(i);
+        if (it != m_temporary.end())
+            return *it;
+        const QByteArrayView name = m_items.at(i).nameBytes();
+        QByteArray candidate;
+        for (int attempt = 0;; ++attempt) {
+            candidate = "~ordinello-" + QByteArray::number(qlonglong(i), 36) + '-' + QByteArray::number(attempt, 36) + '~';
+            candidate += name.first(std::min<qsizetype>(name.size(), NAME_MAX - 2 - candidate.size()));
+            if (!m_there.contains(candidate) && !m_given.contains(candidate)
+                && !m_there.contains(companionName(candidate)) && !m_given.contains(companionName(candidate)))
+                break;
+        }
+        m_given.insert(candidate);
+        m_given.insert(companionName(candidate));
+        return *m_temporary.insert(i, candidate);
+    }
+
+private:
+    // Each waiting item finds the item of the run that holds its new name now; when none
+    // does (the name is another object's), or the holder does not move, it is refused,
+    // and so is whatever waits for it in turn.
+    void refuse(qsizetype i, Refusal why)
+    {
+        m_refusal[size_t(i)] = why;
+        m_moving[size_t(i)] = false;
+    }
+
+    void resolveWaiting(const std::vector<qsizetype>& waiting, const NameSet& there)
+    {
+        if (waiting.empty())
+            return;
+        QHash<size_t, qsizetype> byName;
+        byName.reserve(m_items.size());
+        for (qsizetype i = 0; i < m_items.size(); ++i)
+            byName.insert(NameSet::hash(m_items.at(i).nameBytes()), i);
+        NewName buffer;
+        for (const qsizetype i : waiting) {
+            m_newNameFor(i, m_items.at(i).nameBytes(), &buffer);
+            const QByteArrayView newName = buffer.view();
+            qsizetype holder = -1;
+            if (there.contains(newName)) {
+                const auto it = byName.constFind(NameSet::hash(newName));
+                if (it != byName.constEnd() && *it != i && m_items.at(*it).nameBytes() == newName)
+                    holder = *it;
+                if (holder < 0) {   // another object's: it stays
+                    refuse(i, NameTaken);
+                    continue;
+                }
+            }
+            // The companion's new name is free, or the holder's companion frees it.
+            if (companion(i) && there.contains(companionName(newName)) && !(holder >= 0 && companion(holder))) {
+                refuse(i, CompanionNameTaken);
+                continue;
+            }
+            m_waitingOn[size_t(i)] = holder;
+        }
+        // A refusal passes down the chains of waiting items.
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (const qsizetype i : waiting) {
+                const qsizetype holder = m_waitingOn[size_t(i)];
+                if (m_moving[size_t(i)] && holder >= 0 && !m_moving[size_t(holder)]) {
+                    refuse(i, NameTaken);
+                    changed = true;
+                }
+            }
+        }
+    }
+
+    void findLinksToMovingItems()
+    {
+        NameSet moving;
+        bool anyLink = false;
+        for (qsizetype i = 0; i < m_items.size(); ++i) {
+            anyLink = anyLink || S_ISLNK(m_items.at(i).mode);
+            if (m_moving[size_t(i)])
+                moving.insert(m_items.at(i).nameBytes());
+        }
+        if (!anyLink)
+            return;
+        char target[PATH_MAX];
+        for (qsizetype i = 0; i < m_items.size(); ++i) {
+            if (!S_ISLNK(m_items.at(i).mode))
+                continue;
+            const ssize_t n = ::readlink(m_items.at(i).path.constData(), target, sizeof target);
+            if (n <= 0)
+                continue;
+            QByteArrayView name(target, n);
+            while (name.startsWith("./"))
+                name = name.sliced(2);
+            if (!name.contains('/') && moving.contains(name))
+                m_links.push_back(i);
+        }
+    }
+
+    // List order, except that an item moves after the item holding its new name.
+    void schedule()
+    {
+        const qsizetype n = m_items.size();
+        m_steps.reserve(size_t(n));
+        if (m_waitingOn.empty()) {
+            for (qsizetype i = 0; i < n; ++i) {
+                if (m_moving[size_t(i)])
+                    m_steps.push_back({i, Step::Direct});
+            }
+            return;
+        }
+        enum State : std::uint8_t { Unvisited, OnWalk, Done };
+        std::vector<State> state(size_t(n), Unvisited);
+        std::vector<qsizetype> walk;
+        for (qsizetype start = 0; start < n; ++start) {
+            if (!m_moving[size_t(start)] || state[size_t(start)] != Unvisited)
+                continue;
+            // Follow what each item waits for to an item that waits for nothing more.
+            walk.clear();
+            qsizetype at = start;
+            while (at >= 0 && m_moving[size_t(at)] && state[size_t(at)] == Unvisited) {
+                state[size_t(at)] = OnWalk;
+                walk.push_back(at);
+                at = m_waitingOn[size_t(at)];
+            }
+            qsizetype cycleStart = -1;
+            if (at >= 0 && state[size_t(at)] == OnWalk)
+                cycleStart = qsizetype(std::find(walk.begin(), walk.end(), at) - walk.begin());
+            if (cycleStart >= 0)
+                m_steps.push_back({walk[size_t(cycleStart)], Step::ToTemporary});
+            for (qsizetype k = qsizetype(walk.size()) - 1; k >= 0; --k) {
+                const qsizetype item = walk[size_t(k)];
+                m_steps.push_back({item, k == cycleStart ? Step::FromTemporary : Step::Direct});
+                state[size_t(item)] = Done;
+            }
+        }
+    }
+
+    QList<FSRef>& m_items;
+    const NewNameFor& m_newNameFor;
+    std::vector<Refusal> m_refusal;
+    std::vector<bool> m_moving;
+    std::vector<qsizetype> m_waitingOn;     // item -> the item holding its new name; empty: none wait
+    QHash<qsizetype, FSRef> m_companions;   // item -> its AppleDouble file
+    std::vector<Scheduled> m_steps;
+    std::vector<qsizetype> m_links;
+    QHash<qsizetype, QByteArray> m_temporary;
+    NameSet m_there;
+    NameSet m_given;
+};
+
+// Walks the items and renames each to its new name. A journaled run first writes the
+// whole plan (RunPlan: the order, the temporary names, each item's companion as found
+// now) and renames by it; a dry run makes the same plan and reports it, item by item in
+// list order.
 RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor& newNameFor,
                      bool scanFolders = true)
 {
@@ -422,78 +652,147 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
     if (run.listedCompanionNames && !items.isEmpty())
         renamer.knowCompanionNames(items.first(), *run.listedCompanionNames);
     const bool journaled = run.journal && !run.dryRun;
-    const bool planned = journaled || run.dryRun;
-    QHash<qsizetype, FSRef> companions;     // planned: item index -> its companion
-    enum Taken : std::uint8_t { Free, NameTaken, CompanionNameTaken };
-    std::vector<Taken> taken;               // planned: whether another object holds a new name
-    NewName newNameBuffer;                  // one buffer for every item's new name
-    if (planned && !items.isEmpty()) {
-        PlannedNames names(items.first().parentPath());
-        taken.resize(size_t(items.size()), Free);
-        for (qsizetype i = 0; i < items.size(); ++i) {
-            const FSRef& item = items.at(i);
-            const QByteArrayView name = item.nameBytes();
-            newNameFor(i, name, &newNameBuffer);
-            const QByteArrayView newName = newNameBuffer.view();
-            // A name that cannot be given is refused before anything is touched: there
-            // is nothing to undo for it.
-            if (newName == name || impossibleName(newName))
-                continue;
-            FSRef companion;
-            const bool hasCompanion = renamer.findCompanion(item, name, &companion);
-            const QByteArray companionNewName = hasCompanion ? companionName(newName) : QByteArray();
-            // An item whose companion's new name is taken is refused with it.
-            if (names.taken(newName) || (hasCompanion && names.taken(companionNewName))) {
-                taken[size_t(i)] = names.taken(newName) ? NameTaken : CompanionNameTaken;
-                continue;
-            }
-            if (journaled)
-                run.journal->add(name, newName, item, false);
-            names.move(name, newName);
-            if (hasCompanion) {
-                // A companion whose new name cannot be given brings its item back.
-                if (!impossibleName(companionNewName)) {
-                    if (journaled)
-                        run.journal->add(companion.nameBytes(), companionNewName, companion, true);
-                    names.move(companion.nameBytes(), companionNewName);
-                }
-                companions.insert(i, std::move(companion));
-            }
-        }
-        if (journaled && !run.journal->commit(&report.journalProblem))
-            return report;
-    }
+    NewName newNameBuffer;   // one buffer for every item's new name
     const qsizetype total = items.size();
     FSRef* refs = items.data();
-    for (qsizetype i = 0; i < total; ++i) {
-        if (run.progress) {
-            const RunControl control = run.progress(i, total);
-            if (control == RunControl::Abandon)
+    auto control = [&](qsizetype done, qsizetype count) {
+        return run.progress ? run.progress(done, count) : RunControl::Continue;
+    };
+
+    if (!journaled && !run.dryRun) {
+        // A run without a plan (one item's prefix, or a caller's own run): in list order.
+        for (qsizetype i = 0; i < total; ++i) {
+            const RunControl next = control(i, total);
+            if (next == RunControl::Abandon)
                 return report;
-            if (control == RunControl::Cancel) {
+            if (next == RunControl::Cancel) {
                 report.cancelled = true;
                 break;
             }
+            newNameFor(i, refs[i].nameBytes(), &newNameBuffer);
+            if (newNameBuffer.view() == refs[i].nameBytes())
+                renamer.unchanged();
+            else
+                renamer.rename(&refs[i], newNameBuffer.view());
         }
-        FSRef& item = refs[i];
-        if (!renamer.current(item))
-            continue;
-        newNameFor(i, item.nameBytes(), &newNameBuffer);
+        return report;
+    }
+
+    RunPlan plan(items, newNameFor, renamer);
+    if (run.noted) {
+        const QString note = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "points at an item being renamed"));
+        for (const qsizetype link : plan.linksToMovingItems())
+            run.noted(DecodeFileName(refs[link].nameBytes()), note);
+    }
+    // What to report for an item the plan does not move: unchanged, impossible or refused.
+    auto reportUnmoved = [&](qsizetype i) {
+        newNameFor(i, refs[i].nameBytes(), &newNameBuffer);
         const QByteArrayView newName = newNameBuffer.view();
-        if (newName == item.nameBytes()) {
+        if (newName == refs[i].nameBytes())
             renamer.unchanged();
-        } else if (planned && taken[size_t(i)] != Free) {
-            renamer.refuse(item, newName, taken[size_t(i)] == CompanionNameTaken);
-        } else if (planned) {
-            const auto it = companions.constFind(i);
-            const FSRef* companion = it == companions.constEnd() ? nullptr : &*it;
-            renamer.rename(&item, newName, &companion);
+        else if (plan.refusal(i) != RunPlan::None)
+            renamer.refuse(refs[i], newName, plan.refusal(i) == RunPlan::CompanionNameTaken);
+        else
+            renamer.rename(&refs[i], newName, true, nullptr);   // impossible: the run reports why
+    };
+
+    if (run.dryRun) {
+        for (qsizetype i = 0; i < total; ++i) {
+            const RunControl next = control(i, total);
+            if (next == RunControl::Abandon)
+                return report;
+            if (next == RunControl::Cancel) {
+                report.cancelled = true;
+                break;
+            }
+            if (!renamer.current(refs[i]))
+                continue;
+            if (!plan.moving(i)) {
+                reportUnmoved(i);
+                continue;
+            }
+            newNameFor(i, refs[i].nameBytes(), &newNameBuffer);
+            renamer.rename(&refs[i], newNameBuffer.view(), true, plan.companion(i));
+        }
+        return report;
+    }
+
+    // The whole plan goes into the journal before the first rename, step by step.
+    const std::vector<RunPlan::Scheduled>& steps = plan.steps();
+    QHash<qsizetype, QByteArray> nameBefore;   // items moving through a temporary name
+    for (const RunPlan::Scheduled& scheduled : steps) {
+        const qsizetype i = scheduled.item;
+        QByteArrayView from = refs[i].nameBytes();
+        QByteArray to;
+        if (scheduled.step == RunPlan::Step::ToTemporary) {
+            to = plan.temporaryName(i);
         } else {
-            renamer.rename(&item, newName);
+            newNameFor(i, refs[i].nameBytes(), &newNameBuffer);
+            to = newNameBuffer.view().toByteArray();
+            if (scheduled.step == RunPlan::Step::FromTemporary)
+                from = plan.temporaryName(i);
+        }
+        run.journal->add(from, to, refs[i], false);
+        // A companion whose new name cannot be given brings its item back (see doRename).
+        const FSRef* companion = plan.companion(i);
+        if (companion && !impossibleName(companionName(to)))
+            run.journal->add(companionName(from), companionName(to), *companion, true);
+    }
+    if (!run.journal->commit(&report.journalProblem))
+        return report;
+
+    for (qsizetype i = 0; i < total; ++i) {
+        if (!plan.moving(i))
+            reportUnmoved(i);
+    }
+    qsizetype done = 0;
+    QSet<qsizetype> atTemporaryName;     // moved to a temporary name, not yet on
+    QSet<qsizetype> temporaryFailed;     // its move to a temporary name failed
+    for (const RunPlan::Scheduled& scheduled : steps) {
+        // A cycle is finished before the run stops: no item is left at a temporary name.
+        if (atTemporaryName.isEmpty()) {
+            const RunControl next = control(done, qsizetype(steps.size()));
+            if (next == RunControl::Abandon)
+                return report;
+            if (next == RunControl::Cancel) {
+                report.cancelled = true;
+                break;
+            }
+        } else if (control(done, qsizetype(steps.size())) == RunControl::Abandon) {
+            return report;
+        }
+        ++done;
+        const qsizetype i = scheduled.item;
+        FSRef& item = refs[i];
+        switch (scheduled.step) {
+        case RunPlan::Step::Direct:
+            newNameFor(i, item.nameBytes(), &newNameBuffer);
+            renamer.rename(&item, newNameBuffer.view(), true, plan.companion(i));
+            break;
+        case RunPlan::Step::ToTemporary:
+            nameBefore.insert(i, item.nameBytes().toByteArray());
+            newNameFor(i, item.nameBytes(), &newNameBuffer);
+            if (renamer.rename(&item, plan.temporaryName(i), true, plan.companion(i), {}, false))
+                atTemporaryName.insert(i);
+            else
+                temporaryFailed.insert(i);
+            break;
+        case RunPlan::Step::FromTemporary: {
+            if (temporaryFailed.contains(i))
+                break;   // reported when it failed; the item is where it was
+            atTemporaryName.remove(i);
+            const QByteArray before = nameBefore.value(i);
+            newNameFor(i, before, &newNameBuffer);
+            if (renamer.rename(&item, newNameBuffer.view(), true, plan.companion(i), before))
+                break;
+            // Back under its own name where that is free again; else it stays where the
+            // failure (reported above) says, and undo puts it back.
+            renamer.rename(&item, before, true, plan.companion(i), {}, false);
+            break;
+        }
         }
     }
-    if (journaled)
-        run.journal->finish(report.cancelled, report.renamed);
+    run.journal->finish(report.cancelled, report.renamed);
     return report;
 }
 
@@ -516,7 +815,56 @@ void withoutPrefix(qsizetype, QByteArrayView name, NewName* newName)
     newName->append(blank ? name.sliced(blank - name.data() + 1) : name);
 }
 
+void withoutNumberPrefix(qsizetype, QByteArrayView name, NewName* newName)
+{
+    const qsizetype length = NumberPrefixLength(name);
+    newName->clear();
+    newName->append(length > 0 ? name.sliced(length + 1) : name);
+}
+
 } // namespace
+
+qsizetype NumberPrefixLength(QByteArrayView name)
+{
+    qsizetype i = 0;
+    while (i < name.size() && name[i] == '0')
+        ++i;
+    if (i < name.size() && name[i] == '-')
+        ++i;
+    const qsizetype digitsStart = i;
+    while (i < name.size() && name[i] >= '0' && name[i] <= '9')
+        ++i;
+    // Digits after the minus sign, or digits at all (the zeros count when alone).
+    const bool digits = i > digitsStart || (digitsStart > 0 && name[0] == '0' && name[digitsStart - 1] != '-');
+    return digits && i < name.size() && name[i] == ' ' ? i : 0;
+}
+
+bool HasFirstWordThatIsNotANumber(QByteArrayView name)
+{
+    return std::memchr(name.data(), ' ', size_t(name.size())) && NumberPrefixLength(name) == 0;
+}
+
+NumberPrefixSurvey SurveyNumberPrefixes(const QList<FSRef>& items)
+{
+    NumberPrefixSurvey survey;
+    QHash<qsizetype, int> widths;
+    for (const FSRef& item : items) {
+        ++survey.names;
+        if (const qsizetype width = NumberPrefixLength(item.nameBytes())) {
+            ++survey.numbered;
+            ++widths[width];
+        }
+    }
+    int most = 0;
+    for (auto it = widths.cbegin(); it != widths.cend(); ++it) {
+        if (it.value() > most || (it.value() == most && int(it.key()) < survey.commonWidth)) {
+            most = it.value();
+            survey.commonWidth = int(it.key());
+        }
+    }
+    survey.oneWidth = widths.size() <= 1;
+    return survey;
+}
 
 OSErr RemovePrefixFromFilename(FSRef* item, QString* reason)
 {
@@ -553,11 +901,21 @@ RenameReport NumberItems(QList<FSRef>& items, const NumberingSettings& settings,
         newName->clear();
         newName->appendNumber(number, settings.width);
         newName->append(" ");
-        newName->append(name);
+        const qsizetype prefix = settings.replaceNumbers ? NumberPrefixLength(name) : 0;
+        newName->append(prefix > 0 ? name.sliced(prefix + 1) : name);
     });
 }
 
-RenameReport RemoveNumberPrefixes(QList<FSRef>& items, const RenameRun& run)
+RenameReport RemoveNumberPrefixes(QList<FSRef>& items, PrefixRule rule, const RenameRun& run)
 {
-    return runOver(items, run, withoutPrefix);
+    if (rule == PrefixRule::AnyFirstWord)
+        return runOver(items, run, withoutPrefix);
+    if (run.noted) {
+        const QString note = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "left unchanged: first word is not a number"));
+        for (const FSRef& item : std::as_const(items)) {
+            if (HasFirstWordThatIsNotANumber(item.nameBytes()))
+                run.noted(DecodeFileName(item.nameBytes()), note);
+        }
+    }
+    return runOver(items, run, withoutNumberPrefix);
 }
