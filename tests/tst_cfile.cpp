@@ -27,6 +27,14 @@ class TestCFile : public QObject
         return refTo(m_root + '/' + name);
     }
 
+    // The block's bytes, the block disposed of; null for no block.
+    static QByteArray taken(Ptr block)
+    {
+        const QByteArray bytes = block ? QByteArray(block, GetPtrSize(block)) : QByteArray();
+        DisposePtr(block);
+        return bytes;
+    }
+
 private Q_SLOTS:
     void init() { m_root = temporaryFolder(); }
 
@@ -316,26 +324,16 @@ private Q_SLOTS:
         const FSRef item = file("ten", "0123456789");
         QCOMPARE(CFile::WriteFile(item, "abc", 3), noErr);
         QCOMPARE(readFile(item.path), QByteArray("abc3456789"));
-        Ptr block = CFile::ReadFile(item);
-        QVERIFY(block);
-        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("abc3456789"));
-        DisposePtr(block);
-
-        block = CFile::ReadFile(file("empty"));
-        QVERIFY(block);
-        QCOMPARE(GetPtrSize(block), 0);
-        DisposePtr(block);
+        QCOMPARE(taken(CFile::ReadFile(item)), QByteArray("abc3456789"));
+        const QByteArray empty = taken(CFile::ReadFile(file("empty")));
+        QVERIFY(!empty.isNull() && empty.isEmpty());
 
         const QByteArray made = m_root + "/made";
         QCOMPARE(CFile::WriteFile(made.constData(), "new", 3), noErr);
         long length = -1;
-        block = CFile::ReadFile(QString::fromUtf8(made), &length);
-        QCOMPARE(QByteArray(block, length), QByteArray("new"));
-        DisposePtr(block);
-
-        block = CFile::ReadFile(FSSpec{m_root, "ten"});
-        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("abc3456789"));
-        DisposePtr(block);
+        QCOMPARE(taken(CFile::ReadFile(QString::fromUtf8(made), &length)), QByteArray("new"));
+        QCOMPARE(length, 3);
+        QCOMPARE(taken(CFile::ReadFile(FSSpec{m_root, "ten"})), QByteArray("abc3456789"));
         QVERIFY(!CFile::ReadFile(FSSpec{m_root, "absent"}));
 
         QVERIFY(!CFile::ReadFile(refTo(m_root)));
@@ -370,10 +368,7 @@ private Q_SLOTS:
         if (::faccessat(AT_FDCWD, item.path.constData(), R_OK, AT_EACCESS) != 0)
             QSKIP("an unprivileged user cannot reach the temporary folder");
         QVERIFY(::faccessat(AT_FDCWD, item.path.constData(), W_OK, AT_EACCESS) != 0);   // truly read-only
-        Ptr block = CFile::ReadFile(item);
-        QVERIFY(block);
-        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("secret"));
-        DisposePtr(block);
+        QCOMPARE(taken(CFile::ReadFile(item)), QByteArray("secret"));
     }
 
     void descriptors()
