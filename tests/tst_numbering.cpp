@@ -4,9 +4,7 @@
 // (tst_controller and tst_renamecli: the window's and the command line's runs.)
 
 #include "TestFolders.h"
-#include "platform/ProgramSettings.h"
 #include "platform/Sound.h"
-#include "renaming/FolderRun.h"
 #include "renaming/RenamePlan.h"
 
 #include <QTest>
@@ -172,35 +170,6 @@ private Q_SLOTS:
         QCOMPARE(report.failures.size(), failures);
         QCOMPARE(entries(dir).size(), before.size());   // nothing lost, nothing cut in two
         QCOMPARE(QStringList(plan).replaceInStrings(QStringLiteral(" !"), QString()), done);
-    }
-
-    // The numbering settings a run reads from the preferences: the automatic width is the
-    // item count's number of digits, whatever the numbers printed.
-    void settingsFromPreferences_data()
-    {
-        QTest::addColumn<QVariantMap>("stored");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<int>>("settings");   // first, step, width
-        QTest::newRow("defaults, 12 items") << QVariantMap{} << 12 << QList<int>{1, 1, 2};
-        QTest::newRow("automatic width of the count")
-            << QVariantMap{{"InitialNumber", 95}} << 9 << QList<int>{95, 1, 1};
-        QTest::newRow("fixed width, never stored")
-            << QVariantMap{{"AutomaticNumberLength", false}, {"IncrementBy", -3}} << 12 << QList<int>{1, -3, 6};
-        QTest::newRow("fixed width") << QVariantMap{{"AutomaticNumberLength", false}, {"NumberLength", 3}} << 5
-                                     << QList<int>{1, 1, 3};
-    }
-
-    void settingsFromPreferences()
-    {
-        QFETCH(QVariantMap, stored);
-        QFETCH(int, count);
-        QSettings settings = ProgramSettings();
-        settings.clear();
-        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-            settings.setValue(it.key(), it.value());
-        settings.sync();
-        const NumberingSettings read = NumberingSettingsFromPreferences(count);
-        QTEST((QList<int>{read.firstNumber, read.step, read.width}), "settings");
     }
 
     // The target name is taken further down the list: the rename is refused, both keep

@@ -61,6 +61,8 @@ private Q_SLOTS:
         QTest::newRow("= forms, automatic width")
             << QVariantMap{{"AutomaticNumberLength", false}} << QStringList{"--first=-1", "--step=-1", "--auto-width"}
             << Names{"-1 a", "-2 b", "-3 c"};
+        QTest::newRow("automatic width: the count's digits, not the numbers'")
+            << QVariantMap{{"InitialNumber", 98}} << QStringList{} << Names{"100 c", "98 a", "99 b"};
         QTest::newRow("width 0, smallest number")
             << QVariantMap{} << QStringList{"--width", "0", "--first", "-2147483648"}
             << Names{"-2147483646 c", "-2147483647 b", "-2147483648 a"};

@@ -266,9 +266,7 @@ private Q_SLOTS:
         QTest::newRow("ASCII string with NUL") << corpusFile("ascii-nul.bplist") << QString() << -1;
         QTest::newRow("binary") << corpusFile("good.bplist") << "1.0.5" << 105;
         // Shapes that exhaust a recursive reader's stack or time are refused whole.
-        QTest::newRow("binary nested 200") << corpusFile("nested-200.bplist") << QString() << -1;
         QTest::newRow("binary nested 100000") << nestedBinaryPlist(100'000) << QString() << -1;
-        QTest::newRow("xml nested 200") << corpusFile("nested-200.xml") << QString() << -1;
         QTest::newRow("xml nested 100000") << nestedXmlPlist(100'000) << QString() << -1;
         QTest::newRow("shared 2^60 times") << corpusFile("doubling-60.bplist") << QString() << -1;
         QTest::newRow("one string 1000 times") << corpusFile("shared-string.bplist") << QString() << -1;
@@ -637,21 +635,18 @@ private Q_SLOTS:
         QCOMPARE(entries(desktop).size(), 3);
     }
 
-    // A failed download says so and leaves nothing on the Desktop.
+    // A failed download says so and leaves nothing on the Desktop. (What the connection
+    // refuses before any data, the check's tests show: both go through UpdateConnection.)
     void downloadFails_data()
     {
         QTest::addColumn<HttpTestServer::Response>("response");
         QTest::addColumn<QString>("error");
-        QTest::newRow("not found") << notFound() << "The server answered 404 Not Found.";
         HttpTestServer::Response cut = ok(QByteArray(500, 'c'));
         cut.announcedLength = 1000;
         QTest::newRow("body cut short") << cut << QStringLiteral("The server sent %1 of the %2 bytes it announced.").arg(QLocale().toString(500), QLocale().toString(1000));
         HttpTestServer::Response stalled = ok(QByteArray(1000, 's'));
         stalled.holdAfter = 100;
         QTest::newRow("stalled") << stalled << "The server did not answer within 0.5 seconds.";
-        QTest::newRow("redirect to another host") << HttpTestServer::redirect("http://localhost:1/" + kImageName)
-                                                  << "The server sent the request on to another site, which is not followed. http://localhost:1/"
-                                                         + QString::fromLatin1(kImageName);
         HttpTestServer::Response huge = ok("small");
         huge.announcedLength = qint64(3) << 30;
         QTest::newRow("over 2 GiB") << huge << QStringLiteral("The file is larger than the %1 bytes accepted.").arg(QLocale().toString(qint64(2147483648)));
