@@ -1,9 +1,8 @@
-// CFile: names and paths, kinds, Finder codes, sizes, comments, dates, creating or finding
+// CFile: paths, kinds, Finder codes, sizes, comments, dates, creating or finding
 // objects, whole-file reads and writes, and descriptors.
 
 #include "TestFolders.h"
 #include "platform/AliasRecord.h"
-#include "platform/NameCodec.h"
 #include "support/CFile.h"
 
 #include <QTest>
@@ -38,20 +37,13 @@ class TestCFile : public QObject
 private Q_SLOTS:
     void init() { m_root = temporaryFolder(); }
 
-    void namesAndPaths()
+    // The path as a length-prefixed string: one too long for it is refused, never cut.
+    void pascalPaths()
     {
-        FSRef item = file("caf\xE9 menu.txt");
-        QCOMPARE(EncodeFileName(CFile::FSGetObjectName(item)), QByteArray("caf\xE9 menu.txt"));
+        const FSRef item = file("caf\xE9 menu.txt");
         Str255 pascal;
         QCOMPARE(CFile::FSGetPascalPath(item, pascal), noErr);
         QCOMPARE(pascalText(pascal), item.path);
-
-        // Renamed under its lossless name; the reference follows.
-        QCOMPARE(CFile::FSSetObjectName(item, DecodeFileName("caf\xE9 carte.txt")), noErr);
-        QCOMPARE(item.path, m_root + "/caf\xE9 carte.txt");
-        QVERIFY(FSIsFSRefValid(&item));
-
-        // A path too long for the 255-byte string is refused, never cut.
         makeFolder(m_root, QByteArray(200, 'd'));
         const FSRef deep = file(QByteArray(200, 'd') + '/' + QByteArray(60, 'f'));
         pascal[0] = 9;
@@ -59,7 +51,6 @@ private Q_SLOTS:
         QCOMPARE(int(pascal[0]), 0);
         ::unlink(deep.path.constData());
         QCOMPARE(CFile::FSGetPascalPath(deep, pascal), fnfErr);
-        QVERIFY(CFile::FSGetObjectName(deep).isNull());
     }
 
     void kinds_data()
