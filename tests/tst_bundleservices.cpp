@@ -1,6 +1,6 @@
-// The installation prefix, resources, preference values in both domains, system version, opening items
-// with the default application, Open Documents to the program itself, permissions and
-// resource-fork copies.
+// The installation prefix, resources, preference values in both domains, system version,
+// opening items with the default application, Open Documents to the program itself,
+// permissions and resource-fork copies.
 
 #include "TestFolders.h"
 #include "platform/NameCodec.h"
