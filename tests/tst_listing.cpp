@@ -83,8 +83,7 @@ private Q_SLOTS:
 
     void leavesOutWhatTheFileManagerHides()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         for (const char* name : {"a.txt", ".hidden-file", "B.txt", "file10", "file9", "flagged.txt", "listed.txt"})
             touch(dir, name);
         makeFolder(dir, "sub");
@@ -107,8 +106,7 @@ private Q_SLOTS:
 
     void oddNamesKeepTheirBytes()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         const QByteArray latin1 = "caf\xE9.jpg";              // not UTF-8
         const QByteArray newline = "two\nlines";
         const QByteArray longest(255, 'n');
@@ -126,8 +124,7 @@ private Q_SLOTS:
     void deepFoldersAreListed()
     {
         // A folder deeper than the old fixed buffers allowed (> 2048 bytes of path).
-        QTemporaryDir tmp;
-        QByteArray dir = path(tmp);
+        QByteArray dir = temporaryFolder();
         while (dir.size() < 3000) {
             makeFolder(dir, QByteArray(200, 'd'));
             dir += '/' + QByteArray(200, 'd');
@@ -138,8 +135,7 @@ private Q_SLOTS:
 
     void symbolicLinksAreItemsOfTheirOwn()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         makeFolder(dir, "real");
         QCOMPARE(::symlink("real", (dir + "/link").constData()), 0);
         QCOMPARE(::symlink("/nonexistent", (dir + "/dangling").constData()), 0);
@@ -148,8 +144,7 @@ private Q_SLOTS:
 
     void emptyAndUnreadableFolders()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         QStringList paths{"stale"};
         QCOMPARE(ListDirectoryItems(refTo(dir), &paths), noErr);
         QVERIFY(paths.isEmpty());

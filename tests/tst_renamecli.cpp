@@ -21,11 +21,13 @@ class TestRenameCli : public QObject
 
     QByteArray m_configFile;
 
-    static QByteArray folderWith(const QTemporaryDir& dir, const Names& names)
+    // A new temporary folder holding these empty files.
+    static QByteArray folderWith(const Names& names)
     {
+        const QByteArray dir = temporaryFolder();
         for (const QByteArray& name : names)
-            touch(path(dir), name);
-        return path(dir);
+            touch(dir, name);
+        return dir;
     }
 
     // The settings file the program reads (it runs without Qt's test mode).
@@ -74,8 +76,7 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
         QFETCH(Names, renamed);
         store(stored);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a", "b", "c"});
+        const QByteArray d = folderWith({"a", "b", "c"});
         const CliResult result = runCli(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)});
         QCOMPARE(result.err, "");
         QCOMPARE(result.status, 0);
@@ -100,8 +101,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, quoted);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"1 " + name});
+        const QByteArray d = folderWith({"1 " + name});
         const QString folder = QString::fromUtf8(d);
         const QByteArray from = quoted.startsWith('"') ? "\"1 " + quoted.mid(1) : "'1 " + quoted.mid(1);
 
@@ -141,8 +141,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, input);
         QFETCH(int, status);
         QFETCH(QByteArrayList, errors);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a", "b", "c"});
+        const QByteArray d = folderWith({"a", "b", "c"});
         const CliResult result = runCli(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)}, input);
         QCOMPARE(result.status, status);
         for (const QByteArray& error : errors)
@@ -154,8 +153,7 @@ private Q_SLOTS:
     // the rest renamed.
     void failedItemsAreNamed()
     {
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"b", "1 b", "c"});
+        const QByteArray d = folderWith({"b", "1 b", "c"});
         const CliResult result = runCli({"rename", "--order", "-", QString::fromUtf8(d)}, "b\n1 b\nc\n");
         QCOMPARE(result.status, 1);
         QCOMPARE(result.err, "ordinello-cli: 'b': an item with that name already exists\n");
@@ -166,8 +164,7 @@ private Q_SLOTS:
     // with nothing left to undo it says so (status 2).
     void undo()
     {
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"1 a", "b"});
+        const QByteArray d = folderWith({"1 a", "b"});
         const QString folder = QString::fromUtf8(d);
         QCOMPARE(runCli({"strip", folder}).status, 0);
         QCOMPARE(runCli({"rename", folder}).status, 0);
@@ -195,8 +192,7 @@ private Q_SLOTS:
         QCOMPARE(result.err, "ordinello-cli: " + d + ": no renaming to undo\n");
 
         // A run that renamed nothing leaves nothing to undo.
-        QTemporaryDir tooLong;
-        const QByteArray t = folderWith(tooLong, {QByteArray(NAME_MAX - 1, 'x')});
+        const QByteArray t = folderWith({QByteArray(NAME_MAX - 1, 'x')});
         QCOMPARE(runCli({"rename", QString::fromUtf8(t)}).status, 1);
         QCOMPARE(runCli({"undo", QString::fromUtf8(t)}).status, 2);
     }
@@ -207,8 +203,7 @@ private Q_SLOTS:
     // went in, contents and marks included.
     void listingsAndDryRunsChangeNothing()
     {
-        QTemporaryDir dir;
-        const QByteArray d = path(dir);
+        const QByteArray d = temporaryFolder();
         writeFile(d + "/1 notes.txt", "\x7FOrdinello rename placeholder\nnotes.txt\n");
         writeFile(d + "/notes.txt", "\x7FOrdinello rename placeholder\nx\n");
         writeFile(d + "/photo.jpg", "jpeg");
@@ -247,8 +242,7 @@ private Q_SLOTS:
     // then refuses (status 2) and renames nothing.
     void secondRunIsRefused()
     {
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a", "b"});
+        const QByteArray d = folderWith({"a", "b"});
         FSRef folder;
         QCOMPARE(FSPathMakeRef(d, &folder), noErr);
         QString problem;
@@ -283,10 +277,9 @@ private Q_SLOTS:
     // on, and nothing is hidden by it.
     void hiddenListThatIsNotAFile()
     {
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a"});
+        const QByteArray d = folderWith({"a"});
         QCOMPARE(::mkfifo((d + "/.hidden").constData(), 0600), 0);
-        const CliResult result = runCli({"list", dir.path()});
+        const CliResult result = runCli({"list", QString::fromUtf8(d)});
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, "a\n");
     }
@@ -313,14 +306,13 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a"});
-        args.replaceInStrings(QStringLiteral("DIR"), dir.path());
+        const QByteArray d = folderWith({"a"});
+        args.replaceInStrings(QStringLiteral("DIR"), QString::fromUtf8(d));
         const CliResult result = runCli(args);
         QCOMPARE(result.status, 2);
         QCOMPARE(result.out, "");
         QVERIFY2(result.err.startsWith("ordinello-cli: ")
-                     && result.err.contains(message.replace(QStringLiteral("DIR"), dir.path()).toUtf8()),
+                     && result.err.contains(message.replace(QStringLiteral("DIR"), QString::fromUtf8(d)).toUtf8()),
                  result.err.constData());
         QCOMPARE(entries(d), Names{"a"});
     }

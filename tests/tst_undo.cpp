@@ -59,8 +59,7 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(int, stopAt);
         QFETCH(int, how);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         const Names before = populate(dir, RunKind(kind) == RunKind::PrefixRemoval);
         const RenameReport report = journaledRun(dir, RunKind(kind), stopAt, RunControl(how));
         QVERIFY(report.journalProblem.isEmpty());
@@ -85,8 +84,7 @@ private Q_SLOTS:
     // are refused, each with its reason; the others are reverted; nothing is replaced.
     void changedItemsAreRefusedOneByOne()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         for (const char* name : {"a", "b", "c"})
             touch(dir, name);
         QVERIFY(journaledRun(dir, RunKind::Numbering, -1).failures.isEmpty());
@@ -147,8 +145,7 @@ private Q_SLOTS:
         QFETCH(bool, hardLinks);
         QFETCH(int, cutAt);
         QFETCH(Names, nextRun);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a.txt");
         writeFile(dir + "/b.txt", "b");
         QCOMPARE(::symlink("a.txt", (dir + "/c link").constData()), 0);
@@ -184,8 +181,7 @@ private Q_SLOTS:
     // and reverts the last one made.
     void runsSurviveANewDeviceNumberAndAClockStep()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a");
         const qint64 t = QDateTime::currentMSecsSinceEpoch();
         SetJournalClockForTesting([t] { return t; });
@@ -211,16 +207,14 @@ private Q_SLOTS:
     // waited on, and a link planted at a temporary name is never written through.
     void journalFolderLeftoversAndTraps()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a");
         QString problem;
         std::unique_ptr<FolderRunLock>(FolderRunLock::acquire(refTo(dir), &problem)).reset();
         const QByteArray journals = JournalFolderFor(refTo(dir));
         writeFile(journals + "/.writing-1-2", QByteArray(1000, 'x'));
         QCOMPARE(::mkfifo((journals + "/9999999999999999-1.journal").constData(), 0600), 0);
-        QTemporaryDir elsewhere;
-        const QByteArray victim = path(elsewhere) + "/victim";
+        const QByteArray victim = temporaryFolder() + "/victim";
         writeFile(victim, "keep");
         const qint64 t = 1234567;
         SetJournalClockForTesting([t] { return t; });
@@ -240,8 +234,7 @@ private Q_SLOTS:
     // and undo reverts the rest.
     void namesTooLongToNumberFailAlone()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         const QByteArray companioned(NAME_MAX - 3, 'c'), longest(NAME_MAX - 1, 'n');
         for (const QByteArray& name : {QByteArray("a"), companioned, "._" + companioned, longest})
             touch(dir, name);
@@ -260,8 +253,7 @@ private Q_SLOTS:
     // A dry run of undo reports what the undo then does.
     void dryRunMatchesUndo()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         populate(dir, false);
         journaledRun(dir, RunKind::Numbering, -1);
         touch(dir, "d.txt");   // taken again: refused in both
@@ -285,8 +277,7 @@ private Q_SLOTS:
     // Each undo reverts the run before the last; only the newest 20 are kept.
     void olderRunsFollowAndAreKeptToTwenty()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a");
         for (int i = 0; i < 22; ++i)
             journaledRun(dir, RunKind::Numbering, -1);
@@ -316,8 +307,7 @@ private Q_SLOTS:
     {
         QFETCH(int, flip);
         QFETCH(int, cut);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         for (const char* name : {"a", "b"})
             touch(dir, name);
         journaledRun(dir, RunKind::Numbering, -1);
