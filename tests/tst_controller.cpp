@@ -75,7 +75,7 @@ class TestController : public QObject
     std::unique_ptr<MainWindow> m_window;
     OrdinelloController* m_controller = nullptr;
     DirectoryItemsModel* m_model = nullptr;
-    QTemporaryDir* m_dir = nullptr;
+    QByteArray m_dir;   // a new empty folder for each test
     QByteArray m_recorder;
     QByteArray m_ourselvesOpened;   // what the program's own desktop entry was asked to open
 
@@ -101,8 +101,8 @@ class TestController : public QObject
     void listFiveItems()
     {
         for (const char* name : {"A", "B", "C", "D", "E"})
-            touch(path(*m_dir), name);
-        chooseNext(path(*m_dir));
+            touch(m_dir, name);
+        chooseNext(m_dir);
         m_controller->selectDirectory();
         QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E"}));
     }
@@ -161,7 +161,7 @@ private Q_SLOTS:
     {
         ProgramSettings().clear();
         SetConfirmRenaming(false);
-        m_dir = new QTemporaryDir;
+        m_dir = temporaryFolder();
         m_window = std::make_unique<MainWindow>();
         m_controller = m_window->controller();
         m_model = m_controller->model();
@@ -172,13 +172,12 @@ private Q_SLOTS:
     void cleanup()
     {
         m_window.reset();
-        delete m_dir;
     }
 
     void choosingAFolderListsIt()
     {
-        const QByteArray dir = path(*m_dir) + "/Trip";
-        makeFolder(path(*m_dir), "Trip");
+        const QByteArray dir = m_dir + "/Trip";
+        makeFolder(m_dir, "Trip");
         for (const char* name : {"file10", "file9", "a.txt", ".hidden", "B.txt"})
             touch(dir, name);
         chooseNext(dir);
@@ -219,7 +218,7 @@ private Q_SLOTS:
         QCOMPARE(m_controller->folderPath(), DecodeFileName(m_controller->folderRef().path));
         QCOMPARE(m_model->rowCount(), 5);
         QVERIFY(m_controller->hasFolder());
-        QCOMPARE(m_window->windowTitle(), QFileInfo(m_dir->path()).fileName());
+        QCOMPARE(m_window->windowTitle(), QFileInfo(QString::fromLocal8Bit(m_dir)).fileName());
     }
 
     void choosingAgainReloadsFromDisk()
@@ -227,15 +226,15 @@ private Q_SLOTS:
         listFiveItems();
         QVERIFY(drop({4}, 0));
         QCOMPARE(names().first(), QStringLiteral("E"));
-        touch(path(*m_dir), "F");
-        chooseNext(path(*m_dir));
+        touch(m_dir, "F");
+        chooseNext(m_dir);
         m_controller->selectDirectory();
         QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E", "F"}));
     }
 
     void emptyAndUnlistableFolders()
     {
-        chooseNext(path(*m_dir));
+        chooseNext(m_dir);
         m_controller->selectDirectory();
         QCOMPARE(m_model->rowCount(), 0);
         QVERIFY(m_controller->hasFolder());
@@ -243,10 +242,10 @@ private Q_SLOTS:
         QVERIFY(named(m_window.get(), "actionReload")->isEnabled());
 
         // A folder whose items cannot be listed still names the choice in the window.
-        const QByteArray locked = path(*m_dir) + "/locked";
-        makeFolder(path(*m_dir), "locked");
+        const QByteArray locked = m_dir + "/locked";
+        makeFolder(m_dir, "locked");
         touch(locked, "x");
-        ::chmod(path(*m_dir).constData(), 0755);
+        ::chmod(m_dir.constData(), 0755);
         ::chmod(locked.constData(), 0);
         chooseNext(locked);
         {
@@ -267,13 +266,13 @@ private Q_SLOTS:
     {
         const QByteArray odd = "Vacanze \xE9t\xE9";   // Latin-1 bytes
         for (const QByteArray& name : {QByteArray("First"), QByteArray("Second"), odd})
-            makeFolder(path(*m_dir), name);
-        touch(path(*m_dir) + '/' + odd, "photo\xFF.jpg");
-        const FSSpec specs[] = {{path(*m_dir), "First"}, {path(*m_dir), "Second"}, {path(*m_dir), odd}};
+            makeFolder(m_dir, name);
+        touch(m_dir + '/' + odd, "photo\xFF.jpg");
+        const FSSpec specs[] = {{m_dir, "First"}, {m_dir, "Second"}, {m_dir, odd}};
         QCOMPARE(SendOpenDocAppleEventToSelf(3, specs), OSStatus(noErr));
-        QTRY_COMPARE(EncodeFileName(m_controller->folderPath()), path(*m_dir) + '/' + odd);
+        QTRY_COMPARE(EncodeFileName(m_controller->folderPath()), m_dir + '/' + odd);
         QCOMPARE(m_model->rowCount(), 1);
-        QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), path(*m_dir) + '/' + odd + "/photo\xFF.jpg");
+        QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), m_dir + '/' + odd + "/photo\xFF.jpg");
         QCOMPARE(m_window->windowTitle(), QString::fromUtf8("Vacanze \xEF\xBF\xBDt\xEF\xBF\xBD"));
         QCOMPARE(m_model->data(m_model->index(0, DirectoryItemsModel::NameColumn)).toString(),
                  QString::fromUtf8("photo\xEF\xBF\xBD.jpg"));
@@ -400,8 +399,8 @@ private Q_SLOTS:
         QVERIFY(!m_window->findChild<QMessageBox*>());
 
         // Nothing handles arbitrary bytes here: the user is told, with the reason.
-        writeFile(path(*m_dir) + "/blob.unknown-to-anyone", QByteArray("\x01\x02\x03\xFF", 4));
-        m_controller->selectDirectoryPath(path(*m_dir));
+        writeFile(m_dir + "/blob.unknown-to-anyone", QByteArray("\x01\x02\x03\xFF", 4));
+        m_controller->selectDirectoryPath(m_dir);
         select({0});
         named(m_window.get(), "actionOpen")->trigger();
         auto* box = m_window->findChild<QMessageBox*>();
@@ -486,15 +485,15 @@ private Q_SLOTS:
         QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
         named(m_window.get(), "actionShowInFileManager")->trigger();
         QTRY_COMPARE(manager.shown.size(), 1);
-        QCOMPARE(manager.shown.at(0), (QStringList{QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/B")),
-                                                   QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/D"))}));
+        QCOMPARE(manager.shown.at(0), (QStringList{QString::fromLatin1(FileUriFromPathBytes(m_dir + "/B")),
+                                                   QString::fromLatin1(FileUriFromPathBytes(m_dir + "/D"))}));
         bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
         bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
 
         const qsizetype opened = recordedOpens(m_recorder).size();
         named(m_window.get(), "actionShowInFileManager")->trigger();
         QTRY_COMPARE(recordedOpens(m_recorder).size(), opened + 1);
-        QCOMPARE(recordedOpens(m_recorder).last(), path(*m_dir));
+        QCOMPARE(recordedOpens(m_recorder).last(), m_dir);
         QCOMPARE(recordedOpens(m_ourselvesOpened), QList<QByteArray>{});
         QVERIFY(!m_window->findChild<QMessageBox*>());
     }
@@ -507,13 +506,12 @@ private Q_SLOTS:
         listFiveItems();
         QVERIFY(drop({4}, 0));   // E A B C D
         select({2});
-        const QByteArray d = path(*m_dir);
-        QCOMPARE(::rename((d + "/B").constData(), (d + "/B2").constData()), 0);
-        touch(d, "C1");
+        QCOMPARE(::rename((m_dir + "/B").constData(), (m_dir + "/B2").constData()), 0);
+        touch(m_dir, "C1");
         QCOMPARE(m_model->data(m_model->index(2, DirectoryItemsModel::NameColumn)).toString(), "B");
         QTRY_COMPARE(names(), (QStringList{"E", "A", "B2", "C", "C1", "D"}));
         QCOMPARE(m_controller->selectedRows(), QList<int>{2});
-        QCOMPARE(::unlink((d + "/A").constData()), 0);
+        QCOMPARE(::unlink((m_dir + "/A").constData()), 0);
         named(m_window.get(), "actionReload")->trigger();
         QCOMPARE(names(), (QStringList{"E", "B2", "C", "C1", "D"}));
     }
@@ -530,8 +528,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, argument);
         QFETCH(QString, reason);
-        touch(path(*m_dir), "some-file.txt");
-        argument.replace("FILE", path(*m_dir) + "/some-file.txt");
+        touch(m_dir, "some-file.txt");
+        argument.replace("FILE", m_dir + "/some-file.txt");
         m_controller->selectDirectoryPath(argument);
         auto* box = m_window->findChild<QMessageBox*>();
         QVERIFY(box && box->isVisible());
@@ -631,15 +629,14 @@ private Q_SLOTS:
     // skipped (its number too) and reported; without the automatic width, six digits.
     void renameItemsNumbersTheList()
     {
-        const QByteArray d = path(*m_dir);
         for (int i = 10; i < 22; ++i)
-            touch(d, "f" + QByteArray::number(i));
+            touch(m_dir, "f" + QByteArray::number(i));
         QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
         m_controller->renameItems();   // no folder yet: nothing happens
         QCOMPARE(finished.size(), 0);
-        m_controller->selectDirectoryPath(d);
-        writeFile(d + "/new", "newcomer");
-        QCOMPARE(::rename((d + "/new").constData(), (d + "/f11").constData()), 0);
+        m_controller->selectDirectoryPath(m_dir);
+        writeFile(m_dir + "/new", "newcomer");
+        QCOMPARE(::rename((m_dir + "/new").constData(), (m_dir + "/f11").constData()), 0);
         named(m_window.get(), "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
         QCOMPARE(names().mid(0, 2), (QStringList{"01 f10", "03 f12"}));   // 02 was skipped
@@ -662,11 +659,10 @@ private Q_SLOTS:
     {
         QVERIFY(!named(m_window.get(), "actionRenameItems")->isEnabled());
         QVERIFY(!named(m_window.get(), "actionRemovePrefixes")->isEnabled());
-        const QByteArray d = path(*m_dir);
         const QByteArray longName(NAME_MAX - 1, 'x');   // "1 " makes it 256 bytes
-        touch(d, longName);
-        touch(d, "y");
-        m_controller->selectDirectoryPath(d);
+        touch(m_dir, longName);
+        touch(m_dir, "y");
+        m_controller->selectDirectoryPath(m_dir);
         QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
         named(m_window.get(), "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
@@ -679,21 +675,20 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItemCount(), 1);
         QCOMPARE(list->topLevelItem(0)->text(0), QString::fromLatin1(longName));
         QCOMPARE(list->topLevelItem(0)->text(1), "name too long");
-        QVERIFY(report->detailsWindow()->windowTitle().contains(m_dir->path().section(u'/', -1)));
+        QVERIFY(report->detailsWindow()->windowTitle().contains(QString::fromLocal8Bit(m_dir).section(u'/', -1)));
 
         // The account belongs to its folder: choosing another folder clears it.
         named(m_window.get(), "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
         QVERIFY(!report->isHidden());
-        QTemporaryDir other;
-        m_controller->selectDirectoryPath(path(other));
+        m_controller->selectDirectoryPath(temporaryFolder());
         QVERIFY(report->isHidden() && !report->detailsWindow()->isVisible());
         QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
-        m_controller->selectDirectoryPath(d);
+        m_controller->selectDirectoryPath(m_dir);
         named(m_window.get(), "actionRemovePrefixes")->trigger();   // "2 2 y" to "2 y"; the long one has no blank
         QVERIFY(finished.wait());
         QVERIFY(report->isHidden());
-        QCOMPARE(entries(d), (QList<QByteArray>{"2 y", longName}));
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"2 y", longName}));
     }
 
     // The sheet before a run shows the count and the warning; Escape renames nothing; Enter
@@ -702,10 +697,9 @@ private Q_SLOTS:
     void previewSheet()
     {
         SetConfirmRenaming(true);
-        const QByteArray d = path(*m_dir);
         for (const char* name : {"1 a", "My b", "c"})
-            touch(d, name);
-        m_controller->selectDirectoryPath(d);
+            touch(m_dir, name);
+        m_controller->selectDirectoryPath(m_dir);
         QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
         named(m_window.get(), "actionRemovePrefixes")->trigger();
         QTRY_VERIFY(m_window->findChild<RenamePreview*>());
@@ -718,7 +712,7 @@ private Q_SLOTS:
         QTest::keyClick(sheet, Qt::Key_Escape);
         QTRY_VERIFY(!m_window->findChild<RenamePreview*>());
         QCOMPARE(finished.size(), 0);
-        QCOMPARE(entries(d), (QList<QByteArray>{"1 a", "My b", "c"}));
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "My b", "c"}));
 
         named(m_window.get(), "actionRenameItems")->trigger();
         QTRY_VERIFY(m_window->findChild<RenamePreview*>());
@@ -728,7 +722,7 @@ private Q_SLOTS:
         sheet->doNotAskAgain()->setChecked(true);
         QTest::keyClick(sheet, Qt::Key_Return);
         QVERIFY(finished.wait());
-        QCOMPARE(entries(d), (QList<QByteArray>{"1 1 a", "2 c", "3 My b"}));
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 1 a", "2 c", "3 My b"}));
         QVERIFY(!ConfirmRenaming());
         QTRY_VERIFY(!m_window->findChild<RenamePreview*>());
         named(m_window.get(), "actionRemovePrefixes")->trigger();   // no sheet now
@@ -745,48 +739,47 @@ private Q_SLOTS:
     // unfinished is offered once per session, and found at start in any folder.
     void undoAndInterruptedRuns()
     {
-        const QByteArray dir = path(*m_dir);
         for (const char* name : {"a", "b", "c"})
-            touch(dir, name);
+            touch(m_dir, name);
         QSignalSpy offers(m_controller, &OrdinelloController::interruptedRunFound);
         QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
-        m_controller->selectDirectoryPath(dir);
+        m_controller->selectDirectoryPath(m_dir);
         QAction* undo = named(m_window.get(), "actionUndo");
         QVERIFY(!undo->isEnabled());
         named(m_window.get(), "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
-        QCOMPARE(entries(dir), (QList<QByteArray>{"1 a", "2 b", "3 c"}));
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "2 b", "3 c"}));
         QVERIFY(undo->isEnabled());
         QCOMPARE(undo->text(), QStringLiteral("Undo Numbering of 3 Items"));
         undo->trigger();
         QVERIFY(finished.wait());
-        QCOMPARE(entries(dir), (QList<QByteArray>{"a", "b", "c"}));
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"a", "b", "c"}));
         QVERIFY(!undo->isEnabled());
         QCOMPARE(m_model->rowCount(), 3);
 
-        QTemporaryDir tooLong;
-        touch(path(tooLong), QByteArray(NAME_MAX - 1, 'x'));
-        m_controller->selectDirectoryPath(path(tooLong));
+        const QByteArray tooLong = temporaryFolder();
+        touch(tooLong, QByteArray(NAME_MAX - 1, 'x'));
+        m_controller->selectDirectoryPath(tooLong);
         named(m_window.get(), "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
         QCOMPARE(finished.last().at(0).toInt(), 0);
         QVERIFY(!undo->isEnabled());
 
-        journaledRun(dir, RunKind::Numbering, 2);
+        journaledRun(m_dir, RunKind::Numbering, 2);
         QCOMPARE(offers.size(), 0);
-        m_controller->selectDirectoryPath(dir);
+        m_controller->selectDirectoryPath(m_dir);
         QCOMPARE(offers.size(), 1);
-        QCOMPARE(offers[0][0].toByteArray(), dir);
-        m_controller->selectDirectoryPath(dir);
+        QCOMPARE(offers[0][0].toByteArray(), m_dir);
+        m_controller->selectDirectoryPath(m_dir);
         QCOMPARE(offers.size(), 1);
-        m_controller->undoInterruptedRun(dir);
+        m_controller->undoInterruptedRun(m_dir);
         QVERIFY(finished.wait());
-        QCOMPARE(entries(dir), (QList<QByteArray>{"a", "b", "c"}));
-        journaledRun(dir, RunKind::PrefixRemoval, 0);   // nothing to strip: no journal
-        journaledRun(dir, RunKind::Numbering, 1);
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"a", "b", "c"}));
+        journaledRun(m_dir, RunKind::PrefixRemoval, 0);   // nothing to strip: no journal
+        journaledRun(m_dir, RunKind::Numbering, 1);
         const QList<JournalRun> interrupted = InterruptedRuns();
         QCOMPARE(interrupted.size(), 1);
-        QCOMPARE(interrupted[0].folderPath, dir);
+        QCOMPARE(interrupted[0].folderPath, m_dir);
     }
 
     // A second window does not open exactly on top of the first: places are handed out
