@@ -19,11 +19,8 @@ class TestListing : public QObject
 private:
     static QList<QByteArray> listedNames(const QByteArray& dir)
     {
-        FSRef folder;
-        if (FSPathMakeRef(dir, &folder) != noErr)
-            return {};
         QStringList paths;
-        if (ListDirectoryItems(folder, &paths) != noErr)
+        if (ListDirectoryItems(refTo(dir), &paths) != noErr)
             return {};
         QList<QByteArray> names;
         for (const QString& p : paths) {

@@ -243,10 +243,8 @@ private Q_SLOTS:
     void secondRunIsRefused()
     {
         const QByteArray d = folderWith({"a", "b"});
-        FSRef folder;
-        QCOMPARE(FSPathMakeRef(d, &folder), noErr);
         QString problem;
-        const std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquire(folder, &problem);
+        const std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquire(refTo(d), &problem);
         QVERIFY2(lock, qPrintable(problem));
         for (const char* command : {"rename", "undo"}) {
             const CliResult result = runCli({command, QString::fromUtf8(d)});
