@@ -1,12 +1,11 @@
-// Identity, resources, preference values in both domains, system version, opening items
-// with the default application, Open Documents to the program itself, permissions and
-// resource-fork copies.
+// The installation prefix, resources, preference values in both domains, system version,
+// opening items with the default application, Open Documents to the program itself,
+// permissions and resource-fork copies.
 
 #include "TestFolders.h"
 #include "platform/NameCodec.h"
 #include "platform/ProgramSettings.h"
 #include "support/BundleServices.h"
-#include "support/CString256.h"
 
 #include <QDateTime>
 #include <QFileOpenEvent>
@@ -63,25 +62,15 @@ private Q_SLOTS:
         m_dir = temporaryFolder();
     }
 
-    void identityAndPrefix()
+    // In the build tree the prefix is the folder holding bin/.
+    void prefix()
     {
-        QCOMPARE(GetOurBundleIdentifier(), QStringLiteral("org.ordinello.Ordinello"));
-        QCOMPARE(GetOurBundleExecutableName(), QStringLiteral("ordinello"));
-        CString256 id, name;
-        GetOurBundleIdentifier(id);
-        GetOurBundleExecutableName(name);
-        QCOMPARE(QByteArray(id.c_str()), QByteArray("org.ordinello.Ordinello"));
-        QCOMPARE(QByteArray(name.c_str()), QByteArray("ordinello"));
-
-        // In the build tree the prefix is the folder holding bin/.
         char real[PATH_MAX];
         QVERIFY(realpath((qgetenv("ORDINELLO_BIN_DIR") + "/..").constData(), real));
-        QCOMPARE(EncodeFileName(GetPathToAppBundle(nullptr)), QByteArray(real));
-        FSRef ref;
-        QCOMPARE(EncodeFileName(GetPathToAppBundle(&ref)), ref.path);
-        FSRef bundle;
-        QVERIFY(GetBundleFSRef(&bundle));
-        QCOMPARE(bundle, ref);
+        FSRef ref, bundle;
+        QCOMPARE(EncodeFileName(GetPathToAppBundle(&ref)), QByteArray(real));
+        QCOMPARE(ref.path, QByteArray(real));
+        QVERIFY(GetBundleFSRef(&bundle) && bundle == ref);
     }
 
     void resources_data()
@@ -203,13 +192,6 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, release);
         QTEST(SystemVersionFromRelease(release), "version");
-    }
-
-    void jaguarIsTenTwo()
-    {
-        QVERIFY(!IsJaguar(0x101F));
-        QVERIFY(IsJaguar(0x1020) && IsJaguar(0x102F));
-        QVERIFY(!IsJaguar(0x1030));
     }
 
     void unicodeString()

@@ -1,9 +1,8 @@
-// CFile: names and paths, kinds, Finder codes, sizes, comments, dates, creating or finding
+// CFile: paths, kinds, Finder codes, sizes, comments, dates, creating or finding
 // objects, whole-file reads and writes, and descriptors.
 
 #include "TestFolders.h"
 #include "platform/AliasRecord.h"
-#include "platform/NameCodec.h"
 #include "support/CFile.h"
 
 #include <QTest>
@@ -27,23 +26,24 @@ class TestCFile : public QObject
         return refTo(m_root + '/' + name);
     }
 
+    // The block's bytes, the block disposed of; null for no block.
+    static QByteArray taken(Ptr block)
+    {
+        const QByteArray bytes = block ? QByteArray(block, GetPtrSize(block)) : QByteArray();
+        DisposePtr(block);
+        return bytes;
+    }
+
 private Q_SLOTS:
     void init() { m_root = temporaryFolder(); }
 
-    void namesAndPaths()
+    // The path as a length-prefixed string: one too long for it is refused, never cut.
+    void pascalPaths()
     {
-        FSRef item = file("caf\xE9 menu.txt");
-        QCOMPARE(EncodeFileName(CFile::FSGetObjectName(item)), QByteArray("caf\xE9 menu.txt"));
+        const FSRef item = file("caf\xE9 menu.txt");
         Str255 pascal;
         QCOMPARE(CFile::FSGetPascalPath(item, pascal), noErr);
         QCOMPARE(pascalText(pascal), item.path);
-
-        // Renamed under its lossless name; the reference follows.
-        QCOMPARE(CFile::FSSetObjectName(item, DecodeFileName("caf\xE9 carte.txt")), noErr);
-        QCOMPARE(item.path, m_root + "/caf\xE9 carte.txt");
-        QVERIFY(FSIsFSRefValid(&item));
-
-        // A path too long for the 255-byte string is refused, never cut.
         makeFolder(m_root, QByteArray(200, 'd'));
         const FSRef deep = file(QByteArray(200, 'd') + '/' + QByteArray(60, 'f'));
         pascal[0] = 9;
@@ -51,7 +51,6 @@ private Q_SLOTS:
         QCOMPARE(int(pascal[0]), 0);
         ::unlink(deep.path.constData());
         QCOMPARE(CFile::FSGetPascalPath(deep, pascal), fnfErr);
-        QVERIFY(CFile::FSGetObjectName(deep).isNull());
     }
 
     void kinds_data()
@@ -316,26 +315,16 @@ private Q_SLOTS:
         const FSRef item = file("ten", "0123456789");
         QCOMPARE(CFile::WriteFile(item, "abc", 3), noErr);
         QCOMPARE(readFile(item.path), QByteArray("abc3456789"));
-        Ptr block = CFile::ReadFile(item);
-        QVERIFY(block);
-        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("abc3456789"));
-        DisposePtr(block);
-
-        block = CFile::ReadFile(file("empty"));
-        QVERIFY(block);
-        QCOMPARE(GetPtrSize(block), 0);
-        DisposePtr(block);
+        QCOMPARE(taken(CFile::ReadFile(item)), QByteArray("abc3456789"));
+        const QByteArray empty = taken(CFile::ReadFile(file("empty")));
+        QVERIFY(!empty.isNull() && empty.isEmpty());
 
         const QByteArray made = m_root + "/made";
         QCOMPARE(CFile::WriteFile(made.constData(), "new", 3), noErr);
         long length = -1;
-        block = CFile::ReadFile(QString::fromUtf8(made), &length);
-        QCOMPARE(QByteArray(block, length), QByteArray("new"));
-        DisposePtr(block);
-
-        block = CFile::ReadFile(FSSpec{m_root, "ten"});
-        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("abc3456789"));
-        DisposePtr(block);
+        QCOMPARE(taken(CFile::ReadFile(QString::fromUtf8(made), &length)), QByteArray("new"));
+        QCOMPARE(length, 3);
+        QCOMPARE(taken(CFile::ReadFile(FSSpec{m_root, "ten"})), QByteArray("abc3456789"));
         QVERIFY(!CFile::ReadFile(FSSpec{m_root, "absent"}));
 
         QVERIFY(!CFile::ReadFile(refTo(m_root)));
@@ -370,10 +359,7 @@ private Q_SLOTS:
         if (::faccessat(AT_FDCWD, item.path.constData(), R_OK, AT_EACCESS) != 0)
             QSKIP("an unprivileged user cannot reach the temporary folder");
         QVERIFY(::faccessat(AT_FDCWD, item.path.constData(), W_OK, AT_EACCESS) != 0);   // truly read-only
-        Ptr block = CFile::ReadFile(item);
-        QVERIFY(block);
-        QCOMPARE(QByteArray(block, GetPtrSize(block)), QByteArray("secret"));
-        DisposePtr(block);
+        QCOMPARE(taken(CFile::ReadFile(item)), QByteArray("secret"));
     }
 
     void descriptors()

@@ -1,5 +1,6 @@
 // The main window and its controller: choosing a folder (the chooser played by the test),
-// the table model, drag reordering, keyboard moves and the context click.
+// the table model, drag reordering, keyboard moves, the context click, the commands with
+// their preview sheet, status-bar report and undo, and where a new window opens.
 
 #include "TestFolders.h"
 #include "app/FolderChooser.h"
@@ -8,8 +9,14 @@
 #include "app/MainWindow.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
+#include "app/PreferencesWindow.h"
+#include "app/RenamePreview.h"
+#include "app/RenameReportView.h"
+#include "app/WindowPlacement.h"
 #include "platform/Launcher.h"
 #include "platform/NameCodec.h"
+#include "platform/ProgramSettings.h"
+#include "renaming/UndoRun.h"
 #include "support/BundleServices.h"
 #include "support/LocalizedStrings.h"
 
@@ -17,6 +24,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -33,10 +41,14 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
+#include <QTreeWidget>
 
+#include <climits>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace TestFolders;
@@ -63,7 +75,7 @@ class TestController : public QObject
     std::unique_ptr<MainWindow> m_window;
     OrdinelloController* m_controller = nullptr;
     DirectoryItemsModel* m_model = nullptr;
-    QTemporaryDir* m_dir = nullptr;
+    QByteArray m_dir;   // a new empty folder for each test
     QByteArray m_recorder;
     QByteArray m_ourselvesOpened;   // what the program's own desktop entry was asked to open
 
@@ -89,8 +101,8 @@ class TestController : public QObject
     void listFiveItems()
     {
         for (const char* name : {"A", "B", "C", "D", "E"})
-            touch(path(*m_dir), name);
-        chooseNext(path(*m_dir));
+            touch(m_dir, name);
+        chooseNext(m_dir);
         m_controller->selectDirectory();
         QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E"}));
     }
@@ -119,6 +131,7 @@ private Q_SLOTS:
         qputenv("ORDINELLO_LIBRARY_DIR", "/nonexistent");   // no thumbnail library: file icons
         qputenv("ORDINELLO_SITE_URL", "http://127.0.0.1:1");  // the automatic update check goes nowhere
         isolateUserFolders();
+        qputenv("XDG_RUNTIME_DIR", temporaryFolder());   // window places of this test's own
         m_recorder = installRecorderApplication({"text/html", "inode/directory"});
         // The program's own desktop entry opens folders too, and is the default for them here,
         // as on a machine without a file manager: Show in File Manager must pass it over.
@@ -146,7 +159,9 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dir = new QTemporaryDir;
+        ProgramSettings().clear();
+        SetConfirmRenaming(false);
+        m_dir = temporaryFolder();
         m_window = std::make_unique<MainWindow>();
         m_controller = m_window->controller();
         m_model = m_controller->model();
@@ -157,22 +172,12 @@ private Q_SLOTS:
     void cleanup()
     {
         m_window.reset();
-        delete m_dir;
-    }
-
-    void startsEmpty()
-    {
-        QVERIFY(m_window->isVisible());
-        QCOMPARE(m_model->rowCount(), 0);
-        QVERIFY(m_controller->folderPath().isNull());
-        QVERIFY(!named(m_window.get(), "actionRenameItems")->isEnabled());
-        QVERIFY(!named(m_window.get(), "actionRemovePrefixes")->isEnabled());
     }
 
     void choosingAFolderListsIt()
     {
-        const QByteArray dir = path(*m_dir) + "/Trip";
-        makeFolder(path(*m_dir), "Trip");
+        const QByteArray dir = m_dir + "/Trip";
+        makeFolder(m_dir, "Trip");
         for (const char* name : {"file10", "file9", "a.txt", ".hidden", "B.txt"})
             touch(dir, name);
         chooseNext(dir);
@@ -213,7 +218,7 @@ private Q_SLOTS:
         QCOMPARE(m_controller->folderPath(), DecodeFileName(m_controller->folderRef().path));
         QCOMPARE(m_model->rowCount(), 5);
         QVERIFY(m_controller->hasFolder());
-        QCOMPARE(m_window->windowTitle(), QFileInfo(m_dir->path()).fileName());
+        QCOMPARE(m_window->windowTitle(), QFileInfo(QString::fromLocal8Bit(m_dir)).fileName());
     }
 
     void choosingAgainReloadsFromDisk()
@@ -221,15 +226,15 @@ private Q_SLOTS:
         listFiveItems();
         QVERIFY(drop({4}, 0));
         QCOMPARE(names().first(), QStringLiteral("E"));
-        touch(path(*m_dir), "F");
-        chooseNext(path(*m_dir));
+        touch(m_dir, "F");
+        chooseNext(m_dir);
         m_controller->selectDirectory();
         QCOMPARE(names(), (QStringList{"A", "B", "C", "D", "E", "F"}));
     }
 
     void emptyAndUnlistableFolders()
     {
-        chooseNext(path(*m_dir));
+        chooseNext(m_dir);
         m_controller->selectDirectory();
         QCOMPARE(m_model->rowCount(), 0);
         QVERIFY(m_controller->hasFolder());
@@ -237,10 +242,10 @@ private Q_SLOTS:
         QVERIFY(named(m_window.get(), "actionReload")->isEnabled());
 
         // A folder whose items cannot be listed still names the choice in the window.
-        const QByteArray locked = path(*m_dir) + "/locked";
-        makeFolder(path(*m_dir), "locked");
+        const QByteArray locked = m_dir + "/locked";
+        makeFolder(m_dir, "locked");
         touch(locked, "x");
-        ::chmod(path(*m_dir).constData(), 0755);
+        ::chmod(m_dir.constData(), 0755);
         ::chmod(locked.constData(), 0);
         chooseNext(locked);
         {
@@ -255,28 +260,19 @@ private Q_SLOTS:
     }
 
     // Folders handed to the running program arrive at the application object and are listed
-    // in the window; of several, the last stays. Names need not be UTF-8.
+    // in the window; of several, the last stays. Names need not be UTF-8: the bytes are kept,
+    // what is shown is made readable.
     void foldersSentToTheProgramAreListed()
     {
-        const QByteArray odd = "Last \xE9t\xE9";
-        for (const QByteArray& name : {QByteArray("First"), QByteArray("Second"), odd})
-            makeFolder(path(*m_dir), name);
-        touch(path(*m_dir) + '/' + odd, "photo\xFF.jpg");
-        const FSSpec specs[] = {{path(*m_dir), "First"}, {path(*m_dir), "Second"}, {path(*m_dir), odd}};
-        QCOMPARE(SendOpenDocAppleEventToSelf(3, specs), OSStatus(noErr));
-        QTRY_COMPARE(EncodeFileName(m_controller->folderPath()), path(*m_dir) + '/' + odd);
-        QCOMPARE(m_model->rowCount(), 1);
-        QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), path(*m_dir) + '/' + odd + "/photo\xFF.jpg");
-    }
-
-    void folderWithAnOddName()
-    {
         const QByteArray odd = "Vacanze \xE9t\xE9";   // Latin-1 bytes
-        makeFolder(path(*m_dir), odd);
-        touch(path(*m_dir) + '/' + odd, "photo\xFF.jpg");
-        m_controller->selectDirectoryPath(path(*m_dir) + '/' + odd);
+        for (const QByteArray& name : {QByteArray("First"), QByteArray("Second"), odd})
+            makeFolder(m_dir, name);
+        touch(m_dir + '/' + odd, "photo\xFF.jpg");
+        const FSSpec specs[] = {{m_dir, "First"}, {m_dir, "Second"}, {m_dir, odd}};
+        QCOMPARE(SendOpenDocAppleEventToSelf(3, specs), OSStatus(noErr));
+        QTRY_COMPARE(EncodeFileName(m_controller->folderPath()), m_dir + '/' + odd);
         QCOMPARE(m_model->rowCount(), 1);
-        QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), path(*m_dir) + '/' + odd + "/photo\xFF.jpg");
+        QCOMPARE(EncodeFileName(m_controller->directoryItems().first()), m_dir + '/' + odd + "/photo\xFF.jpg");
         QCOMPARE(m_window->windowTitle(), QString::fromUtf8("Vacanze \xEF\xBF\xBDt\xEF\xBF\xBD"));
         QCOMPARE(m_model->data(m_model->index(0, DirectoryItemsModel::NameColumn)).toString(),
                  QString::fromUtf8("photo\xEF\xBF\xBD.jpg"));
@@ -337,43 +333,30 @@ private Q_SLOTS:
         QCOMPARE(names().join(QString()), QStringLiteral("ABCDE"));
     }
 
+    // The Move commands of the Edit menu and the context menu; the rows stay selected.
     void keyboardMoves_data()
     {
         QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<int>("move");
+        QTest::addColumn<QByteArray>("action");
         QTest::addColumn<QString>("order");
         QTest::addColumn<QList<int>>("selected");
-        using M = OrdinelloController::Move;
-        QTest::newRow("up") << QList<int>{1, 3} << int(M::Up) << "BADCE" << QList<int>{0, 2};
-        QTest::newRow("up at the top stays") << QList<int>{0, 1} << int(M::Up) << "ABCDE" << QList<int>{0, 1};
-        QTest::newRow("down") << QList<int>{1, 2} << int(M::Down) << "ADBCE" << QList<int>{2, 3};
-        QTest::newRow("down at the bottom stays") << QList<int>{4} << int(M::Down) << "ABCDE" << QList<int>{4};
-        QTest::newRow("to top") << QList<int>{2, 4} << int(M::ToTop) << "CEABD" << QList<int>{0, 1};
-        QTest::newRow("to bottom") << QList<int>{0, 2} << int(M::ToBottom) << "BDEAC" << QList<int>{3, 4};
+        QTest::newRow("up") << QList<int>{1, 3} << QByteArray("actionMoveUp") << "BADCE" << QList<int>{0, 2};
+        QTest::newRow("up at the top stays") << QList<int>{0, 1} << QByteArray("actionMoveUp") << "ABCDE" << QList<int>{0, 1};
+        QTest::newRow("down") << QList<int>{1, 2} << QByteArray("actionMoveDown") << "ADBCE" << QList<int>{2, 3};
+        QTest::newRow("down at the bottom stays") << QList<int>{4} << QByteArray("actionMoveDown") << "ABCDE" << QList<int>{4};
+        QTest::newRow("to top") << QList<int>{2, 4} << QByteArray("actionMoveToTop") << "CEABD" << QList<int>{0, 1};
+        QTest::newRow("to bottom") << QList<int>{0, 2} << QByteArray("actionMoveToBottom") << "BDEAC" << QList<int>{3, 4};
     }
 
     void keyboardMoves()
     {
         QFETCH(QList<int>, rows);
-        QFETCH(int, move);
-        QFETCH(QString, order);
-        QFETCH(QList<int>, selected);
+        QFETCH(QByteArray, action);
         listFiveItems();
         select(rows);
-        m_controller->moveSelectedRows(OrdinelloController::Move(move));
-        QCOMPARE(names().join(QString()), order);
-        QCOMPARE(m_controller->selectedRows(), selected);
-    }
-
-    void moveShortcutsReachTheController()
-    {
-        listFiveItems();
-        select({2});
-        m_window->fileTable()->setFocus();
-        QVERIFY(named(m_window.get(), "actionMoveToTop")->isEnabled());
-        named(m_window.get(), "actionMoveToTop")->trigger();
-        QCOMPARE(names().join(QString()), QStringLiteral("CABDE"));
-        QCOMPARE(named(m_window.get(), "actionMoveUp")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Up")));
+        named(m_window.get(), action.constData())->trigger();
+        QTEST(names().join(QString()), "order");
+        QTEST(m_controller->selectedRows(), "selected");
     }
 
     void chooserTextsComeFromTheStringTable()
@@ -416,8 +399,8 @@ private Q_SLOTS:
         QVERIFY(!m_window->findChild<QMessageBox*>());
 
         // Nothing handles arbitrary bytes here: the user is told, with the reason.
-        writeFile(path(*m_dir) + "/blob.unknown-to-anyone", QByteArray("\x01\x02\x03\xFF", 4));
-        m_controller->selectDirectoryPath(path(*m_dir));
+        writeFile(m_dir + "/blob.unknown-to-anyone", QByteArray("\x01\x02\x03\xFF", 4));
+        m_controller->selectDirectoryPath(m_dir);
         select({0});
         named(m_window.get(), "actionOpen")->trigger();
         auto* box = m_window->findChild<QMessageBox*>();
@@ -502,15 +485,15 @@ private Q_SLOTS:
         QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
         named(m_window.get(), "actionShowInFileManager")->trigger();
         QTRY_COMPARE(manager.shown.size(), 1);
-        QCOMPARE(manager.shown.at(0), (QStringList{QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/B")),
-                                                   QString::fromLatin1(FileUriFromPathBytes(path(*m_dir) + "/D"))}));
+        QCOMPARE(manager.shown.at(0), (QStringList{QString::fromLatin1(FileUriFromPathBytes(m_dir + "/B")),
+                                                   QString::fromLatin1(FileUriFromPathBytes(m_dir + "/D"))}));
         bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
         bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
 
         const qsizetype opened = recordedOpens(m_recorder).size();
         named(m_window.get(), "actionShowInFileManager")->trigger();
         QTRY_COMPARE(recordedOpens(m_recorder).size(), opened + 1);
-        QCOMPARE(recordedOpens(m_recorder).last(), path(*m_dir));
+        QCOMPARE(recordedOpens(m_recorder).last(), m_dir);
         QCOMPARE(recordedOpens(m_ourselvesOpened), QList<QByteArray>{});
         QVERIFY(!m_window->findChild<QMessageBox*>());
     }
@@ -523,14 +506,12 @@ private Q_SLOTS:
         listFiveItems();
         QVERIFY(drop({4}, 0));   // E A B C D
         select({2});
-        const QByteArray d = path(*m_dir);
-        QCOMPARE(::rename((d + "/B").constData(), (d + "/B2").constData()), 0);
-        touch(d, "C1");
+        QCOMPARE(::rename((m_dir + "/B").constData(), (m_dir + "/B2").constData()), 0);
+        touch(m_dir, "C1");
         QCOMPARE(m_model->data(m_model->index(2, DirectoryItemsModel::NameColumn)).toString(), "B");
         QTRY_COMPARE(names(), (QStringList{"E", "A", "B2", "C", "C1", "D"}));
         QCOMPARE(m_controller->selectedRows(), QList<int>{2});
-        QCOMPARE(named(m_window.get(), "actionReload")->shortcut(), QKeySequence(Qt::Key_F5));
-        QCOMPARE(::unlink((d + "/A").constData()), 0);
+        QCOMPARE(::unlink((m_dir + "/A").constData()), 0);
         named(m_window.get(), "actionReload")->trigger();
         QCOMPARE(names(), (QStringList{"E", "B2", "C", "C1", "D"}));
     }
@@ -547,8 +528,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, argument);
         QFETCH(QString, reason);
-        touch(path(*m_dir), "some-file.txt");
-        argument.replace("FILE", path(*m_dir) + "/some-file.txt");
+        touch(m_dir, "some-file.txt");
+        argument.replace("FILE", m_dir + "/some-file.txt");
         m_controller->selectDirectoryPath(argument);
         auto* box = m_window->findChild<QMessageBox*>();
         QVERIFY(box && box->isVisible());
@@ -642,6 +623,206 @@ private Q_SLOTS:
         QCOMPARE(table->menuForEvent(QPoint(5, table->viewport()->height() - 2)), menu);
         QVERIFY(m_controller->selectedRows().isEmpty());
         QVERIFY(!named(m_window.get(), "actionOpen")->isEnabled());
+    }
+
+    // Numbering: the width follows the item count, an item replaced after the listing is
+    // skipped (its number too) and reported; without the automatic width, six digits.
+    void renameItemsNumbersTheList()
+    {
+        for (int i = 10; i < 22; ++i)
+            touch(m_dir, "f" + QByteArray::number(i));
+        QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
+        m_controller->renameItems();   // no folder yet: nothing happens
+        QCOMPARE(finished.size(), 0);
+        m_controller->selectDirectoryPath(m_dir);
+        writeFile(m_dir + "/new", "newcomer");
+        QCOMPARE(::rename((m_dir + "/new").constData(), (m_dir + "/f11").constData()), 0);
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(names().mid(0, 2), (QStringList{"01 f10", "03 f12"}));   // 02 was skipped
+        QCOMPARE(names().last(), "f11");
+        QCOMPARE(finished.first().at(0).toInt(), 11);
+        QCOMPARE(finished.first().at(1).toStringList(), QStringList{"f11"});
+        QVERIFY(finished.first().at(2).toStringList().first().contains("took its place"));
+
+        SetAutomaticNumberLength(false);   // "NumberLength" never stored
+        named(m_window.get(), "actionRemovePrefixes")->trigger();
+        QVERIFY(finished.wait());
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(names().first(), "000001 f10");
+    }
+
+    // The commands wait for a folder; a run with failures says so in the status bar, and a
+    // click lists which items and why, without a modal alert.
+    void runFailuresAreReported()
+    {
+        QVERIFY(!named(m_window.get(), "actionRenameItems")->isEnabled());
+        QVERIFY(!named(m_window.get(), "actionRemovePrefixes")->isEnabled());
+        const QByteArray longName(NAME_MAX - 1, 'x');   // "1 " makes it 256 bytes
+        touch(m_dir, longName);
+        touch(m_dir, "y");
+        m_controller->selectDirectoryPath(m_dir);
+        QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        auto* report = m_window->statusBar()->findChild<RenameReportView*>();
+        QVERIFY(report && !report->isHidden());
+        QCOMPARE(report->text(), "1 item could not be renamed");
+        report->click();
+        QVERIFY(report->detailsWindow()->isVisible() && !report->detailsWindow()->isModal());
+        const QTreeWidget* list = report->detailsWindow()->findChild<QTreeWidget*>();
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(0), QString::fromLatin1(longName));
+        QCOMPARE(list->topLevelItem(0)->text(1), "name too long");
+        QVERIFY(report->detailsWindow()->windowTitle().contains(QString::fromLocal8Bit(m_dir).section(u'/', -1)));
+
+        // The account belongs to its folder: choosing another folder clears it.
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        QVERIFY(!report->isHidden());
+        m_controller->selectDirectoryPath(temporaryFolder());
+        QVERIFY(report->isHidden() && !report->detailsWindow()->isVisible());
+        QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
+        m_controller->selectDirectoryPath(m_dir);
+        named(m_window.get(), "actionRemovePrefixes")->trigger();   // "2 2 y" to "2 y"; the long one has no blank
+        QVERIFY(finished.wait());
+        QVERIFY(report->isHidden());
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"2 y", longName}));
+    }
+
+    // The sheet before a run shows the count and the warning; Escape renames nothing; Enter
+    // with "Do not ask again" renames and stores the choice; the preferences window turns
+    // the sheet back on.
+    void previewSheet()
+    {
+        SetConfirmRenaming(true);
+        for (const char* name : {"1 a", "My b", "c"})
+            touch(m_dir, name);
+        m_controller->selectDirectoryPath(m_dir);
+        QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
+        named(m_window.get(), "actionRemovePrefixes")->trigger();
+        QTRY_VERIFY(m_window->findChild<RenamePreview*>());
+        auto* sheet = m_window->findChild<RenamePreview*>();
+        new QAbstractItemModelTester(sheet->model(), QAbstractItemModelTester::FailureReportingMode::QtTest, sheet);
+        QVERIFY(sheet->isVisible());
+        QCOMPARE(sheet->summary()->text(), "2 names will be changed.");
+        QCOMPARE(sheet->warning()->text(), "1 name loses a first word that is not a number.");
+        QCOMPARE(sheet->model()->rowCount(), 2);
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->findChild<RenamePreview*>());
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "My b", "c"}));
+
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QTRY_VERIFY(m_window->findChild<RenamePreview*>());
+        sheet = m_window->findChild<RenamePreview*>();
+        QCOMPARE(sheet->summary()->text(), "3 names will be changed.");
+        QVERIFY(sheet->warning()->isHidden());
+        sheet->doNotAskAgain()->setChecked(true);
+        QTest::keyClick(sheet, Qt::Key_Return);
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 1 a", "2 c", "3 My b"}));
+        QVERIFY(!ConfirmRenaming());
+        QTRY_VERIFY(!m_window->findChild<RenamePreview*>());
+        named(m_window.get(), "actionRemovePrefixes")->trigger();   // no sheet now
+        QVERIFY(!m_window->findChild<RenamePreview*>());
+        QVERIFY(finished.wait());
+
+        PreferencesWindow* preferences = ShowPreferencesWindow(m_window.get());
+        QVERIFY(!named<QCheckBox>(preferences, "confirmRenaming")->isChecked());
+        named<QCheckBox>(preferences, "confirmRenaming")->setChecked(true);
+        QVERIFY(ConfirmRenaming());
+    }
+
+    // Undo names the run and reverts it; a run that changed nothing offers none; a run left
+    // unfinished is offered once per session, and found at start in any folder.
+    void undoAndInterruptedRuns()
+    {
+        for (const char* name : {"a", "b", "c"})
+            touch(m_dir, name);
+        QSignalSpy offers(m_controller, &OrdinelloController::interruptedRunFound);
+        QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
+        m_controller->selectDirectoryPath(m_dir);
+        QAction* undo = named(m_window.get(), "actionUndo");
+        QVERIFY(!undo->isEnabled());
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "2 b", "3 c"}));
+        QVERIFY(undo->isEnabled());
+        QCOMPARE(undo->text(), QStringLiteral("Undo Numbering of 3 Items"));
+        undo->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"a", "b", "c"}));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(m_model->rowCount(), 3);
+
+        const QByteArray tooLong = temporaryFolder();
+        touch(tooLong, QByteArray(NAME_MAX - 1, 'x'));
+        m_controller->selectDirectoryPath(tooLong);
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.last().at(0).toInt(), 0);
+        QVERIFY(!undo->isEnabled());
+
+        journaledRun(m_dir, RunKind::Numbering, 2);
+        QCOMPARE(offers.size(), 0);
+        m_controller->selectDirectoryPath(m_dir);
+        QCOMPARE(offers.size(), 1);
+        QCOMPARE(offers[0][0].toByteArray(), m_dir);
+        m_controller->selectDirectoryPath(m_dir);
+        QCOMPARE(offers.size(), 1);
+        m_controller->undoInterruptedRun(m_dir);
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"a", "b", "c"}));
+        journaledRun(m_dir, RunKind::PrefixRemoval, 0);   // nothing to strip: no journal
+        journaledRun(m_dir, RunKind::Numbering, 1);
+        const QList<JournalRun> interrupted = InterruptedRuns();
+        QCOMPARE(interrupted.size(), 1);
+        QCOMPARE(interrupted[0].folderPath, m_dir);
+    }
+
+    // A second window does not open exactly on top of the first: places are handed out
+    // lowest first and come free when a window goes, also when its program died.
+    void windowPlacesAreTakenLowestFirstAndComeFree()
+    {
+        auto first = std::make_unique<WindowPlace>();
+        const WindowPlace second;
+        QCOMPARE(first->number(), 0);
+        QCOMPARE(second.number(), 1);
+        first.reset();
+        QCOMPARE(WindowPlace().number(), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const WindowPlace held;
+            ::_exit(held.number() == 0 ? 0 : 1);   // no destructor: the lock file stays
+        }
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QCOMPARE(WindowPlace().number(), 0);
+    }
+
+    // A cascaded window stays on the screen.
+    void cascadedWindowsStayOnScreen_data()
+    {
+        QTest::addColumn<QPoint>("origin");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("first stays") << QPoint(100, 80) << QSize(800, 600) << 0 << QPoint(100, 80);
+        QTest::newRow("second lower right") << QPoint(100, 80) << QSize(800, 600) << 1 << QPoint(130, 110);
+        QTest::newRow("third further") << QPoint(100, 80) << QSize(800, 600) << 2 << QPoint(160, 140);
+        QTest::newRow("at the corner: upper left") << QPoint(1100, 580) << QSize(800, 600) << 1 << QPoint(1070, 550);
+        QTest::newRow("larger than the screen") << QPoint(0, 0) << QSize(2500, 1500) << 1 << QPoint(0, 0);
+    }
+
+    void cascadedWindowsStayOnScreen()
+    {
+        QFETCH(QPoint, origin);
+        QFETCH(QSize, size);
+        QFETCH(int, number);
+        QTEST(WindowPlace::cascaded(origin, size, QRect(0, 0, 1920, 1200), number, 30), "expected");
     }
 };
 

@@ -1,6 +1,6 @@
-// The Icon column's pictures: file icons without the thumbnail library, thumbnails made
-// off the window's thread and announced when they arrive, file icons for what cannot be
-// pictured, and a request queue that does not grow with scrolling.
+// The Icon column's pictures with the thumbnail library: thumbnails made off the window's
+// thread and announced when they arrive, file icons for what cannot be pictured, and a
+// request queue that does not grow with scrolling. (tst_controller: the icons without it.)
 
 #include "app/ItemImages.h"
 #include "platform/ThumbnailService.h"
@@ -48,60 +48,32 @@ class TestItemImages : public QObject
 
 private:
     QTemporaryDir m_dir;
-    QTemporaryDir m_emptyLibraryFolder;
 
     QString file(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
 
-    // The program loads the service once at start-up; tests load it as the library folder
-    // they point at allows.
-    void loadService(bool present)
-    {
-        gOpenLookFrameworkBundleRef = nullptr;
-        gQLThumbnailImageCreatePtr = nullptr;
-        gkQLThumbnailOptionIconModeKeyPtr = nullptr;
-        qputenv("ORDINELLO_LIBRARY_DIR",
-                QFile::encodeName(present ? TestFolders::libraryFolderOfThisBuild() : m_emptyLibraryFolder.path()));
-        LoadThumbnailService();
-        QCOMPARE(ThumbnailServiceAvailable(), present);
-    }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid() && m_emptyLibraryFolder.isValid());
+        QVERIFY(m_dir.isValid());
         TestFolders::isolateUserFolders();
+        qputenv("ORDINELLO_LIBRARY_DIR", QFile::encodeName(TestFolders::libraryFolderOfThisBuild()));
         saveSolid(file("red.png"), Qt::red);
         TestFolders::writeFile(QFile::encodeName(file("broken.jpg")), QByteArray(2048, 'x'));
         TestFolders::writeFile(QFile::encodeName(file("notes.bin")), QByteArray("\x01\x02\x03", 3));
         TestFolders::makeFolder(TestFolders::path(m_dir), "folder");
     }
 
+    // The program loads the service once at start-up; each test loads it afresh (one of
+    // them replaces its entry point).
     void init()
     {
         QDir(qEnvironmentVariable("XDG_CACHE_HOME")).removeRecursively();
-    }
-
-    // Without the library every item shows its file icon at once, and nothing is queued.
-    void withoutLibraryShowsFileIcons_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("image") << QStringLiteral("red.png");
-        QTest::newRow("folder") << QStringLiteral("folder");
-        QTest::newRow("other file") << QStringLiteral("notes.bin");
-    }
-    void withoutLibraryShowsFileIcons()
-    {
-        QFETCH(QString, name);
-        loadService(false);
-        ItemImages images;
-        QSignalSpy ready(&images, &ItemImages::imageReady);
-        const QString path = m_dir.filePath(name);
-        const QIcon icon = images.imageWithPreviewOfFileAtPath(path, kRequest, true);
-        QVERIFY(!icon.isNull());
-        QCOMPARE(rendered(icon), rendered(ItemImages::fileIcon(path)));
-        QVERIFY(!images.hasPendingWork());
-        QVERIFY(images.imageWithPreviewOfFileAtPath(QString(), kRequest, true).isNull());
-        QCOMPARE(ready.count(), 0);
+        gOpenLookFrameworkBundleRef = nullptr;
+        gQLThumbnailImageCreatePtr = nullptr;
+        gkQLThumbnailOptionIconModeKeyPtr = nullptr;
+        LoadThumbnailService();
+        QVERIFY(ThumbnailServiceAvailable());
     }
 
     // With the library the first answer is the file icon; the thumbnail is made elsewhere,
@@ -109,11 +81,11 @@ private Q_SLOTS:
     // disk is pictured anew, not served from memory.
     void thumbnailArrivesLater()
     {
-        loadService(true);
         ItemImages images;
         QSignalSpy ready(&images, &ItemImages::imageReady);
         const QString path = file("changing.png");
         saveSolid(path, Qt::red);
+        QVERIFY(images.imageWithPreviewOfFileAtPath(QString(), kRequest, true).isNull());
         const QIcon first = images.imageWithPreviewOfFileAtPath(path, kRequest, true);
         QCOMPARE(rendered(first), rendered(ItemImages::fileIcon(path)));
         QVERIFY(images.hasPendingWork());
@@ -147,7 +119,6 @@ private Q_SLOTS:
     void unpicturableItemsKeepFileIcon()
     {
         QFETCH(QString, name);
-        loadService(true);
         ItemImages images;
         QSignalSpy ready(&images, &ItemImages::imageReady);
         const QString path = m_dir.filePath(name);
@@ -163,7 +134,6 @@ private Q_SLOTS:
     // the newest is served, and a dropped row asks again when it comes back.
     void queueStaysBounded()
     {
-        loadService(true);
         const QString original = file("photo.jpg");
         saveSolid(original, Qt::red, QSize(2000, 1500));
         QStringList paths;
@@ -194,7 +164,6 @@ private Q_SLOTS:
     // drops the picture and ends on its own.
     void goingAwayDoesNotWaitForPictures()
     {
-        loadService(true);
         static QSemaphore started;
         static QSemaphore finish;
         static std::atomic<bool> returned{false};

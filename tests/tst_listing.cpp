@@ -1,12 +1,10 @@
-// Listing a folder: the file manager's order, what is left out, odd names, and the
-// command line's list output.
+// Listing a folder: the file manager's order, what is left out, odd names. (tst_renamecli:
+// the command line's list.)
 
 #include "TestFolders.h"
 #include "renaming/DirectoryItems.h"
-#include "platform/Collation.h"
 #include "platform/NameCodec.h"
 
-#include <QProcess>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -21,11 +19,8 @@ class TestListing : public QObject
 private:
     static QList<QByteArray> listedNames(const QByteArray& dir)
     {
-        FSRef folder;
-        if (FSPathMakeRef(dir, &folder) != noErr)
-            return {};
         QStringList paths;
-        if (ListDirectoryItems(folder, &paths) != noErr)
+        if (ListDirectoryItems(refTo(dir), &paths) != noErr)
             return {};
         QList<QByteArray> names;
         for (const QString& p : paths) {
@@ -33,11 +28,6 @@ private:
             names.append(bytes.mid(bytes.lastIndexOf('/') + 1));
         }
         return names;
-    }
-
-    static QByteArray cli()
-    {
-        return qgetenv("ORDINELLO_BIN_DIR") + "/ordinello-cli";
     }
 
 private Q_SLOTS:
@@ -69,6 +59,12 @@ private Q_SLOTS:
             << QStringList{"/d/file10", "/d/File2", "/d/file1"} << QStringList{"/d/file1", "/d/File2", "/d/file10"};
         QTest::newRow("shared prefix ending in a digit")
             << QStringList{"/d/file1a", "/d/file10"} << QStringList{"/d/file1a", "/d/file10"};
+        QTest::newRow("full-width letters as their letters, then by bytes")
+            << QStringList{QString::fromUtf8("\xEF\xBC\xA1"), "b", "A"} << QStringList{"A", QString::fromUtf8("\xEF\xBC\xA1"), "b"};
+        // Two names alike in their first 2000 units differ at the end only.
+        QTest::newRow("very long names compare whole")
+            << QStringList{QString(2000, u'x') + "10", QString(2000, u'x') + "9"}
+            << QStringList{QString(2000, u'x') + "9", QString(2000, u'x') + "10"};
     }
 
     void order()
@@ -82,26 +78,9 @@ private Q_SLOTS:
             QVERIFY2(CompareLikeTheFinder(expected[i - 1], expected[i]) < 0, qPrintable(expected[i]));
     }
 
-    void composedAndDecomposedCompareEqualUnderCollation()
-    {
-        QCOMPARE(FinderOrder::sortKey(QString::fromUtf8("caf\xC3\xA9")), FinderOrder::sortKey(QString::fromUtf8("cafe\xCC\x81")));
-        QCOMPARE(FinderOrder::sortKey(u"ABC"), FinderOrder::sortKey(u"abc"));
-        QCOMPARE(FinderOrder::sortKey(QString::fromUtf8("\xEF\xBC\xA1")), FinderOrder::sortKey(u"A"));   // full-width A
-    }
-
-    void veryLongNamesCompareWhole()
-    {
-        // Two paths alike in their first 2000 units differ at the end only.
-        const QString stem(2000, u'x');
-        QStringList list{stem + QStringLiteral("10"), stem + QStringLiteral("9")};
-        SortCFMutableArrayOfCFStringsLikeTheFinder(list);
-        QCOMPARE(list.first(), stem + QStringLiteral("9"));
-    }
-
     void leavesOutWhatTheFileManagerHides()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         for (const char* name : {"a.txt", ".hidden-file", "B.txt", "file10", "file9", "flagged.txt", "listed.txt"})
             touch(dir, name);
         makeFolder(dir, "sub");
@@ -113,9 +92,7 @@ private Q_SLOTS:
         FinderInfo invisible;
         invisible.setFinderFlags(kIsInvisible);
         for (const char* name : {"flagged.txt", "FlaggedFolder"}) {
-            FSRef ref;
-            QCOMPARE(FSPathMakeRef(dir + '/' + name, &ref), noErr);
-            if (FSSetFinderInfo(ref, invisible) != noErr)
+            if (FSSetFinderInfo(refTo(dir + '/' + name), invisible) != noErr)
                 QSKIP("this file system keeps no user extended attributes");
         }
 
@@ -126,8 +103,7 @@ private Q_SLOTS:
 
     void oddNamesKeepTheirBytes()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         const QByteArray latin1 = "caf\xE9.jpg";              // not UTF-8
         const QByteArray newline = "two\nlines";
         const QByteArray longest(255, 'n');
@@ -145,8 +121,7 @@ private Q_SLOTS:
     void deepFoldersAreListed()
     {
         // A folder deeper than the old fixed buffers allowed (> 2048 bytes of path).
-        QTemporaryDir tmp;
-        QByteArray dir = path(tmp);
+        QByteArray dir = temporaryFolder();
         while (dir.size() < 3000) {
             makeFolder(dir, QByteArray(200, 'd'));
             dir += '/' + QByteArray(200, 'd');
@@ -157,8 +132,7 @@ private Q_SLOTS:
 
     void symbolicLinksAreItemsOfTheirOwn()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         makeFolder(dir, "real");
         QCOMPARE(::symlink("real", (dir + "/link").constData()), 0);
         QCOMPARE(::symlink("/nonexistent", (dir + "/dangling").constData()), 0);
@@ -167,19 +141,15 @@ private Q_SLOTS:
 
     void emptyAndUnreadableFolders()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        FSRef folder;
-        QCOMPARE(FSPathMakeRef(dir, &folder), noErr);
+        const QByteArray dir = temporaryFolder();
         QStringList paths{"stale"};
-        QCOMPARE(ListDirectoryItems(folder, &paths), noErr);
+        QCOMPARE(ListDirectoryItems(refTo(dir), &paths), noErr);
         QVERIFY(paths.isEmpty());
 
         makeFolder(dir, "locked");
         ::chmod(dir.constData(), 0755);
         ::chmod((dir + "/locked").constData(), 0);
-        FSRef locked;
-        QCOMPARE(FSPathMakeRef(dir + "/locked", &locked), noErr);
+        const FSRef locked = refTo(dir + "/locked");
         int error = 0;
         {
             const AsUnprivilegedUser unprivileged; // root would read the folder anyway
@@ -188,74 +158,6 @@ private Q_SLOTS:
         }
         QCOMPARE(error, EACCES);
         ::chmod((dir + "/locked").constData(), 0755);
-    }
-
-    void commandLineList()
-    {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        for (const QByteArray& name : {QByteArray("file10"), QByteArray("file9"), QByteArray("bad\xFF"), QByteArray(".dot")})
-            touch(dir, name);
-
-        QProcess list;
-        list.start(QString::fromLocal8Bit(cli()), {"list", QString::fromLocal8Bit(dir)});
-        QVERIFY(list.waitForFinished());
-        QCOMPARE(list.exitCode(), 0);
-        QCOMPARE(list.readAllStandardOutput(), QByteArray("bad\xFF\nfile9\nfile10\n"));
-
-        list.start(QString::fromLocal8Bit(cli()), {"list", "-0", QString::fromLocal8Bit(dir)});
-        QVERIFY(list.waitForFinished());
-        QCOMPARE(list.readAllStandardOutput(), QByteArray("bad\xFF\0file9\0file10\0", 18));
-
-        // After "--" an operand that looks like an option is a folder's name.
-        makeFolder(dir, "--help");
-        touch(dir + "/--help", "inside");
-        list.setWorkingDirectory(QString::fromLocal8Bit(dir));
-        list.start(QString::fromLocal8Bit(cli()), {"list", "--", "--help"});
-        QVERIFY(list.waitForFinished());
-        QCOMPARE(list.exitCode(), 0);
-        QCOMPARE(list.readAllStandardOutput(), QByteArray("inside\n"));
-    }
-
-    // A ".hidden" that is a FIFO (or a device) is not a list of names: it is never
-    // waited on, and nothing is hidden by it.
-    void hiddenListThatIsNotAFile()
-    {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        touch(dir, "a");
-        QCOMPARE(::mkfifo((dir + "/.hidden").constData(), 0600), 0);
-        QProcess list;
-        list.start(QString::fromLocal8Bit(cli()), {"list", QString::fromLocal8Bit(dir)});
-        const bool finished = list.waitForFinished(20000);
-        if (!finished)
-            list.kill();
-        QVERIFY(finished);
-        QCOMPARE(list.readAllStandardOutput(), QByteArray("a\n"));
-    }
-
-    void commandLineErrors_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << QStringList{"list", "/nonexistent/folder"} << "/nonexistent/folder: no such file or folder";
-        QTest::newRow("a file") << QStringList{"list", "/etc/hostname"} << "/etc/hostname: not a folder";
-        QTest::newRow("no folder") << QStringList{"list"} << "expected one FOLDER";
-        QTest::newRow("unknown option") << QStringList{"list", "--bogus", "/tmp"} << "unknown option --bogus";
-        QTest::newRow("unknown command") << QStringList{"sort", "/tmp"} << "unknown command sort";
-    }
-
-    void commandLineErrors()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        QProcess list;
-        list.start(QString::fromLocal8Bit(cli()), arguments);
-        QVERIFY(list.waitForFinished());
-        QCOMPARE(list.exitCode(), 2);
-        QVERIFY(list.readAllStandardOutput().isEmpty());
-        const QString err = QString::fromLocal8Bit(list.readAllStandardError());
-        QVERIFY2(err.contains(message), qPrintable(err));
     }
 };
 

@@ -1,26 +1,12 @@
-// Sequence numbering and prefix removal: the number text, the prefix rule, the runs on
-// real folders (nothing replaced, bytes kept, failures reported, companions following),
-// the controller's commands with the preferences, and the status bar's report.
+// Numbering and prefix removal, the engine behind both front ends: the names a run gives
+// (planned by PlanRun, which the run must then match), and runs on real folders: nothing
+// replaced, bytes kept, stale items skipped, links renamed themselves, companions following.
+// (tst_controller and tst_renamecli: the window's and the command line's runs.)
 
 #include "TestFolders.h"
-#include "platform/ProgramSettings.h"
-#include "renaming/DirectoryItems.h"
-#include "app/MainWindow.h"
-#include "renaming/Numbering.h"
-#include "app/OrdinelloController.h"
-#include "renaming/Preferences.h"
-#include "app/RenameReportView.h"
-#include "platform/NameCodec.h"
 #include "platform/Sound.h"
+#include "renaming/RenamePlan.h"
 
-#include "Named.h"
-
-#include <QApplication>
-#include <QDialog>
-#include <QTreeWidget>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QStatusBar>
 #include <QTest>
 
 #include <cerrno>
@@ -37,25 +23,15 @@ class TestNumbering : public QObject
 
     int m_beeps = 0;
 
-    static QList<FSRef> listed(const QByteArray& dir)
+    // The plan as "name > new name", with " (problem)" for a refusal and " !" where prefix
+    // removal takes off a first word that is not a number.
+    static QStringList planned(RunKind kind, const QByteArray& dir, const NumberingSettings& settings = {1, 1, 1})
     {
-        FSRef folder;
-        QList<FSRef> items;
-        if (FSPathMakeRef(dir, &folder) != noErr || ListDirectoryItemRefs(folder, &items) != noErr)
-            qWarning("cannot list %s", dir.constData());
-        return items;
-    }
-
-    static NumberingSettings numbering(std::int32_t first, std::int32_t step, int width)
-    {
-        return NumberingSettings{first, step, width};
-    }
-
-    // QTemporaryDir cannot remove names that are not UTF-8: take them away by bytes.
-    static void removeEntries(const QByteArray& dir)
-    {
-        for (const QByteArray& name : entries(dir))
-            ::unlink((dir + '/' + name).constData());
+        QStringList lines;
+        for (const PlannedRename& p : PlanRun(kind, listed(dir), settings))
+            lines << p.name + " > " + p.newName + (p.problem.isEmpty() ? QString() : " (" + p.problem + ')')
+                         + (p.lostWord ? " !" : "");
+        return lines;
     }
 
     static ino_t inode(const QByteArray& path)
@@ -75,93 +51,125 @@ private Q_SLOTS:
     {
         m_beeps = 0;
         SetRenameNoReplaceDisabledForTesting(false);
-        ProgramSettings().clear();
-        SetConfirmRenaming(false);
     }
 
-    void formatNumber_data()
+    // Item i gets first + i * step as a signed 32-bit number, zero-padded on the left to the
+    // width and never cut, then a blank: planned so, and renamed so.
+    void numberingRule_data()
     {
-        QTest::addColumn<qint64>("number");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("padded") << qint64(7) << 6 << "000007";
-        QTest::newRow("wider than the field") << qint64(1234567) << 6 << "1234567";
-        QTest::newRow("zeros before the minus") << qint64(-5) << 6 << "0000-5";
-        QTest::newRow("width 0") << qint64(7) << 0 << "7";
-        QTest::newRow("negative width pads nothing") << qint64(7) << -3 << "7";
-        QTest::newRow("wrapped to the smallest int") << qint64(0x80000000u) << 0 << "-2147483648";
-    }
-
-    void formatNumber()
-    {
-        QFETCH(qint64, number);
-        QFETCH(int, width);
-        QFETCH(QString, text);
-        QCOMPARE(FormatNumber(std::uint32_t(number), width), text);
-    }
-
-    // Prefix removal takes off whatever stands before the first blank, once.
-    void prefixRemoval_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QByteArray>("stripped");
-        QTest::newRow("number") << QByteArray("000001 Beach.jpg") << QByteArray("Beach.jpg");
-        QTest::newRow("no blank") << QByteArray("Beach.jpg") << QByteArray("Beach.jpg");
-        QTest::newRow("any text before the blank") << QByteArray("My Photo.jpg") << QByteArray("Photo.jpg");
-        QTest::newRow("one prefix only") << QByteArray("1 1 a.txt") << QByteArray("1 a.txt");
-        QTest::newRow("leading blank") << QByteArray(" lead.txt") << QByteArray("lead.txt");
-        QTest::newRow("tab is no blank") << QByteArray("1\ta.txt") << QByteArray("1\ta.txt");
-        QTest::newRow("no-break space is no blank") << QByteArray("1\xC2\xA0" "a.txt") << QByteArray("1\xC2\xA0" "a.txt");
-    }
-
-    void prefixRemoval()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(QByteArray, stripped);
-        QTemporaryDir dir;
-        touch(path(dir), name);
-        QList<FSRef> items = listed(path(dir));
-        QVERIFY(RemoveNumberPrefixes(items).failures.isEmpty());
-        QCOMPARE(entries(path(dir)), Names{stripped});
-    }
-
-    void numbersInListOrder_data()
-    {
-        QTest::addColumn<int>("count");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("step");
         QTest::addColumn<int>("width");
         QTest::addColumn<QStringList>("prefixes");
-        QTest::newRow("defaults") << 3 << 1 << 1 << 1 << QStringList{"1", "2", "3"};
-        QTest::newRow("fixed width 6") << 2 << 1 << 1 << 6 << QStringList{"000001", "000002"};
-        QTest::newRow("width of the count, not of the numbers")
-            << 12 << 95 << 1 << 2
-            << QStringList{"95", "96", "97", "98", "99", "100", "101", "102", "103", "104", "105", "106"};
-        QTest::newRow("negative step") << 3 << 10 << -2 << 1 << QStringList{"10", "8", "6"};
-        QTest::newRow("step 0") << 3 << 4 << 0 << 1 << QStringList{"4", "4", "4"};
-        QTest::newRow("wraps at 32 bits") << 2 << INT_MAX << 1 << 1 << QStringList{"2147483647", "-2147483648"};
+        QTest::newRow("padded") << 1 << 1 << 6 << QStringList{"000001", "000002"};
+        QTest::newRow("wider than the width") << 1234567 << 1 << 6 << QStringList{"1234567", "1234568"};
+        QTest::newRow("zeros before the minus") << -5 << 1 << 6 << QStringList{"0000-5", "0000-4"};
+        QTest::newRow("width 0") << 7 << 1 << 0 << QStringList{"7", "8"};
+        QTest::newRow("negative width pads nothing") << 7 << 1 << -3 << QStringList{"7", "8"};
+        QTest::newRow("negative step") << 10 << -2 << 1 << QStringList{"10", "8", "6"};
+        QTest::newRow("step 0") << 4 << 0 << 1 << QStringList{"4", "4", "4"};
+        QTest::newRow("wraps at 32 bits") << INT_MAX << 1 << 1 << QStringList{"2147483647", "-2147483648"};
+        QTest::newRow("the smallest number") << INT_MIN << -1 << 0 << QStringList{"-2147483648", "2147483647"};
     }
 
-    void numbersInListOrder()
+    void numberingRule()
     {
-        QFETCH(int, count);
         QFETCH(int, first);
         QFETCH(int, step);
         QFETCH(int, width);
         QFETCH(QStringList, prefixes);
-        QTemporaryDir dir;
+        const NumberingSettings settings{first, step, width};
+        const QByteArray dir = temporaryFolder();
+        QStringList plan;
         Names expected;
-        for (int i = 0; i < count; ++i) {
-            const QByteArray name = "item" + QByteArray::number(i) + ".txt";
-            touch(path(dir), name);
-            expected.append(prefixes[i].toUtf8() + ' ' + name);
+        for (int i = 0; i < prefixes.size(); ++i) {
+            const QByteArray name = "item" + QByteArray::number(i);
+            touch(dir, name);
+            plan << name + " > " + prefixes[i] + ' ' + name;
+            expected << prefixes[i].toUtf8() + ' ' + name;
         }
-        QList<FSRef> items = listed(path(dir));
-        const RenameReport report = NumberItems(items, numbering(first, step, width));
-        QCOMPARE(report.handled, count);
+        QCOMPARE(planned(RunKind::Numbering, dir, settings), plan);
+        QList<FSRef> items = listed(dir);
+        const RenameReport report = NumberItems(items, settings);
+        QCOMPARE(report.handled, prefixes.size());
         QVERIFY(report.failures.isEmpty());
         std::sort(expected.begin(), expected.end());
-        QCOMPARE(entries(path(dir)), expected);
+        QCOMPARE(entries(dir), expected);
+    }
+
+    // Prefix removal takes off whatever stands before the first blank, once; the plan marks
+    // a first word that is not a number (digits, and a minus sign).
+    void prefixRule_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("stripped");
+        QTest::addColumn<bool>("lostWord");
+        QTest::newRow("number") << QByteArray("000001 Beach.jpg") << QByteArray("Beach.jpg") << false;
+        QTest::newRow("negative number") << QByteArray("0000-5 n") << QByteArray("n") << false;
+        QTest::newRow("any text before the blank") << QByteArray("My Photo.jpg") << QByteArray("Photo.jpg") << true;
+        QTest::newRow("minus only") << QByteArray("- a") << QByteArray("a") << true;
+        QTest::newRow("one prefix only") << QByteArray("1 1 a.txt") << QByteArray("1 a.txt") << false;
+        QTest::newRow("leading blank") << QByteArray(" lead.txt") << QByteArray("lead.txt") << true;
+        QTest::newRow("no blank") << QByteArray("123") << QByteArray("123") << false;
+        QTest::newRow("tab is no blank") << QByteArray("1\ta.txt") << QByteArray("1\ta.txt") << false;
+        QTest::newRow("no-break space is no blank") << QByteArray("1\xC2\xA0" "a.txt") << QByteArray("1\xC2\xA0" "a.txt") << false;
+    }
+
+    void prefixRule()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, stripped);
+        QFETCH(bool, lostWord);
+        const QByteArray dir = temporaryFolder();
+        touch(dir, name);
+        const QString line = QString::fromUtf8(name + " > " + stripped) + (lostWord ? " !" : "");
+        QCOMPARE(planned(RunKind::PrefixRemoval, dir), name == stripped ? QStringList() : QStringList{line});
+        QList<FSRef> items = listed(dir);
+        QVERIFY(RemoveNumberPrefixes(items).failures.isEmpty());
+        QCOMPARE(entries(dir), Names{stripped});
+    }
+
+    // The plan changes nothing, meets the names earlier items free or take, and lists what
+    // the run then does, refusals included, in the run's order.
+    void planEqualsRun_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<Names>("names");
+        QTest::addColumn<int>("failures");
+        // ".hidden" keeps "1 b" out of the list, so numbering "b" meets it.
+        QTest::newRow("numbering, a name taken") << int(RunKind::Numbering) << Names{"b", "1 b", "c", "._c", ".hidden"} << 1;
+        QTest::newRow("numbering, a name freed first") << int(RunKind::Numbering) << Names{"2 b", "b"} << 0;
+        QTest::newRow("numbering, too long, not UTF-8")
+            << int(RunKind::Numbering) << Names{QByteArray(NAME_MAX - 2, 'x') + "\xE9", "y"} << 1;
+        QTest::newRow("prefix removal, a name taken first") << int(RunKind::PrefixRemoval) << Names{"1 x", "2 x"} << 1;
+        QTest::newRow("prefix removal")
+            << int(RunKind::PrefixRemoval) << Names{"01 a", "My Photo.jpg", "0000-5 n", "x", "1 x", "2 y"} << 1;
+    }
+
+    void planEqualsRun()
+    {
+        QFETCH(int, kind);
+        QFETCH(Names, names);
+        QFETCH(int, failures);
+        const QByteArray dir = temporaryFolder();
+        for (const QByteArray& name : names)
+            touch(dir, name);
+        if (names.contains(".hidden"))
+            writeFile(dir + "/.hidden", "1 b\n");
+        const Names before = entries(dir);
+        const QStringList plan = planned(RunKind(kind), dir);
+        QCOMPARE(entries(dir), before);
+
+        QStringList done;
+        RenameRun run;
+        run.renamed = [&](const QString& name, const QString& newName) { done << name + " > " + newName; };
+        run.failed = [&](const RenameFailure& f) { done << f.name + " > " + f.newName + " (" + f.reason + ')'; };
+        QList<FSRef> items = listed(dir);
+        const RenameReport report = RunKind(kind) == RunKind::Numbering ? NumberItems(items, {1, 1, 1}, run)
+                                                                        : RemoveNumberPrefixes(items, run);
+        QCOMPARE(report.failures.size(), failures);
+        QCOMPARE(entries(dir).size(), before.size());   // nothing lost, nothing cut in two
+        QCOMPARE(QStringList(plan).replaceInStrings(QStringLiteral(" !"), QString()), done);
     }
 
     // The target name is taken further down the list: the rename is refused, both keep
@@ -181,8 +189,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, noReplaceRefused);
         QFETCH(QByteArray, kind);
-        QTemporaryDir dir;
-        const QByteArray d = path(dir);
+        const QByteArray d = temporaryFolder();
         if (kind == "folder")
             makeFolder(d, "b");
         else if (kind == "link")
@@ -195,7 +202,7 @@ private Q_SLOTS:
 
         QList<FSRef> items = listed(d);   // "1 b", b, c
         items.move(1, 0);                 // b first: it wants "1 b", which is taken
-        const RenameReport report = NumberItems(items, numbering(1, 1, 1));
+        const RenameReport report = NumberItems(items, {1, 1, 1});
         QCOMPARE(report.handled, 2);
         QCOMPARE(report.failures.size(), 1);
         QCOMPARE(report.failures.first().name, "b");
@@ -222,31 +229,15 @@ private Q_SLOTS:
     void keepsEveryByte()
     {
         QFETCH(QByteArray, name);
-        QTemporaryDir dir;
-        touch(path(dir), name);
-        QList<FSRef> items = listed(path(dir));
-        QVERIFY(NumberItems(items, numbering(7, 1, 4)).failures.isEmpty());
-        QCOMPARE(entries(path(dir)), Names{"0007 " + name});
-        FSRef item = listed(path(dir)).first();
+        const QByteArray dir = temporaryFolder();
+        touch(dir, name);
+        QList<FSRef> items = listed(dir);
+        QVERIFY(NumberItems(items, {7, 1, 4}).failures.isEmpty());
+        QCOMPARE(entries(dir), Names{"0007 " + name});
+        FSRef item = listed(dir).first();
         QCOMPARE(RemovePrefixFromFilename(&item), noErr);
         QCOMPARE(item.nameBytes(), name);
-        QCOMPARE(entries(path(dir)), Names{name});
-        removeEntries(path(dir));
-    }
-
-    void tooLongIsNeverCut()
-    {
-        QTemporaryDir dir;
-        const QByteArray longName = "a" + QByteArray(NAME_MAX - 2, 'x') + "\xe9";   // 255 bytes, not UTF-8
-        touch(path(dir), longName);
-        touch(path(dir), "b");
-        QList<FSRef> items = listed(path(dir));
-        const RenameReport report = NumberItems(items, numbering(1, 1, 1));
-        QCOMPARE(report.failures.size(), 1);
-        QCOMPARE(report.failures.first().error, ENAMETOOLONG);
-        QCOMPARE(report.failures.first().reason, "name too long");
-        QCOMPARE(entries(path(dir)), (Names{"2 b", longName}));
-        removeEntries(path(dir));
+        QCOMPARE(entries(dir), Names{name});
     }
 
     // Gone or replaced since the listing: skipped, reported, and still numbered.
@@ -260,8 +251,7 @@ private Q_SLOTS:
     void staleItemsAreSkipped()
     {
         QFETCH(bool, replaced);
-        QTemporaryDir dir;
-        const QByteArray d = path(dir);
+        const QByteArray d = temporaryFolder();
         for (const char* name : {"a", "b", "c"})
             touch(d, name);
         QList<FSRef> items = listed(d);
@@ -272,7 +262,7 @@ private Q_SLOTS:
         } else {
             QCOMPARE(::unlink((d + "/b").constData()), 0);
         }
-        const RenameReport report = NumberItems(items, numbering(1, 1, 1));
+        const RenameReport report = NumberItems(items, {1, 1, 1});
         QCOMPARE(report.failures.size(), 1);
         QCOMPARE(report.failures.first().name, "b");
         QVERIFY(report.failures.first().reason.contains(replaced ? "took its place" : "removed or moved away"));
@@ -282,14 +272,13 @@ private Q_SLOTS:
 
     void linkIsRenamedItself()
     {
-        QTemporaryDir dir;
-        const QByteArray d = path(dir);
+        const QByteArray d = temporaryFolder();
         makeFolder(d, "target");
         writeFile(d + "/target/inside", "x");
         QCOMPARE(::symlink("target", (d + "/alias").constData()), 0);
         const ino_t targetInode = inode(d + "/target");
         QList<FSRef> items = listed(d);
-        QVERIFY(NumberItems(items, numbering(1, 1, 1)).failures.isEmpty());
+        QVERIFY(NumberItems(items, {1, 1, 1}).failures.isEmpty());
         QCOMPARE(entries(d), (Names{"1 alias", "2 target"}));
         char buffer[64] = {};
         QCOMPARE(::readlink((d + "/1 alias").constData(), buffer, sizeof buffer - 1), 6);
@@ -300,14 +289,13 @@ private Q_SLOTS:
 
     void companionFollows()
     {
-        QTemporaryDir dir;
-        const QByteArray d = path(dir);
+        const QByteArray d = temporaryFolder();
         touch(d, "a.jpg");
         writeFile(d + "/._a.jpg", "metadata");
         makeFolder(d, "._b");   // a folder is an item of its own, not a companion
         touch(d, "b");
         QList<FSRef> items = listed(d);
-        QVERIFY(NumberItems(items, numbering(1, 1, 1)).failures.isEmpty());
+        QVERIFY(NumberItems(items, {1, 1, 1}).failures.isEmpty());
         QCOMPARE(entries(d), (Names{"._1 a.jpg", "._b", "1 a.jpg", "2 b"}));
         QCOMPARE(readFile(d + "/._1 a.jpg"), "metadata");
 
@@ -320,115 +308,7 @@ private Q_SLOTS:
         QCOMPARE(entries(d), (Names{"._1 a.jpg", "._a.jpg", "._b", "1 a.jpg", "b"}));
         QCOMPARE(readFile(d + "/._a.jpg"), "stray");
     }
-
-    // A dry run renames nothing, meets the names earlier items would free or take, and
-    // predicts the refusals.
-    void dryRun()
-    {
-        QStringList planned;
-        RenameRun run;
-        run.dryRun = true;
-        run.renamed = [&](const QString& from, const QString& to) { planned.append(from + " > " + to); };
-
-        QTemporaryDir dir;
-        touch(path(dir), "2 b");
-        touch(path(dir), "b");
-        QList<FSRef> items = listed(path(dir));
-        RenameReport report = NumberItems(items, numbering(1, 1, 1), run);
-        QVERIFY(report.failures.isEmpty());   // "2 b" is freed before b needs it
-        QCOMPARE(planned, (QStringList{"2 b > 1 2 b", "b > 2 b"}));
-        QCOMPARE(entries(path(dir)), (Names{"2 b", "b"}));
-
-        QTemporaryDir other;
-        touch(path(other), "1 x");
-        touch(path(other), "2 x");
-        items = listed(path(other));
-        report = RemoveNumberPrefixes(items, run);
-        QCOMPARE(report.failures.size(), 1);   // "x" would already be taken by "1 x"
-        QCOMPARE(report.failures.first().name, "2 x");
-        QCOMPARE(report.failures.first().error, EEXIST);
-        QCOMPARE(entries(path(other)), (Names{"1 x", "2 x"}));
-    }
-
-    // The window's commands: the width rule over the preferences, an item replaced after
-    // the listing, the reload, the report signal.
-    void controllerRuns()
-    {
-        QTemporaryDir dir;
-        const QByteArray d = path(dir);
-        for (int i = 10; i < 22; ++i)
-            touch(d, "f" + QByteArray::number(i));
-        OrdinelloController controller;
-        QSignalSpy finished(&controller, &OrdinelloController::runFinished);
-        controller.renameItems();   // no folder yet: nothing happens
-        QCOMPARE(finished.size(), 0);
-        controller.selectDirectoryPath(d);
-        QCOMPARE(controller.automaticNumberLength(), 2);
-
-        writeFile(d + "/new", "newcomer");
-        QCOMPARE(::rename((d + "/new").constData(), (d + "/f11").constData()), 0);
-        controller.renameItems();
-        QVERIFY(finished.wait());
-        QVERIFY(entries(d).contains("f11"));
-        QCOMPARE(controller.directoryItems().first(), DecodeFileName(d + "/01 f10"));
-        QCOMPARE(controller.directoryItems().at(1), DecodeFileName(d + "/03 f12"));   // 02 was skipped
-        QCOMPARE(finished.first().at(0).toInt(), 11);
-        QCOMPARE(finished.first().at(1).toStringList(), QStringList{"f11"});
-        QVERIFY(finished.first().at(2).toStringList().first().contains("took its place"));
-
-        // Fixed width with "NumberLength" never stored: 6 digits.
-        SetAutomaticNumberLength(false);
-        QCOMPARE(controller.automaticNumberLength(), 0);
-        controller.removeFilenamePrefixes();
-        QVERIFY(finished.wait());
-        controller.renameItems();
-        QVERIFY(finished.wait());
-        QCOMPARE(controller.directoryItems().first(), DecodeFileName(d + "/000001 f10"));
-    }
-
-    // The window: the commands wait for a folder; a run with failures says so in the
-    // status bar, and a click lists which items and why, without a modal alert.
-    void windowReportsFailures()
-    {
-        MainWindow window;
-        QVERIFY(!named(&window, "actionRenameItems")->isEnabled());
-        QTemporaryDir dir;
-        const QByteArray longName = QByteArray(NAME_MAX - 1, 'x');   // "1 " makes it 256 bytes
-        touch(path(dir), longName);
-        touch(path(dir), "y");
-        window.controller()->selectDirectoryPath(path(dir));
-        QVERIFY(named(&window, "actionRenameItems")->isEnabled());
-
-        QSignalSpy finished(window.controller(), &OrdinelloController::runFinished);
-        named(&window, "actionRenameItems")->trigger();
-        QVERIFY(finished.wait());
-        auto* report = window.statusBar()->findChild<RenameReportView*>();
-        QVERIFY(report && !report->isHidden());
-        QCOMPARE(report->text(), "1 item could not be renamed");
-        report->click();
-        QVERIFY(report->detailsWindow()->isVisible() && !report->detailsWindow()->isModal());
-        const QTreeWidget* list = report->detailsWindow()->findChild<QTreeWidget*>();
-        QCOMPARE(list->topLevelItemCount(), 1);
-        QCOMPARE(list->topLevelItem(0)->text(0), QString::fromLatin1(longName));
-        QCOMPARE(list->topLevelItem(0)->text(1), "name too long");
-        QVERIFY(report->detailsWindow()->windowTitle().contains(dir.path().section(u'/', -1)));
-
-        // The account belongs to its folder: choosing another folder clears it.
-        named(&window, "actionRenameItems")->trigger();
-        QVERIFY(finished.wait());
-        QVERIFY(!report->isHidden());
-        QTemporaryDir other;
-        window.controller()->selectDirectoryPath(path(other));
-        QVERIFY(report->isHidden() && !report->detailsWindow()->isVisible());
-        QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
-        window.controller()->selectDirectoryPath(path(dir));
-
-        named(&window, "actionRemovePrefixes")->trigger();   // "2 2 y" to "2 y"; the long one has no blank
-        QVERIFY(finished.wait());
-        QVERIFY(report->isHidden());
-        QCOMPARE(entries(path(dir)), (Names{"2 y", longName}));
-    }
 };
 
-QTEST_MAIN(TestNumbering)
+QTEST_GUILESS_MAIN(TestNumbering)
 #include "tst_numbering.moc"

@@ -1,14 +1,14 @@
-// ordinello-cli rename and strip, run as a script runs them: options, preferences, the
-// wanted order, output lines, failures and exit status.
+// ordinello-cli, run as a script runs it: rename, strip and undo with their options,
+// preferences, wanted order, output lines, failures and exit status; list's output.
 
 #include "TestFolders.h"
 #include "renaming/RenameJournal.h"
 
-#include <QProcess>
 #include <QSettings>
 #include <QTest>
 
 #include <climits>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -19,32 +19,15 @@ class TestRenameCli : public QObject
 {
     Q_OBJECT
 
-    struct Result {
-        int status = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-
     QByteArray m_configFile;
 
-    static Result run(const QStringList& args, const QByteArray& input = {})
+    // A new temporary folder holding these empty files.
+    static QByteArray folderWith(const Names& names)
     {
-        QProcess process;
-        process.start(qEnvironmentVariable("ORDINELLO_BIN_DIR") + QStringLiteral("/ordinello-cli"), args);
-        if (!process.waitForStarted())
-            return {};
-        process.write(input);
-        process.closeWriteChannel();
-        process.waitForFinished();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                process.readAllStandardOutput(), process.readAllStandardError()};
-    }
-
-    static QByteArray folderWith(const QTemporaryDir& dir, const Names& names)
-    {
+        const QByteArray dir = temporaryFolder();
         for (const QByteArray& name : names)
-            touch(path(dir), name);
-        return path(dir);
+            touch(dir, name);
+        return dir;
     }
 
     // The settings file the program reads (it runs without Qt's test mode).
@@ -80,6 +63,8 @@ private Q_SLOTS:
         QTest::newRow("= forms, automatic width")
             << QVariantMap{{"AutomaticNumberLength", false}} << QStringList{"--first=-1", "--step=-1", "--auto-width"}
             << Names{"-1 a", "-2 b", "-3 c"};
+        QTest::newRow("automatic width: the count's digits, not the numbers'")
+            << QVariantMap{{"InitialNumber", 98}} << QStringList{} << Names{"100 c", "98 a", "99 b"};
         QTest::newRow("width 0, smallest number")
             << QVariantMap{} << QStringList{"--width", "0", "--first", "-2147483648"}
             << Names{"-2147483646 c", "-2147483647 b", "-2147483648 a"};
@@ -91,9 +76,8 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
         QFETCH(Names, renamed);
         store(stored);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a", "b", "c"});
-        const Result result = run(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)});
+        const QByteArray d = folderWith({"a", "b", "c"});
+        const CliResult result = runCli(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)});
         QCOMPARE(result.err, "");
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, "");
@@ -117,19 +101,17 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, quoted);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"1 " + name});
+        const QByteArray d = folderWith({"1 " + name});
         const QString folder = QString::fromUtf8(d);
         const QByteArray from = quoted.startsWith('"') ? "\"1 " + quoted.mid(1) : "'1 " + quoted.mid(1);
 
-        Result result = run({"strip", "--dry-run", folder});
+        CliResult result = runCli({"strip", "--dry-run", folder});
         QCOMPARE(result.out, "would rename " + from + " -> " + quoted + '\n');
         QCOMPARE(entries(d), Names{"1 " + name});
-        result = run({"strip", "-v", folder});
+        result = runCli({"strip", "-v", folder});
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, "renamed " + from + " -> " + quoted + '\n');
         QCOMPARE(entries(d), Names{name});
-        ::unlink((d + '/' + name).constData());   // QTemporaryDir cannot remove non-UTF-8 names
     }
 
     void order_data()
@@ -159,9 +141,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, input);
         QFETCH(int, status);
         QFETCH(QByteArrayList, errors);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a", "b", "c"});
-        const Result result = run(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)}, input);
+        const QByteArray d = folderWith({"a", "b", "c"});
+        const CliResult result = runCli(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)}, input);
         QCOMPARE(result.status, status);
         for (const QByteArray& error : errors)
             QVERIFY2(result.err.contains(error), result.err.constData());
@@ -172,9 +153,8 @@ private Q_SLOTS:
     // the rest renamed.
     void failedItemsAreNamed()
     {
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"b", "1 b", "c"});
-        const Result result = run({"rename", "--order", "-", QString::fromUtf8(d)}, "b\n1 b\nc\n");
+        const QByteArray d = folderWith({"b", "1 b", "c"});
+        const CliResult result = runCli({"rename", "--order", "-", QString::fromUtf8(d)}, "b\n1 b\nc\n");
         QCOMPARE(result.status, 1);
         QCOMPARE(result.err, "ordinello-cli: 'b': an item with that name already exists\n");
         QCOMPARE(entries(d), (Names{"2 1 b", "3 c", "b"}));
@@ -184,39 +164,37 @@ private Q_SLOTS:
     // with nothing left to undo it says so (status 2).
     void undo()
     {
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"1 a", "b"});
+        const QByteArray d = folderWith({"1 a", "b"});
         const QString folder = QString::fromUtf8(d);
-        QCOMPARE(run({"strip", folder}).status, 0);
-        QCOMPARE(run({"rename", folder}).status, 0);
+        QCOMPARE(runCli({"strip", folder}).status, 0);
+        QCOMPARE(runCli({"rename", folder}).status, 0);
         QCOMPARE(entries(d), (Names{"1 a", "2 b"}));
 
-        Result result = run({"undo", "--dry-run", folder});
+        CliResult result = runCli({"undo", "--dry-run", folder});
         QCOMPARE(result.out, "would rename '2 b' -> 'b'\nwould rename '1 a' -> 'a'\n");
         QCOMPARE(entries(d), (Names{"1 a", "2 b"}));
-        result = run({"undo", "-v", folder});
+        result = runCli({"undo", "-v", folder});
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, "renamed '2 b' -> 'b'\nrenamed '1 a' -> 'a'\n");
         QCOMPARE(result.err, "");   // no progress line: standard error is not a terminal
 
         touch(d, "1 a");            // strip's undo meets a taken name: named, status 1
-        result = run({"undo", folder});
+        result = runCli({"undo", folder});
         QCOMPARE(result.status, 1);
         QVERIFY2(result.err.startsWith("ordinello-cli: 'a': "), result.err.constData());
         // What was not reverted stays to undo: with the name free again, it is.
         ::rename((d + "/1 a").constData(), (d + "/kept").constData());
-        result = run({"undo", folder});
+        result = runCli({"undo", folder});
         QCOMPARE(result.status, 0);
         QCOMPARE(entries(d), (Names{"1 a", "b", "kept"}));
-        result = run({"undo", folder});
+        result = runCli({"undo", folder});
         QCOMPARE(result.status, 2);
         QCOMPARE(result.err, "ordinello-cli: " + d + ": no renaming to undo\n");
 
         // A run that renamed nothing leaves nothing to undo.
-        QTemporaryDir tooLong;
-        const QByteArray t = folderWith(tooLong, {QByteArray(NAME_MAX - 1, 'x')});
-        QCOMPARE(run({"rename", QString::fromUtf8(t)}).status, 1);
-        QCOMPARE(run({"undo", QString::fromUtf8(t)}).status, 2);
+        const QByteArray t = folderWith({QByteArray(NAME_MAX - 1, 'x')});
+        QCOMPARE(runCli({"rename", QString::fromUtf8(t)}).status, 1);
+        QCOMPARE(runCli({"undo", QString::fromUtf8(t)}).status, 2);
     }
 
     // Listing and dry runs only read. A folder full of what looks like a rename cut short
@@ -225,8 +203,7 @@ private Q_SLOTS:
     // went in, contents and marks included.
     void listingsAndDryRunsChangeNothing()
     {
-        QTemporaryDir dir;
-        const QByteArray d = path(dir);
+        const QByteArray d = temporaryFolder();
         writeFile(d + "/1 notes.txt", "\x7FOrdinello rename placeholder\nnotes.txt\n");
         writeFile(d + "/notes.txt", "\x7FOrdinello rename placeholder\nx\n");
         writeFile(d + "/photo.jpg", "jpeg");
@@ -248,16 +225,16 @@ private Q_SLOTS:
         const QList<QByteArray> before = snapshot();
         const QString folder = QString::fromUtf8(d);
         for (const char* command : {"list", "rename --dry-run", "strip --dry-run"}) {
-            run(QString::fromLatin1(command).split(u' ') + QStringList{folder});
+            runCli(QString::fromLatin1(command).split(u' ') + QStringList{folder});
             QVERIFY2(snapshot() == before, command);
         }
         // A real run and its undo (which read the journal) leave the look-alikes too.
-        QCOMPARE(run({"strip", folder}).status, 1);   // only "2 extra.txt" can lose its prefix
+        QCOMPARE(runCli({"strip", folder}).status, 1);   // only "2 extra.txt" can lose its prefix
         const QList<QByteArray> stripped = snapshot();
         QVERIFY(stripped.contains("extra.txt=|"));
-        run({"undo", "--dry-run", folder});
+        runCli({"undo", "--dry-run", folder});
         QCOMPARE(snapshot(), stripped);
-        QCOMPARE(run({"undo", folder}).status, 0);
+        QCOMPARE(runCli({"undo", folder}).status, 0);
         QCOMPARE(snapshot(), before);
     }
 
@@ -265,45 +242,76 @@ private Q_SLOTS:
     // then refuses (status 2) and renames nothing.
     void secondRunIsRefused()
     {
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a", "b"});
-        FSRef folder;
-        QCOMPARE(FSPathMakeRef(d, &folder), noErr);
+        const QByteArray d = folderWith({"a", "b"});
         QString problem;
-        const std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquire(folder, &problem);
+        const std::unique_ptr<FolderRunLock> lock = FolderRunLock::acquire(refTo(d), &problem);
         QVERIFY2(lock, qPrintable(problem));
         for (const char* command : {"rename", "undo"}) {
-            const Result result = run({command, QString::fromUtf8(d)});
+            const CliResult result = runCli({command, QString::fromUtf8(d)});
             QCOMPARE(result.status, 2);
             QCOMPARE(result.err, "ordinello-cli: " + d + ": another run is changing this folder\n");
         }
-        QCOMPARE(run({"rename", "--dry-run", QString::fromUtf8(d)}).status, 0);
+        QCOMPARE(runCli({"rename", "--dry-run", QString::fromUtf8(d)}).status, 0);
         QCOMPARE(entries(d), (Names{"a", "b"}));
+    }
+
+    // list prints the names as bytes in the window's order, one a line or NUL-ended; after
+    // "--" an operand that looks like an option is a folder's name.
+    void list()
+    {
+        const QByteArray d = temporaryFolder();
+        for (const char* name : {"file10", "file9", "bad\xFF", ".dot"})
+            touch(d, name);
+        QCOMPARE(runCli({"list", QString::fromLocal8Bit(d)}).out, "bad\xFF\nfile9\nfile10\n");
+        QCOMPARE(runCli({"list", "-0", QString::fromLocal8Bit(d)}).out, QByteArray("bad\xFF\0file9\0file10\0", 18));
+        makeFolder(d, "--help");
+        touch(d + "/--help", "inside");
+        const CliResult result = runCli({"list", "--", "--help"}, {}, QString::fromLocal8Bit(d));
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, "inside\n");
+    }
+
+    // A ".hidden" that is a FIFO (or a device) is not a list of names: it is never waited
+    // on, and nothing is hidden by it.
+    void hiddenListThatIsNotAFile()
+    {
+        const QByteArray d = folderWith({"a"});
+        QCOMPARE(::mkfifo((d + "/.hidden").constData(), 0600), 0);
+        const CliResult result = runCli({"list", QString::fromUtf8(d)});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, "a\n");
     }
 
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no folder") << QStringList{"rename"};
-        QTest::newRow("unknown option") << QStringList{"rename", "--fast", "FOLDER"};
-        QTest::newRow("not a number") << QStringList{"rename", "--first", "1e3", "FOLDER"};
-        QTest::newRow("beyond 32 bits") << QStringList{"rename", "--step", "2147483648", "FOLDER"};
-        QTest::newRow("both widths") << QStringList{"rename", "--width", "3", "--auto-width", "FOLDER"};
-        QTest::newRow("numbering option to strip") << QStringList{"strip", "--first", "2", "FOLDER"};
-        QTest::newRow("folder missing") << QStringList{"strip", "FOLDER/none"};
-        QTest::newRow("undo, numbering option") << QStringList{"undo", "--step", "2", "FOLDER"};
-        QTest::newRow("undo, two folders") << QStringList{"undo", "FOLDER", "FOLDER"};
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no folder") << QStringList{"rename"} << "expected one FOLDER";
+        QTest::newRow("list, no folder") << QStringList{"list"} << "expected one FOLDER";
+        QTest::newRow("unknown option") << QStringList{"rename", "--fast", "DIR"} << "unknown option --fast";
+        QTest::newRow("unknown command") << QStringList{"sort", "DIR"} << "unknown command sort";
+        QTest::newRow("not a number") << QStringList{"rename", "--first", "1e3", "DIR"} << "1e3";
+        QTest::newRow("beyond 32 bits") << QStringList{"rename", "--step", "2147483648", "DIR"} << "2147483648";
+        QTest::newRow("both widths") << QStringList{"rename", "--width", "3", "--auto-width", "DIR"} << "--auto-width";
+        QTest::newRow("numbering option to strip") << QStringList{"strip", "--first", "2", "DIR"} << "--first";
+        QTest::newRow("folder missing") << QStringList{"strip", "DIR/none"} << "DIR/none: no such file or folder";
+        QTest::newRow("list, a file") << QStringList{"list", "DIR/a"} << "DIR/a: not a folder";
+        QTest::newRow("undo, numbering option") << QStringList{"undo", "--step", "2", "DIR"} << "--step";
+        QTest::newRow("undo, two folders") << QStringList{"undo", "DIR", "DIR"} << "expected one FOLDER";
     }
 
     void usageErrors()
     {
         QFETCH(QStringList, args);
-        QTemporaryDir dir;
-        const QByteArray d = folderWith(dir, {"a"});
-        args.replaceInStrings(QStringLiteral("FOLDER"), dir.path());
-        const Result result = run(args);
+        QFETCH(QString, message);
+        const QByteArray d = folderWith({"a"});
+        args.replaceInStrings(QStringLiteral("DIR"), QString::fromUtf8(d));
+        const CliResult result = runCli(args);
         QCOMPARE(result.status, 2);
-        QVERIFY(result.err.startsWith("ordinello-cli: "));
+        QCOMPARE(result.out, "");
+        QVERIFY2(result.err.startsWith("ordinello-cli: ")
+                     && result.err.contains(message.replace(QStringLiteral("DIR"), QString::fromUtf8(d)).toUtf8()),
+                 result.err.constData());
         QCOMPARE(entries(d), Names{"a"});
     }
 };

@@ -27,8 +27,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <plist/plist.h>
-
 #include <memory>
 
 using namespace TestFolders;
@@ -57,22 +55,6 @@ QByteArray versionPlist(const QByteArray& currentVersion, const QByteArray& curr
            "<key>CurrentVersion</key>" + currentVersion
          + (currentVersionString.isEmpty() ? QByteArray() : "<key>CurrentVersionString</key>" + currentVersionString)
          + "</dict></dict></plist>\n";
-}
-
-QByteArray binaryPlist(std::uint64_t currentVersion, const char* currentVersionString)
-{
-    plist_t root = plist_new_dict();
-    plist_t product = plist_new_dict();
-    plist_dict_set_item(product, "CurrentVersion", plist_new_uint(currentVersion));
-    plist_dict_set_item(product, "CurrentVersionString", plist_new_string(currentVersionString));
-    plist_dict_set_item(root, "Ordinello", product);
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(root, &bytes, &length);
-    QByteArray result(bytes, length);
-    plist_to_bin_free(bytes);
-    plist_free(root);
-    return result;
 }
 
 // Arrays nested depth deep under the product key, each in the one before: the shape that
@@ -145,30 +127,6 @@ HttpTestServer::Response notFound()
 
 } // namespace
 
-// The system log's lines, as a signal to wait on.
-class LogRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QStringList lines;
-    void add(const QString& line)
-    {
-        lines.append(line);
-        Q_EMIT logged();
-    }
-    bool waitFor(const QString& line)
-    {
-        QSignalSpy spy(this, &LogRecorder::logged);
-        while (!lines.contains(line)) {
-            if (!spy.wait(5000))
-                return false;
-        }
-        return true;
-    }
-Q_SIGNALS:
-    void logged();
-};
-
 class TestSoftwareUpdate : public QObject
 {
     Q_OBJECT
@@ -177,7 +135,7 @@ class TestSoftwareUpdate : public QObject
     std::unique_ptr<SoftwareUpdateController> m_controller;
     std::unique_ptr<SoftwareUpdateWindow> m_window;
     QByteArray m_recorder;
-    LogRecorder m_log;
+    QStringList m_log;   // the system log's lines
     int m_beeps = 0;
     struct Alert {
         QString text, informative;
@@ -233,7 +191,7 @@ private Q_SLOTS:
         m_recorder = installRecorderApplication({"application/vnd.debian.binary-package"});
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         SetBeepHandlerForTesting([this] { ++m_beeps; });
-        SetSystemLogHandlerForTesting([this](const QString& line) { m_log.add(line); });
+        SetSystemLogHandlerForTesting([this](const QString& line) { m_log.append(line); });
         m_desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
         QVERIFY2(m_desktop.startsWith(qEnvironmentVariable("HOME")), "the Desktop must be the test's own");
     }
@@ -251,7 +209,7 @@ private Q_SLOTS:
         qputenv("ORDINELLO_SITE_URL", m_server->baseUrl().toUtf8());
         ProgramSettings().clear();
         QDir(m_desktop).removeRecursively();
-        m_log.lines.clear();
+        m_log.clear();
         m_alerts.clear();
         m_beeps = 0;
     }
@@ -290,7 +248,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("string");
         QTest::addColumn<int>("number");   // -1: none read, so still 0
         QTest::newRow("xml") << versionPlist("<integer>105</integer>") << "1.0.5" << 105;
-        QTest::newRow("binary") << binaryPlist(105, "1.0.5") << "1.0.5" << 105;
         QTest::newRow("whole real") << versionPlist("<real>105.0</real>") << "1.0.5" << 105;
         QTest::newRow("negative") << versionPlist("<integer>-5</integer>") << "1.0.5" << -5;
         QTest::newRow("no property list") << QByteArray("<html>Moved</html>") << QString() << -1;
@@ -307,11 +264,9 @@ private Q_SLOTS:
         // A NUL in the string made libplist abort the program; the version is refused instead.
         QTest::newRow("UTF-16 string with NUL") << corpusFile("utf16-nul.bplist") << QString() << -1;
         QTest::newRow("ASCII string with NUL") << corpusFile("ascii-nul.bplist") << QString() << -1;
-        QTest::newRow("corpus writer sound") << corpusFile("good.bplist") << "1.0.5" << 105;
+        QTest::newRow("binary") << corpusFile("good.bplist") << "1.0.5" << 105;
         // Shapes that exhaust a recursive reader's stack or time are refused whole.
-        QTest::newRow("binary nested 200") << corpusFile("nested-200.bplist") << QString() << -1;
         QTest::newRow("binary nested 100000") << nestedBinaryPlist(100'000) << QString() << -1;
-        QTest::newRow("xml nested 200") << corpusFile("nested-200.xml") << QString() << -1;
         QTest::newRow("xml nested 100000") << nestedXmlPlist(100'000) << QString() << -1;
         QTest::newRow("shared 2^60 times") << corpusFile("doubling-60.bplist") << QString() << -1;
         QTest::newRow("one string 1000 times") << corpusFile("shared-string.bplist") << QString() << -1;
@@ -478,7 +433,7 @@ private Q_SLOTS:
 
         downloadAndWait();
         QCOMPARE(m_beeps, 1);
-        QVERIFY(m_log.lines.contains(QStringLiteral("The download could not start.")));
+        QVERIFY(m_log.contains(QStringLiteral("The download could not start.")));
         QVERIFY(!m_window->m_downloadProgressIndicator->isHidden());
         QCOMPARE(m_window->m_downloadProgressIndicator->value(), 0);
         QVERIFY(!c->isDownloadInProgress());
@@ -516,7 +471,6 @@ private Q_SLOTS:
         c->setTimeoutsForTesting(500, 500);
         QTimer* timer = c->automaticCheckTimer();
         QVERIFY(timer && timer->isActive() && timer->isSingleShot());
-        QCOMPARE(timer->interval(), 5000);
         QSignalSpy ended(c, &SoftwareUpdateController::automaticCheckEnded);
         timer->start(0);   // fire now rather than in five seconds
         QVERIFY(ended.wait(5000));
@@ -578,12 +532,12 @@ private Q_SLOTS:
         findNewerVersion(kImageSha256 + digest + "</string>");
         QSignalSpy ended(c, &SoftwareUpdateController::downloadEnded);
         c->clickSoftwareUpdateButton();
-        QVERIFY(m_log.waitFor(progress));
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains(progress), 5000);
         QCOMPARE(status(), progress);
         QCOMPARE(m_window->m_downloadProgressIndicator->value(), bar);
         QVERIFY(!m_window->m_downloadProgressIndicator->isHidden());
         const QString name = QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1));
-        QVERIFY(m_log.lines.contains(QStringLiteral("Final file destination: ") + m_desktop + u'/' + name));
+        QVERIFY(m_log.contains(QStringLiteral("Final file destination: ") + m_desktop + u'/' + name));
         QCOMPARE(entries(QFile::encodeName(m_desktop)).size(), 1);   // only the hidden partial file
         QVERIFY(!entries(QFile::encodeName(m_desktop)).contains(QFile::encodeName(name)));
         QVERIFY(m_window->m_installButton->isHidden());
@@ -591,7 +545,7 @@ private Q_SLOTS:
         m_server->release();
         QVERIFY(ended.wait(5000));
         QCOMPARE(status(), QStringLiteral("The download has completed."));
-        QVERIFY(m_log.lines.contains(QStringLiteral("The download has completed.")));
+        QVERIFY(m_log.contains(QStringLiteral("The download has completed.")));
         QVERIFY(m_window->m_downloadProgressIndicator->isHidden());
         QCOMPARE(m_window->m_downloadProgressIndicator->value(), 0);
         QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{QFile::encodeName(name)});
@@ -669,32 +623,30 @@ private Q_SLOTS:
         findNewerVersion();
         QSignalSpy ended(c, &SoftwareUpdateController::downloadEnded);
         c->clickSoftwareUpdateButton();
-        QVERIFY(m_log.waitFor(QStringLiteral("Final file destination: ") + m_desktop + u'/' + QLatin1String(base + "-1.deb")));
+        const QString destination = QStringLiteral("Final file destination: ") + m_desktop + u'/';
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains(destination + QLatin1String(base + "-1.deb")), 5000);
         writeFile(desktop + '/' + base + "-1.deb", "theirs");
         m_server->release();
         QVERIFY(ended.wait(5000));
-        QVERIFY(m_log.lines.contains(QStringLiteral("Final file destination: ") + m_desktop + u'/' + QLatin1String(base + "-2.deb")));
+        QVERIFY(m_log.contains(destination + QLatin1String(base + "-2.deb")));
         QCOMPARE(readFile(desktop + '/' + kImageName), "mine");
         QCOMPARE(readFile(desktop + '/' + base + "-1.deb"), "theirs");
         QCOMPARE(readFile(desktop + '/' + base + "-2.deb"), "new image");
         QCOMPARE(entries(desktop).size(), 3);
     }
 
-    // A failed download says so and leaves nothing on the Desktop.
+    // A failed download says so and leaves nothing on the Desktop. (What the connection
+    // refuses before any data, the check's tests show: both go through UpdateConnection.)
     void downloadFails_data()
     {
         QTest::addColumn<HttpTestServer::Response>("response");
         QTest::addColumn<QString>("error");
-        QTest::newRow("not found") << notFound() << "The server answered 404 Not Found.";
         HttpTestServer::Response cut = ok(QByteArray(500, 'c'));
         cut.announcedLength = 1000;
         QTest::newRow("body cut short") << cut << QStringLiteral("The server sent %1 of the %2 bytes it announced.").arg(QLocale().toString(500), QLocale().toString(1000));
         HttpTestServer::Response stalled = ok(QByteArray(1000, 's'));
         stalled.holdAfter = 100;
         QTest::newRow("stalled") << stalled << "The server did not answer within 0.5 seconds.";
-        QTest::newRow("redirect to another host") << HttpTestServer::redirect("http://localhost:1/" + kImageName)
-                                                  << "The server sent the request on to another site, which is not followed. http://localhost:1/"
-                                                         + QString::fromLatin1(kImageName);
         HttpTestServer::Response huge = ok("small");
         huge.announcedLength = qint64(3) << 30;
         QTest::newRow("over 2 GiB") << huge << QStringLiteral("The file is larger than the %1 bytes accepted.").arg(QLocale().toString(qint64(2147483648)));
@@ -729,7 +681,7 @@ private Q_SLOTS:
         downloadAndWait();
         const QString expected = QStringLiteral("Download failed! Error - ") + error;
         QVERIFY2(status().startsWith(expected), qPrintable(status()));
-        QVERIFY(std::any_of(m_log.lines.begin(), m_log.lines.end(), [&](const QString& l) { return l.startsWith(expected); }));
+        QVERIFY(std::any_of(m_log.begin(), m_log.end(), [&](const QString& l) { return l.startsWith(expected); }));
         QVERIFY(!c->isDownloadInProgress());
         QVERIFY(m_window->m_softwareDownloadButton->isEnabled());
         QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
@@ -812,7 +764,7 @@ private Q_SLOTS:
         findNewerVersion();
         m_window.reset();
         m_controller->clickSoftwareUpdateButton();
-        QVERIFY(m_log.waitFor(QStringLiteral("Percent complete : 50.000000")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains(QStringLiteral("Percent complete : 50.000000")), 5000);
         m_controller.reset();
         QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
     }

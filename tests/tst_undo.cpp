@@ -1,20 +1,11 @@
 // The renaming journal and undo: runs stopped at any point are reverted to the exact old
-// names, changed items are refused one by one, damaged journals are refused whole, older
-// runs follow, and the window's Undo command names the run.
+// names, changed items are refused one by one, damaged journals are refused whole, and older
+// runs follow. (tst_controller: the window's Undo command.)
 
 #include "TestFolders.h"
-#include "renaming/DirectoryItems.h"
-#include "app/MainWindow.h"
-#include "renaming/Numbering.h"
-#include "app/OrdinelloController.h"
-#include "renaming/Preferences.h"
-#include "renaming/RenameJournal.h"
 #include "renaming/UndoRun.h"
-#include "platform/NameCodec.h"
-#include "platform/StateFolder.h"
 
 #include <QDateTime>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <cerrno>
@@ -29,47 +20,6 @@ using Names = QList<QByteArray>;
 class TestUndo : public QObject
 {
     Q_OBJECT
-
-    static FSRef folderRef(const QByteArray& dir)
-    {
-        FSRef ref;
-        FSPathMakeRef(dir, &ref);
-        return ref;
-    }
-
-    static QList<FSRef> listed(const QByteArray& dir)
-    {
-        QList<FSRef> items;
-        ListDirectoryItemRefs(folderRef(dir), &items);
-        return items;
-    }
-
-    static void clearFolder(const QByteArray& dir)
-    {
-        for (const QByteArray& name : entries(dir))
-            ::unlink((dir + '/' + name).constData());
-    }
-
-    // Runs numbering (or prefix removal) with a journal, stopping as a killed process would
-    // before item stopAt (-1: never).
-    static RenameReport journaledRun(const QByteArray& dir, RunKind kind, int stopAt, RunControl how = RunControl::Abandon)
-    {
-        QString problem;
-        const auto lock = FolderRunLock::acquireForRun(folderRef(dir), &problem);
-        if (!lock) {
-            RenameReport refused;
-            refused.journalProblem = problem;
-            return refused;
-        }
-        QList<FSRef> items = listed(dir);
-        RenameJournal journal(folderRef(dir), kind);
-        RenameRun run;
-        run.journal = &journal;
-        run.progress = [&](qsizetype done, qsizetype) { return done == stopAt ? how : RunControl::Continue; };
-        if (kind == RunKind::Numbering)
-            return NumberItems(items, NumberingSettings{1, 1, 1}, run);
-        return RemoveNumberPrefixes(items, run);
-    }
 
     // A folder with a name that is not UTF-8, a link, a companion and ordinary items.
     static Names populate(const QByteArray& dir, bool numbered)
@@ -86,11 +36,7 @@ class TestUndo : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        isolateUserFolders();
-        SetConfirmRenaming(false);
-    }
+    void initTestCase() { isolateUserFolders(); }
 
     // Killed (or cancelled) before any item, in the middle, at the end: undo gives back
     // exactly the old names, bytes included, and nothing else.
@@ -113,8 +59,7 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(int, stopAt);
         QFETCH(int, how);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         const Names before = populate(dir, RunKind(kind) == RunKind::PrefixRemoval);
         const RenameReport report = journaledRun(dir, RunKind(kind), stopAt, RunControl(how));
         QVERIFY(report.journalProblem.isEmpty());
@@ -124,24 +69,22 @@ private Q_SLOTS:
 
         JournalRun run;
         QString problem;
-        QVERIFY2(LastJournaledRun(folderRef(dir), &run, &problem), qPrintable(problem));
+        QVERIFY2(LastJournaledRun(refTo(dir), &run, &problem), qPrintable(problem));
         QCOMPARE(run.finished, stopAt < 0 || RunControl(how) == RunControl::Cancel);
         QCOMPARE(run.itemCount(), 5);
 
-        const UndoResult undo = UndoLastRun(folderRef(dir));
+        const UndoResult undo = UndoLastRun(refTo(dir));
         QCOMPARE(undo.status, UndoResult::Status::Undone);
         QVERIFY2(undo.report.failures.isEmpty(), qPrintable(undo.report.failureLines().join('\n')));
         QCOMPARE(entries(dir), before);
-        QVERIFY(JournalFiles(folderRef(dir)).isEmpty());
-        clearFolder(dir);
+        QVERIFY(JournalFiles(refTo(dir)).isEmpty());
     }
 
     // Changed after the run: another object at the new name, or the old name taken. Those
     // are refused, each with its reason; the others are reverted; nothing is replaced.
     void changedItemsAreRefusedOneByOne()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         for (const char* name : {"a", "b", "c"})
             touch(dir, name);
         QVERIFY(journaledRun(dir, RunKind::Numbering, -1).failures.isEmpty());
@@ -154,7 +97,7 @@ private Q_SLOTS:
         QStringList lines;
         RenameRun run;
         run.renamed = [&](const QString& from, const QString& to) { lines << from + " -> " + to; };
-        const UndoResult undo = UndoLastRun(folderRef(dir), run);
+        const UndoResult undo = UndoLastRun(refTo(dir), run);
         QCOMPARE(undo.report.failures.size(), 2);
         QCOMPARE(undo.report.failures[0].name, QStringLiteral("2 b"));
         QCOMPARE(undo.report.failures[0].error, EEXIST);
@@ -168,14 +111,14 @@ private Q_SLOTS:
         // second undo reverts "2 b"; "1 a" was replaced and is refused again.
         JournalRun left;
         QString problem;
-        QVERIFY2(LastJournaledRun(folderRef(dir), &left, &problem), qPrintable(problem));
+        QVERIFY2(LastJournaledRun(refTo(dir), &left, &problem), qPrintable(problem));
         QCOMPARE(left.itemCount(), 2);
         QCOMPARE(::rename((dir + "/b").constData(), (dir + "/newcomer").constData()), 0);
-        const UndoResult again = UndoLastRun(folderRef(dir));
+        const UndoResult again = UndoLastRun(refTo(dir));
         QCOMPARE(again.report.failures.size(), 1);
         QCOMPARE(again.report.failures[0].name, QStringLiteral("1 a"));
         QCOMPARE(entries(dir), (Names{"1 a", "b", "c", "newcomer"}));
-        QVERIFY(LastJournaledRun(folderRef(dir), &left, &problem));
+        QVERIFY(LastJournaledRun(refTo(dir), &left, &problem));
         QCOMPARE(left.itemCount(), 1);
     }
 
@@ -202,8 +145,7 @@ private Q_SLOTS:
         QFETCH(bool, hardLinks);
         QFETCH(int, cutAt);
         QFETCH(Names, nextRun);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a.txt");
         writeFile(dir + "/b.txt", "b");
         QCOMPARE(::symlink("a.txt", (dir + "/c link").constData()), 0);
@@ -219,7 +161,7 @@ private Q_SLOTS:
         QCOMPARE(entries(dir).size(), before.size() + 1);   // one name too many
 
         if (nextRun.isEmpty()) {
-            const UndoResult undo = UndoLastRun(folderRef(dir));
+            const UndoResult undo = UndoLastRun(refTo(dir));
             QVERIFY2(undo.report.failures.isEmpty(), qPrintable(undo.report.failureLines().join('\n')));
             QCOMPARE(entries(dir), before);
         } else {
@@ -239,8 +181,7 @@ private Q_SLOTS:
     // and reverts the last one made.
     void runsSurviveANewDeviceNumberAndAClockStep()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a");
         const qint64 t = QDateTime::currentMSecsSinceEpoch();
         SetJournalClockForTesting([t] { return t; });
@@ -251,9 +192,9 @@ private Q_SLOTS:
         QCOMPARE(entries(dir), Names{"1 1 a"});
 
         SetDeviceNumberChangeForTesting(0x5a5);
-        const UndoResult undo = UndoLastRun(folderRef(dir));
+        const UndoResult undo = UndoLastRun(refTo(dir));
         const Names afterOne = entries(dir);
-        const UndoResult older = UndoLastRun(folderRef(dir));
+        const UndoResult older = UndoLastRun(refTo(dir));
         SetDeviceNumberChangeForTesting(0);
         QCOMPARE(undo.status, UndoResult::Status::Undone);
         QCOMPARE(afterOne, Names{"1 a"});
@@ -266,16 +207,14 @@ private Q_SLOTS:
     // waited on, and a link planted at a temporary name is never written through.
     void journalFolderLeftoversAndTraps()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a");
         QString problem;
-        std::unique_ptr<FolderRunLock>(FolderRunLock::acquire(folderRef(dir), &problem)).reset();
-        const QByteArray journals = JournalFolderFor(folderRef(dir));
+        std::unique_ptr<FolderRunLock>(FolderRunLock::acquire(refTo(dir), &problem)).reset();
+        const QByteArray journals = JournalFolderFor(refTo(dir));
         writeFile(journals + "/.writing-1-2", QByteArray(1000, 'x'));
         QCOMPARE(::mkfifo((journals + "/9999999999999999-1.journal").constData(), 0600), 0);
-        QTemporaryDir elsewhere;
-        const QByteArray victim = path(elsewhere) + "/victim";
+        const QByteArray victim = temporaryFolder() + "/victim";
         writeFile(victim, "keep");
         const qint64 t = 1234567;
         SetJournalClockForTesting([t] { return t; });
@@ -286,7 +225,7 @@ private Q_SLOTS:
         SetJournalClockForTesting({});
         QCOMPARE(readFile(victim), QByteArray("keep"));
         QVERIFY(!entries(journals).contains(".writing-1-2"));
-        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::Undone);
+        QCOMPARE(UndoLastRun(refTo(dir)).status, UndoResult::Status::Undone);
         QCOMPARE(entries(dir), Names{"a"});
     }
 
@@ -295,8 +234,7 @@ private Q_SLOTS:
     // and undo reverts the rest.
     void namesTooLongToNumberFailAlone()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         const QByteArray companioned(NAME_MAX - 3, 'c'), longest(NAME_MAX - 1, 'n');
         for (const QByteArray& name : {QByteArray("a"), companioned, "._" + companioned, longest})
             touch(dir, name);
@@ -307,17 +245,15 @@ private Q_SLOTS:
             QCOMPARE(failure.error, ENAMETOOLONG);
         QCOMPARE(entries(dir), (Names{"._" + companioned, "1 a", companioned, longest}));
 
-        const UndoResult undo = UndoLastRun(folderRef(dir));
+        const UndoResult undo = UndoLastRun(refTo(dir));
         QCOMPARE(undo.status, UndoResult::Status::Undone);
         QCOMPARE(entries(dir), before);
-        clearFolder(dir);
     }
 
     // A dry run of undo reports what the undo then does.
     void dryRunMatchesUndo()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         populate(dir, false);
         journaledRun(dir, RunKind::Numbering, -1);
         touch(dir, "d.txt");   // taken again: refused in both
@@ -327,7 +263,7 @@ private Q_SLOTS:
             run.dryRun = dryRun;
             run.renamed = [&](const QString& from, const QString& to) { lines << from + " -> " + to; };
             run.failed = [&](const RenameFailure& f) { lines << "failed " + f.name; };
-            UndoLastRun(folderRef(dir), run);
+            UndoLastRun(refTo(dir), run);
             return lines;
         };
         const Names before = entries(dir);
@@ -336,25 +272,23 @@ private Q_SLOTS:
         QCOMPARE(record(false), planned);
         QCOMPARE(planned.size(), 6);   // five reverts (one a companion) and one refusal
         QVERIFY(planned.contains(QStringLiteral("failed 4 d.txt")));
-        clearFolder(dir);
     }
 
     // Each undo reverts the run before the last; only the newest 20 are kept.
     void olderRunsFollowAndAreKeptToTwenty()
     {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         touch(dir, "a");
         for (int i = 0; i < 22; ++i)
             journaledRun(dir, RunKind::Numbering, -1);
-        QCOMPARE(JournalFiles(folderRef(dir)).size(), kJournalsKeptPerFolder);
-        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::Undone);
-        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::Undone);
+        QCOMPARE(JournalFiles(refTo(dir)).size(), kJournalsKeptPerFolder);
+        QCOMPARE(UndoLastRun(refTo(dir)).status, UndoResult::Status::Undone);
+        QCOMPARE(UndoLastRun(refTo(dir)).status, UndoResult::Status::Undone);
         QCOMPARE(entries(dir), Names{QByteArray("1 ").repeated(20) + "a"});
         for (int i = 0; i < 18; ++i)
-            UndoLastRun(folderRef(dir));
+            UndoLastRun(refTo(dir));
         QCOMPARE(entries(dir), Names{"1 1 a"});
-        QCOMPARE(UndoLastRun(folderRef(dir)).status, UndoResult::Status::NothingToUndo);
+        QCOMPARE(UndoLastRun(refTo(dir)).status, UndoResult::Status::NothingToUndo);
     }
 
     // A journal that fails any check is refused whole and nothing is renamed.
@@ -373,12 +307,11 @@ private Q_SLOTS:
     {
         QFETCH(int, flip);
         QFETCH(int, cut);
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
+        const QByteArray dir = temporaryFolder();
         for (const char* name : {"a", "b"})
             touch(dir, name);
         journaledRun(dir, RunKind::Numbering, -1);
-        const QByteArray file = JournalFiles(folderRef(dir)).value(0);
+        const QByteArray file = JournalFiles(refTo(dir)).value(0);
         QByteArray data = readFile(file);
         if (cut)
             data.chop(cut);
@@ -387,69 +320,12 @@ private Q_SLOTS:
         writeFile(file, data);
 
         const Names before = entries(dir);
-        const UndoResult undo = UndoLastRun(folderRef(dir));
+        const UndoResult undo = UndoLastRun(refTo(dir));
         QCOMPARE(undo.status, UndoResult::Status::Refused);
         QVERIFY(undo.problem.contains(QString::fromLocal8Bit(file)));
         QCOMPARE(entries(dir), before);
     }
-
-    // The window: Undo names the run, reverts it, and a run left unfinished is offered.
-    void windowUndoAndInterruptedOffer()
-    {
-        QTemporaryDir tmp;
-        const QByteArray dir = path(tmp);
-        for (const char* name : {"a", "b", "c"})
-            touch(dir, name);
-        MainWindow window;
-        OrdinelloController* controller = window.controller();
-        QSignalSpy offers(controller, &OrdinelloController::interruptedRunFound);
-        QSignalSpy finished(controller, &OrdinelloController::runFinished);
-        controller->selectDirectoryPath(dir);
-        auto* undo = window.findChild<QAction*>(QStringLiteral("actionUndo"));
-        QVERIFY(undo);
-        QVERIFY(!undo->isEnabled());
-        QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
-
-        controller->renameItems();
-        QVERIFY(finished.wait());
-        QCOMPARE(entries(dir), (Names{"1 a", "2 b", "3 c"}));
-        QVERIFY(undo->isEnabled());
-        QCOMPARE(undo->text(), QStringLiteral("Undo Numbering of 3 Items"));
-        undo->trigger();
-        QVERIFY(finished.wait());
-        QCOMPARE(entries(dir), (Names{"a", "b", "c"}));
-        QVERIFY(!undo->isEnabled());
-        QCOMPARE(controller->model()->rowCount(), 3);
-
-        // A run in which every rename failed changed nothing: no undo is offered.
-        QTemporaryDir tooLong;
-        touch(path(tooLong), QByteArray(NAME_MAX - 1, 'x'));
-        controller->selectDirectoryPath(path(tooLong));
-        controller->renameItems();
-        QVERIFY(finished.wait());
-        QCOMPARE(finished.last().at(0).toInt(), 0);
-        QVERIFY(!undo->isEnabled());
-        controller->selectDirectoryPath(dir);
-
-        journaledRun(dir, RunKind::Numbering, 2);
-        QCOMPARE(offers.size(), 0);
-        controller->selectDirectoryPath(dir);
-        QCOMPARE(offers.size(), 1);
-        QCOMPARE(offers[0][0].toByteArray(), dir);
-        controller->selectDirectoryPath(dir);
-        QCOMPARE(offers.size(), 1);   // once per session
-        controller->undoInterruptedRun(dir);
-        QVERIFY(finished.wait());
-        QCOMPARE(entries(dir), (Names{"a", "b", "c"}));
-
-        // At start, interrupted runs in any folder are found.
-        journaledRun(dir, RunKind::PrefixRemoval, 0);   // nothing to strip: no journal
-        journaledRun(dir, RunKind::Numbering, 1);
-        const QList<JournalRun> interrupted = InterruptedRuns();
-        QCOMPARE(interrupted.size(), 1);
-        QCOMPARE(interrupted[0].folderPath, dir);
-    }
 };
 
-QTEST_MAIN(TestUndo)
+QTEST_GUILESS_MAIN(TestUndo)
 #include "tst_undo.moc"

@@ -110,15 +110,6 @@ private Q_SLOTS:
         const QString text = QString::fromUtf8(buffer);
         QVERIFY2(text.contains(QString::number(QDate::currentDate().year())), buffer);
         QVERIFY2(text.contains(QLocale(QLocale::English).monthName(QDate::currentDate().month())), buffer);
-
-        UTCDateTime utc;
-        utc.highSeconds = 1;
-        utc.lowSeconds = 5;
-        utc.fraction = 0x8000;
-        LongDateTime longDate = 0;
-        QCOMPARE(ConvertUTCDateTimeToLongDateTime(&utc, &longDate), OSStatus(noErr));
-        QCOMPARE(longDate, (LongDateTime(1) << 32) + 5);
-        QCOMPARE(ConvertUTCDateTimeToLongDateTime(nullptr, &longDate), OSStatus(paramErr));
     }
 
     void utf16Bytes()

@@ -1,8 +1,11 @@
 #include "TestFolders.h"
 
+#include "renaming/DirectoryItems.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -72,6 +75,30 @@ FSRef refTo(const QByteArray& path)
     return ref;
 }
 
+QList<FSRef> listed(const QByteArray& dir)
+{
+    QList<FSRef> items;
+    [&] { QVERIFY2(ListDirectoryItemRefs(refTo(dir), &items) == noErr, dir.constData()); }();
+    return items;
+}
+
+RenameReport journaledRun(const QByteArray& dir, RunKind kind, int stopAt, RunControl how)
+{
+    QString problem;
+    const auto lock = FolderRunLock::acquireForRun(refTo(dir), &problem);
+    if (!lock) {
+        RenameReport refused;
+        refused.journalProblem = problem;
+        return refused;
+    }
+    QList<FSRef> items = listed(dir);
+    RenameJournal journal(refTo(dir), kind);
+    RenameRun run;
+    run.journal = &journal;
+    run.progress = [&](qsizetype done, qsizetype) { return done == stopAt ? how : RunControl::Continue; };
+    return kind == RunKind::Numbering ? NumberItems(items, NumberingSettings{1, 1, 1}, run) : RemoveNumberPrefixes(items, run);
+}
+
 QByteArray attribute(const QByteArray& path, const char* name)
 {
     QByteArray value(65536, '\0');
@@ -96,6 +123,24 @@ std::array<unsigned char, 256> pascal(const QByteArray& bytes)
 QByteArray pascalText(const unsigned char* field)
 {
     return QByteArray(reinterpret_cast<const char*>(field + 1), field[0]);
+}
+
+CliResult runCli(const QStringList& args, const QByteArray& input, const QString& workingFolder)
+{
+    QProcess process;
+    process.setWorkingDirectory(workingFolder);
+    process.start(qEnvironmentVariable("ORDINELLO_BIN_DIR") + QStringLiteral("/ordinello-cli"), args);
+    if (!process.waitForStarted())
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
 }
 
 QString libraryFolderOfThisBuild()

@@ -3,9 +3,12 @@
 // QByteArray and never go through Qt's file-name decoding.
 
 #include "platform/Files.h"
+#include "renaming/Numbering.h"
+#include "renaming/RenameJournal.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <array>
@@ -20,15 +23,22 @@ void writeFile(const QByteArray& path, const QByteArray& contents);
 QByteArray readFile(const QByteArray& path);
 // The folder's entries as bytes, sorted bytewise ("." and ".." left out).
 QList<QByteArray> entries(const QByteArray& dir);
-// The temporary folder's path as bytes.
+// The temporary folder's path as bytes. It and what it holds are removed at exit, by bytes
+// (QTemporaryDir leaves names that are not UTF-8 behind).
 QByteArray path(const QTemporaryDir& dir);
-// A new empty temporary folder of its own, for one test. It and what it holds are removed
-// at exit, by bytes (names that are not UTF-8 too).
+// A new empty temporary folder of its own, for one test, removed at exit as above.
 QByteArray temporaryFolder();
 
 // The reference to an existing item (its final link not followed); a failure fails the
 // calling test.
 FSRef refTo(const QByteArray& path);
+// The folder's items as the window lists them, as references made when listed.
+QList<FSRef> listed(const QByteArray& dir);
+// Numbers the folder's items 1, 2, 3... (or takes their prefixes off) under the folder's run
+// lock with a journal, as the window does; before item stopAt (-1: never) it stops as `how`
+// says: a killed process (Abandon) or a cancel. A lock refused gives journalProblem.
+RenameReport journaledRun(const QByteArray& dir, RunKind kind, int stopAt = -1, RunControl how = RunControl::Abandon);
+
 // The item's extended attribute (the link's own, not followed); null when it has none.
 QByteArray attribute(const QByteArray& path, const char* name);
 void setModificationTime(const QByteArray& path, time_t seconds);
@@ -36,6 +46,15 @@ void setModificationTime(const QByteArray& path, time_t seconds);
 // Length-prefixed (Pascal) strings as the classic calls take and give them.
 std::array<unsigned char, 256> pascal(const QByteArray& bytes);
 QByteArray pascalText(const unsigned char* field);
+
+// ordinello-cli of this build, run as a script runs it, with the arguments and standard
+// input given. status is -1 when it did not start, crashed or ran past 20 seconds.
+struct CliResult {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+CliResult runCli(const QStringList& args, const QByteArray& input = {}, const QString& workingFolder = {});
 
 // Where this build tree keeps the program's private libraries (the thumbnail service).
 QString libraryFolderOfThisBuild();
