@@ -640,10 +640,10 @@ private:
     NameSet m_given;
 };
 
-// Walks the items and renames each to its new name. A journaled run first writes the
-// whole plan (RunPlan: the order, the temporary names, each item's companion as found
-// now) and renames by it; a dry run makes the same plan and reports it, item by item in
-// list order.
+// Walks the items and renames each to its new name, by a plan (RunPlan: the order, the
+// temporary names, each item's companion as found now). A journaled run first writes the
+// whole plan to its journal; a dry run makes the same plan and reports it, item by item
+// in list order.
 RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor& newNameFor,
                      bool scanFolders = true)
 {
@@ -659,8 +659,8 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
         return run.progress ? run.progress(done, count) : RunControl::Continue;
     };
 
-    if (!journaled && !run.dryRun) {
-        // A run without a plan (one item's prefix, or a caller's own run): in list order.
+    if (!scanFolders) {
+        // One item's prefix: no plan to make.
         for (qsizetype i = 0; i < total; ++i) {
             const RunControl next = control(i, total);
             if (next == RunControl::Abandon)
@@ -720,31 +720,38 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
     // The whole plan goes into the journal before the first rename, step by step.
     const std::vector<RunPlan::Scheduled>& steps = plan.steps();
     QHash<qsizetype, QByteArray> nameBefore;   // items moving through a temporary name
-    for (const RunPlan::Scheduled& scheduled : steps) {
-        const qsizetype i = scheduled.item;
-        QByteArrayView from = refs[i].nameBytes();
-        QByteArray to;
-        if (scheduled.step == RunPlan::Step::ToTemporary) {
-            to = plan.temporaryName(i);
-        } else {
-            newNameFor(i, refs[i].nameBytes(), &newNameBuffer);
-            to = newNameBuffer.view().toByteArray();
-            if (scheduled.step == RunPlan::Step::FromTemporary)
-                from = plan.temporaryName(i);
+    if (journaled) {
+        for (const RunPlan::Scheduled& scheduled : steps) {
+            const qsizetype i = scheduled.item;
+            QByteArrayView from = refs[i].nameBytes();
+            QByteArrayView to;
+            if (scheduled.step == RunPlan::Step::ToTemporary) {
+                to = plan.temporaryName(i);
+            } else {
+                newNameFor(i, refs[i].nameBytes(), &newNameBuffer);
+                to = newNameBuffer.view();
+                if (scheduled.step == RunPlan::Step::FromTemporary)
+                    from = plan.temporaryName(i);
+            }
+            run.journal->add(from, to, refs[i], false);
+            // A companion whose new name cannot be given brings its item back (see doRename).
+            const FSRef* companion = plan.companion(i);
+            if (companion && !impossibleName(companionName(to)))
+                run.journal->add(companionName(from), companionName(to), *companion, true);
         }
-        run.journal->add(from, to, refs[i], false);
-        // A companion whose new name cannot be given brings its item back (see doRename).
-        const FSRef* companion = plan.companion(i);
-        if (companion && !impossibleName(companionName(to)))
-            run.journal->add(companionName(from), companionName(to), *companion, true);
     }
-    if (!run.journal->commit(&report.journalProblem))
+    if (journaled && !run.journal->commit(&report.journalProblem))
         return report;
 
-    for (qsizetype i = 0; i < total; ++i) {
-        if (!plan.moving(i))
-            reportUnmoved(i);
-    }
+    // Items the plan does not move are reported where they stand in the list, among the
+    // renames (which follow the list, but for items waiting for a name to be freed).
+    qsizetype unreported = 0;
+    auto reportUnmovedBefore = [&](qsizetype end) {
+        for (; unreported < end; ++unreported) {
+            if (!plan.moving(unreported))
+                reportUnmoved(unreported);
+        }
+    };
     qsizetype done = 0;
     QSet<qsizetype> atTemporaryName;     // moved to a temporary name, not yet on
     QSet<qsizetype> temporaryFailed;     // its move to a temporary name failed
@@ -763,6 +770,7 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
         }
         ++done;
         const qsizetype i = scheduled.item;
+        reportUnmovedBefore(i);
         FSRef& item = refs[i];
         switch (scheduled.step) {
         case RunPlan::Step::Direct:
@@ -792,7 +800,10 @@ RenameReport runOver(QList<FSRef>& items, const RenameRun& run, const NewNameFor
         }
         }
     }
-    run.journal->finish(report.cancelled, report.renamed);
+    if (!report.cancelled)
+        reportUnmovedBefore(total);
+    if (journaled)
+        run.journal->finish(report.cancelled, report.renamed);
     return report;
 }
 

@@ -42,6 +42,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -685,10 +686,12 @@ private Q_SLOTS:
         QVERIFY(report->isHidden() && !report->detailsWindow()->isVisible());
         QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
         m_controller->selectDirectoryPath(m_dir);
-        named(m_window.get(), "actionRemovePrefixes")->trigger();   // "2 2 y" to "2 y"; the long one has no blank
+        // The second run replaced the number ("2 y" looks numbered): "2 y" is what removal
+        // takes off; the long name has no blank.
+        named(m_window.get(), "actionRemovePrefixes")->trigger();
         QVERIFY(finished.wait());
         QVERIFY(report->isHidden());
-        QCOMPARE(entries(m_dir), (QList<QByteArray>{"2 y", longName}));
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{longName, "y"}));
     }
 
     // The sheet before a run shows the count and the warning; Escape renames nothing; Enter
@@ -706,9 +709,10 @@ private Q_SLOTS:
         auto* sheet = m_window->findChild<RenamePreview*>();
         new QAbstractItemModelTester(sheet->model(), QAbstractItemModelTester::FailureReportingMode::QtTest, sheet);
         QVERIFY(sheet->isVisible());
-        QCOMPARE(sheet->summary()->text(), "2 names will be changed.");
-        QCOMPARE(sheet->warning()->text(), "1 name loses a first word that is not a number.");
-        QCOMPARE(sheet->model()->rowCount(), 2);
+        QCOMPARE(sheet->summary()->text(), "1 name will be changed.");
+        QCOMPARE(sheet->warning()->text(), "1 name starts with a word that is not a number.");
+        QCOMPARE(sheet->model()->rowCount(), 3);
+        QVERIFY(named<QPushButton>(sheet, "removeNumbersOnly")->isDefault());
         QTest::keyClick(sheet, Qt::Key_Escape);
         QTRY_VERIFY(!m_window->findChild<RenamePreview*>());
         QCOMPARE(finished.size(), 0);
@@ -718,7 +722,8 @@ private Q_SLOTS:
         QTRY_VERIFY(m_window->findChild<RenamePreview*>());
         sheet = m_window->findChild<RenamePreview*>();
         QCOMPARE(sheet->summary()->text(), "3 names will be changed.");
-        QVERIFY(sheet->warning()->isHidden());
+        QCOMPARE(sheet->warning()->text(), "1 name already starts with a number.");
+        QVERIFY(named<QPushButton>(sheet, "addNumbers")->isDefault());   // one of three: not a numbered set
         sheet->doNotAskAgain()->setChecked(true);
         QTest::keyClick(sheet, Qt::Key_Return);
         QVERIFY(finished.wait());
@@ -728,6 +733,16 @@ private Q_SLOTS:
         named(m_window.get(), "actionRemovePrefixes")->trigger();   // no sheet now
         QVERIFY(!m_window->findChild<RenamePreview*>());
         QVERIFY(finished.wait());
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"1 a", "My b", "c"}));
+
+        // A first word that is not a number: the choice is shown, whatever the preference.
+        m_controller->reloadDirectoryItems();
+        named(m_window.get(), "actionRemovePrefixes")->trigger();
+        QTRY_VERIFY(m_window->findChild<RenamePreview*>());
+        sheet = m_window->findChild<RenamePreview*>();
+        named<QPushButton>(sheet, "removeFirstWordsToo")->click();
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(m_dir), (QList<QByteArray>{"a", "b", "c"}));
 
         PreferencesWindow* preferences = ShowPreferencesWindow(m_window.get());
         QVERIFY(!named<QCheckBox>(preferences, "confirmRenaming")->isChecked());

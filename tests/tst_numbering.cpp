@@ -5,7 +5,9 @@
 
 #include "TestFolders.h"
 #include "platform/Sound.h"
+#include "renaming/FolderRun.h"
 #include "renaming/RenamePlan.h"
+#include "renaming/UndoRun.h"
 
 #include <QTest>
 
@@ -23,14 +25,17 @@ class TestNumbering : public QObject
 
     int m_beeps = 0;
 
-    // The plan as "name > new name", with " (problem)" for a refusal and " !" where prefix
-    // removal takes off a first word that is not a number.
-    static QStringList planned(RunKind kind, const QByteArray& dir, const NumberingSettings& settings = {1, 1, 1})
+    // The plan's renames as "name > new name", with " (problem)" for a refusal and " !"
+    // where removing any first word would take off one that is not a number.
+    static QStringList planned(RunKind kind, const QByteArray& dir, const NumberingSettings& settings = {1, 1, 1},
+                               PrefixRule rule = PrefixRule::AnyFirstWord)
     {
         QStringList lines;
-        for (const PlannedRename& p : PlanRun(kind, listed(dir), settings))
-            lines << p.name + " > " + p.newName + (p.problem.isEmpty() ? QString() : " (" + p.problem + ')')
-                         + (p.lostWord ? " !" : "");
+        for (const PlannedRename& p : PlanRun(kind, listed(dir), settings, rule)) {
+            if (p.newName != p.name || !p.problem.isEmpty())
+                lines << p.name + " > " + p.newName + (p.problem.isEmpty() ? QString() : " (" + p.problem + ')')
+                             + (kind == RunKind::PrefixRemoval && p.lostWord ? " !" : "");
+        }
         return lines;
     }
 
@@ -97,36 +102,142 @@ private Q_SLOTS:
         QCOMPARE(entries(dir), expected);
     }
 
-    // Prefix removal takes off whatever stands before the first blank, once; the plan marks
-    // a first word that is not a number (digits, and a minus sign).
+    // Prefix removal of numbers only takes off a number prefix (digits, a minus sign after
+    // leading zeros, one blank); the classic rule takes off whatever stands before the
+    // first blank, once, and the plan marks a first word that is not a number.
     void prefixRule_data()
     {
         QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QByteArray>("stripped");
+        QTest::addColumn<QByteArray>("numbersOnly");
+        QTest::addColumn<QByteArray>("anyFirstWord");
         QTest::addColumn<bool>("lostWord");
-        QTest::newRow("number") << QByteArray("000001 Beach.jpg") << QByteArray("Beach.jpg") << false;
-        QTest::newRow("negative number") << QByteArray("0000-5 n") << QByteArray("n") << false;
-        QTest::newRow("any text before the blank") << QByteArray("My Photo.jpg") << QByteArray("Photo.jpg") << true;
-        QTest::newRow("minus only") << QByteArray("- a") << QByteArray("a") << true;
-        QTest::newRow("one prefix only") << QByteArray("1 1 a.txt") << QByteArray("1 a.txt") << false;
-        QTest::newRow("leading blank") << QByteArray(" lead.txt") << QByteArray("lead.txt") << true;
-        QTest::newRow("no blank") << QByteArray("123") << QByteArray("123") << false;
-        QTest::newRow("tab is no blank") << QByteArray("1\ta.txt") << QByteArray("1\ta.txt") << false;
-        QTest::newRow("no-break space is no blank") << QByteArray("1\xC2\xA0" "a.txt") << QByteArray("1\xC2\xA0" "a.txt") << false;
+        QTest::newRow("number") << QByteArray("000001 Beach.jpg") << QByteArray("Beach.jpg") << QByteArray("Beach.jpg") << false;
+        QTest::newRow("negative number") << QByteArray("0000-5 n") << QByteArray("n") << QByteArray("n") << false;
+        QTest::newRow("zero") << QByteArray("0 z") << QByteArray("z") << QByteArray("z") << false;
+        QTest::newRow("a word") << QByteArray("My Photo.jpg") << QByteArray("My Photo.jpg") << QByteArray("Photo.jpg") << true;
+        QTest::newRow("a year is a number") << QByteArray("2019 Trip.jpg") << QByteArray("Trip.jpg") << QByteArray("Trip.jpg") << false;
+        QTest::newRow("minus only") << QByteArray("- a") << QByteArray("- a") << QByteArray("a") << true;
+        QTest::newRow("minus inside") << QByteArray("5-3 a") << QByteArray("5-3 a") << QByteArray("a") << true;
+        QTest::newRow("one prefix only") << QByteArray("1 1 a.txt") << QByteArray("1 a.txt") << QByteArray("1 a.txt") << false;
+        QTest::newRow("leading blank") << QByteArray(" lead.txt") << QByteArray(" lead.txt") << QByteArray("lead.txt") << true;
+        QTest::newRow("no blank") << QByteArray("123") << QByteArray("123") << QByteArray("123") << false;
+        QTest::newRow("tab is no blank") << QByteArray("1\ta.txt") << QByteArray("1\ta.txt") << QByteArray("1\ta.txt") << false;
+        QTest::newRow("no-break space is no blank")
+            << QByteArray("1\xC2\xA0" "a.txt") << QByteArray("1\xC2\xA0" "a.txt") << QByteArray("1\xC2\xA0" "a.txt") << false;
     }
 
     void prefixRule()
     {
         QFETCH(QByteArray, name);
-        QFETCH(QByteArray, stripped);
+        QFETCH(QByteArray, numbersOnly);
+        QFETCH(QByteArray, anyFirstWord);
         QFETCH(bool, lostWord);
         const QByteArray dir = temporaryFolder();
         touch(dir, name);
-        const QString line = QString::fromUtf8(name + " > " + stripped) + (lostWord ? " !" : "");
-        QCOMPARE(planned(RunKind::PrefixRemoval, dir), name == stripped ? QStringList() : QStringList{line});
+        const QString line = QString::fromUtf8(name + " > " + anyFirstWord) + (lostWord ? " !" : "");
+        QCOMPARE(planned(RunKind::PrefixRemoval, dir), name == anyFirstWord ? QStringList() : QStringList{line});
         QList<FSRef> items = listed(dir);
-        QVERIFY(RemoveNumberPrefixes(items).failures.isEmpty());
-        QCOMPARE(entries(dir), Names{stripped});
+        QStringList noted;
+        RenameRun run;
+        run.noted = [&](const QString& item, const QString& note) { noted << item + ": " + note; };
+        QVERIFY(RemoveNumberPrefixes(items, PrefixRule::NumbersOnly, run).failures.isEmpty());
+        QCOMPARE(entries(dir), Names{numbersOnly});
+        QCOMPARE(noted, lostWord ? QStringList{name + ": left unchanged: first word is not a number"} : QStringList());
+        if (numbersOnly == name) {   // what numbers only left, the classic rule takes off
+            items = listed(dir);
+            QVERIFY(RemoveNumberPrefixes(items, PrefixRule::AnyFirstWord).failures.isEmpty());
+            QCOMPARE(entries(dir), Names{anyFirstWord});
+        }
+    }
+
+    // A journaled run (as both programs make it) renames every item its own run frees a
+    // name for, in any order; items trading names go through a temporary name; a name held
+    // by an object outside the run (here hidden by .hidden) is never taken, and that item
+    // alone fails. Undo gives back exactly the names before.
+    void journaledRunsAndUndo_data()
+    {
+        QTest::addColumn<Names>("order");         // the listed names in the run's order
+        QTest::addColumn<bool>("numbering");      // else prefix removal of numbers only
+        QTest::addColumn<bool>("replace");
+        QTest::addColumn<Names>("after");
+        QTest::addColumn<int>("failures");
+        QTest::newRow("a name the run frees first")
+            << Names{"b.txt", "1 b.txt", "c"} << true << false << Names{"1 b.txt", "2 1 b.txt", "3 c"} << 0;
+        QTest::newRow("renumbering after a move")
+            << Names{"1 a", "4 d", "2 b", "3 c"} << true << true << Names{"1 a", "2 d", "3 b", "4 c"} << 0;
+        QTest::newRow("two items trading names")
+            << Names{"2 x", "1 x", "._2 x", "._1 x"} << true << true << Names{"._1 x", "._2 x", "1 x", "2 x"} << 0;
+        QTest::newRow("three in a cycle, one added")
+            << Names{"3 a", "1 a", "2 a", "b"} << true << true << Names{"1 a", "2 a", "3 a", "4 b"} << 0;
+        QTest::newRow("a name hidden by .hidden") << Names{"a", "x"} << true << false << Names{"1 a", "x"} << 1;
+        QTest::newRow("two prefixes, one name") << Names{"1 x", "2 x"} << false << false << Names{"2 x", "x"} << 1;
+    }
+
+    // The name hidden from the run (by .hidden) in the row above that meets it.
+    static QByteArray hiddenFor(const Names& order) { return order == Names{"a", "x"} ? "2 x" : ""; }
+
+    void journaledRunsAndUndo()
+    {
+        QFETCH(Names, order);
+        QFETCH(bool, numbering);
+        QFETCH(bool, replace);
+        QFETCH(Names, after);
+        QFETCH(int, failures);
+        const QByteArray dir = temporaryFolder();
+        for (const QByteArray& name : order) {
+            if (name.startsWith("._"))
+                writeFile(dir + '/' + name, name);   // a companion, with its own content
+            else
+                touch(dir, name);
+        }
+        const QByteArray hidden = hiddenFor(order);
+        if (!hidden.isEmpty()) {   // outside the run
+            touch(dir, hidden);
+            writeFile(dir + "/.hidden", hidden + '\n');
+        }
+        const Names before = entries(dir);
+
+        QList<FSRef> listedItems = listed(dir), items;
+        for (const QByteArray& name : order) {
+            for (const FSRef& item : std::as_const(listedItems)) {
+                if (item.nameBytes() == name)
+                    items.append(item);
+            }
+        }
+        QString problem;
+        std::unique_ptr<FolderRun> folderRun = FolderRun::begin(refTo(dir), &problem);
+        QVERIFY2(folderRun, qPrintable(problem));
+        NumberingSettings settings{1, 1, 1};
+        settings.replaceNumbers = replace;
+        const RenameReport report = numbering ? folderRun->number(items, settings)
+                                              : folderRun->removePrefixes(items, PrefixRule::NumbersOnly);
+        folderRun.reset();
+        QCOMPARE(report.failures.size(), failures);
+        Names expected = after;
+        if (!hidden.isEmpty())
+            expected << ".hidden" << hidden;
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(entries(dir), expected);
+        if (numbering && order.contains("._2 x"))
+            QCOMPARE(readFile(dir + "/._1 x"), QByteArray("._2 x"));   // each companion went with its item
+
+        const UndoResult undo = UndoLastRun(refTo(dir));
+        QVERIFY2(undo.report.failures.isEmpty(), qPrintable(undo.report.failureLines().join('\n')));
+        QCOMPARE(entries(dir), before);
+    }
+
+    // A symbolic link that points (inside the folder) at an item being renamed is marked:
+    // it will dangle. The link itself is renamed like any item.
+    void linkToARenamedItemIsMarked()
+    {
+        const QByteArray dir = temporaryFolder();
+        touch(dir, "photo.jpg");
+        QCOMPARE(::symlink("./photo.jpg", (dir + "/latest").constData()), 0);
+        QCOMPARE(::symlink("/elsewhere/photo.jpg", (dir + "/far").constData()), 0);
+        QStringList notes;
+        for (const PlannedRename& p : PlanRun(RunKind::Numbering, listed(dir), {1, 1, 1}))
+            notes << p.name + ": " + p.note;
+        QCOMPARE(notes, (QStringList{"far: ", "latest: points at an item being renamed", "photo.jpg: "}));
     }
 
     // The plan changes nothing, meets the names earlier items free or take, and lists what
@@ -162,19 +273,22 @@ private Q_SLOTS:
 
         QStringList done;
         RenameRun run;
-        run.renamed = [&](const QString& name, const QString& newName) { done << name + " > " + newName; };
+        run.renamed = [&](const QString& name, const QString& newName) {
+            if (!name.startsWith(u"._"))   // companions are not rows of the plan
+                done << name + " > " + newName;
+        };
         run.failed = [&](const RenameFailure& f) { done << f.name + " > " + f.newName + " (" + f.reason + ')'; };
         QList<FSRef> items = listed(dir);
         const RenameReport report = RunKind(kind) == RunKind::Numbering ? NumberItems(items, {1, 1, 1}, run)
-                                                                        : RemoveNumberPrefixes(items, run);
+                                                                        : RemoveNumberPrefixes(items, PrefixRule::AnyFirstWord, run);
         QCOMPARE(report.failures.size(), failures);
         QCOMPARE(entries(dir).size(), before.size());   // nothing lost, nothing cut in two
         QCOMPARE(QStringList(plan).replaceInStrings(QStringLiteral(" !"), QString()), done);
     }
 
-    // The target name is taken further down the list: the rename is refused, both keep
-    // their names and contents, the rest is renamed. With and without RENAME_NOREPLACE,
-    // for a file, a folder and a link.
+    // Another program takes the new name once the run has begun: the rename is refused,
+    // both keep their names and contents, the rest is renamed. With and without
+    // RENAME_NOREPLACE, for a file, a folder and a link.
     void neverReplaces_data()
     {
         QTest::addColumn<bool>("noReplaceRefused");
@@ -196,20 +310,25 @@ private Q_SLOTS:
             QCOMPARE(::symlink("elsewhere", (d + "/b").constData()), 0);
         else
             writeFile(d + "/b", "mine");
-        writeFile(d + "/1 b", "theirs");
         touch(d, "c");
+        writeFile(d + "/.theirs", "theirs");
         SetRenameNoReplaceDisabledForTesting(noReplaceRefused);
 
-        QList<FSRef> items = listed(d);   // "1 b", b, c
-        items.move(1, 0);                 // b first: it wants "1 b", which is taken
-        const RenameReport report = NumberItems(items, {1, 1, 1});
-        QCOMPARE(report.handled, 2);
+        QList<FSRef> items = listed(d);   // b, c
+        RenameRun run;
+        run.progress = [&](qsizetype done, qsizetype) {
+            if (done == 0)
+                ::rename((d + "/.theirs").constData(), (d + "/1 b").constData());
+            return RunControl::Continue;
+        };
+        const RenameReport report = NumberItems(items, {1, 1, 1}, run);
+        QCOMPARE(report.handled, 1);
         QCOMPARE(report.failures.size(), 1);
         QCOMPARE(report.failures.first().name, "b");
         QCOMPARE(report.failures.first().error, EEXIST);
         QCOMPARE(report.failures.first().reason, "an item with that name already exists");
-        QCOMPARE(entries(d), (Names{"2 1 b", "3 c", "b"}));
-        QCOMPARE(readFile(d + "/2 1 b"), "theirs");
+        QCOMPARE(entries(d), (Names{"1 b", "2 c", "b"}));
+        QCOMPARE(readFile(d + "/1 b"), "theirs");
         if (kind == "file")
             QCOMPARE(readFile(d + "/b"), "mine");
         QCOMPARE(m_beeps, 1);
@@ -302,7 +421,7 @@ private Q_SLOTS:
         // The companion's new name is taken: the item goes back, the pair stays together.
         writeFile(d + "/._a.jpg", "stray");
         items = listed(d);
-        const RenameReport report = RemoveNumberPrefixes(items);
+        const RenameReport report = RemoveNumberPrefixes(items, PrefixRule::NumbersOnly);
         QCOMPARE(report.failures.size(), 1);
         QVERIFY(report.failures.first().reason.contains("._1 a.jpg"));
         QCOMPARE(entries(d), (Names{"._1 a.jpg", "._a.jpg", "._b", "1 a.jpg", "b"}));

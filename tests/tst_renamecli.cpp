@@ -149,15 +149,40 @@ private Q_SLOTS:
         QCOMPARE(entries(d), status == 0 ? (Names{"1 c", "2 a", "3 b"}) : (Names{"a", "b", "c"}));
     }
 
-    // "b" comes first and wants "1 b", which is taken: named with its reason, status 1,
-    // the rest renamed.
+    // "b" comes first and wants "1 b", which the run itself frees: both are renamed. A name
+    // held by an item outside the run (hidden by .hidden) is never taken: that item alone
+    // fails, named with its reason, status 1.
     void failedItemsAreNamed()
     {
         const QByteArray d = folderWith({"b", "1 b", "c"});
-        const CliResult result = runCli({"rename", "--order", "-", QString::fromUtf8(d)}, "b\n1 b\nc\n");
+        CliResult result = runCli({"rename", "--order", "-", QString::fromUtf8(d)}, "b\n1 b\nc\n");
+        QCOMPARE(result.err, "");
+        QCOMPARE(result.status, 0);
+        QCOMPARE(entries(d), (Names{"1 b", "2 1 b", "3 c"}));
+
+        const QByteArray h = folderWith({"a", "x", "2 x"});
+        writeFile(h + "/.hidden", "2 x\n");
+        result = runCli({"rename", QString::fromUtf8(h)});
         QCOMPARE(result.status, 1);
-        QCOMPARE(result.err, "ordinello-cli: 'b': an item with that name already exists\n");
-        QCOMPARE(entries(d), (Names{"2 1 b", "3 c", "b"}));
+        QCOMPARE(result.err, "ordinello-cli: 'x': an item with that name already exists\n");
+        QCOMPARE(entries(h), (Names{".hidden", "1 a", "2 x", "x"}));
+    }
+
+    // strip takes off number prefixes only and names, on standard error, each name whose
+    // first word is not a number and each link that will point at nothing; status 0.
+    // --any-first-word takes off any first word.
+    void stripNumbersOnly()
+    {
+        const QByteArray d = folderWith({"01 a", "Trip to Rome.jpg"});
+        QCOMPARE(::symlink("01 a", (d + "/latest").constData()), 0);
+        CliResult result = runCli({"strip", QString::fromUtf8(d)});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.err, "ordinello-cli: 'Trip to Rome.jpg': left unchanged: first word is not a number\n"
+                             "ordinello-cli: 'latest': points at an item being renamed\n");
+        QCOMPARE(entries(d), (Names{"Trip to Rome.jpg", "a", "latest"}));
+        result = runCli({"strip", "--any-first-word", QString::fromUtf8(d)});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(entries(d), (Names{"a", "latest", "to Rome.jpg"}));
     }
 
     // undo reverts rename, then strip's run before it, with rename's lines and statuses;

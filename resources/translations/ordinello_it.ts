@@ -102,8 +102,10 @@ Commands:
   list [-0|--null] FOLDER     print the folder&apos;s listed items, one name per line,
                               in the file manager&apos;s order (-0: NUL-terminated)
   rename [OPTIONS] FOLDER     number the listed items in order
-  strip [--dry-run] [-v] FOLDER
-                              remove one number prefix from each listed item
+  strip [--any-first-word] [--dry-run] [-v] FOLDER
+                              remove one number prefix from each listed item; names
+                              whose first word is not a number are left unchanged
+                              and named on standard error
   undo [--dry-run] [-v] FOLDER
                               undo the last renaming in the folder (again: the one
                               before), never replacing an item
@@ -116,6 +118,11 @@ Options of rename:
   --order FILE     wanted order: every listed name exactly once, one per line, as
                    &apos;list&apos; prints them (&apos;-&apos;: standard input); otherwise nothing is renamed
   -0, --null       names in --order are NUL-separated (as &apos;list -0&apos; prints them)
+  --replace-numbers  a name&apos;s number prefix is replaced by the new number instead of
+                   getting a second one in front of it
+
+Option of strip:
+  --any-first-word remove whatever stands before the first blank, number or not
 
 Options of rename, strip and undo:
   --dry-run        print &quot;would rename &apos;a&apos; -&gt; &apos;1 a&apos;&quot; for each rename, change nothing
@@ -124,6 +131,7 @@ Options of rename, strip and undo:
 Names are quoted for the shell as GNU mv quotes them; an item&apos;s AppleDouble file
 (&quot;._name&quot;) is renamed with it and printed on a line of its own. Each failed item is
 named on standard error as &quot;ordinello-cli: &apos;name&apos;: reason&quot;; the others are still renamed.
+A symbolic link that points at an item being renamed is named there too.
 
   -h, --help       show this help
       --version    show the version
@@ -136,8 +144,10 @@ Comandi:
   list [-0|--null] CARTELLA   stampa gli elementi elencati della cartella, un nome per
                               riga, nell&apos;ordine del gestore di file (-0: terminati da NUL)
   rename [OPZIONI] CARTELLA   numera gli elementi elencati nell&apos;ordine
-  strip [--dry-run] [-v] CARTELLA
-                              toglie un prefisso numerico da ogni elemento elencato
+  strip [--any-first-word] [--dry-run] [-v] CARTELLA
+                              toglie un prefisso numerico da ogni elemento elencato; i
+                              nomi la cui prima parola non è un numero restano invariati
+                              e sono indicati sullo standard error
   undo [--dry-run] [-v] CARTELLA
                               annulla l&apos;ultima ridenominazione nella cartella (di nuovo:
                               quella precedente), senza mai sostituire un elemento
@@ -150,6 +160,11 @@ Opzioni di rename:
   --order FILE     ordine voluto: ogni nome elencato esattamente una volta, uno per riga,
                    come li stampa &apos;list&apos; (&apos;-&apos;: standard input); altrimenti nulla è rinominato
   -0, --null       i nomi in --order sono separati da NUL (come li stampa &apos;list -0&apos;)
+  --replace-numbers  il prefisso numerico di un nome è sostituito dal nuovo numero invece
+                   di riceverne un secondo davanti
+
+Opzione di strip:
+  --any-first-word toglie tutto ciò che precede il primo spazio, numero o no
 
 Opzioni di rename, strip e undo:
   --dry-run        stampa &quot;would rename &apos;a&apos; -&gt; &apos;1 a&apos;&quot; per ogni ridenominazione, senza cambiare nulla
@@ -158,6 +173,7 @@ Opzioni di rename, strip e undo:
 I nomi sono quotati per la shell come li quota GNU mv; il file AppleDouble di un elemento
 (&quot;._nome&quot;) è rinominato con esso e stampato su una riga a sé. Ogni elemento non riuscito è
 indicato sullo standard error come &quot;ordinello-cli: &apos;nome&apos;: motivo&quot;; gli altri sono comunque rinominati.
+Anche un collegamento simbolico che punta a un elemento rinominato vi è indicato.
 
   -h, --help       mostra questo aiuto
       --version    mostra la versione
@@ -579,6 +595,70 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>No file manager is installed.</source>
         <translation>Non è installato alcun file manager.</translation>
+    </message>
+    <message>
+        <source>a number of another width than most</source>
+        <translation>un numero di larghezza diversa dalla maggior parte</translation>
+    </message>
+    <message>
+        <source>first word is not a number</source>
+        <translation>la prima parola non è un numero</translation>
+    </message>
+    <message>
+        <source>already starts with a number</source>
+        <translation>inizia già con un numero</translation>
+    </message>
+    <message>
+        <source>1 name already starts with a number.</source>
+        <translation>1 nome inizia già con un numero.</translation>
+    </message>
+    <message>
+        <source>%1 names already start with a number.</source>
+        <translation>%1 nomi iniziano già con un numero.</translation>
+    </message>
+    <message>
+        <source>1 name starts with a word that is not a number.</source>
+        <translation>1 nome inizia con una parola che non è un numero.</translation>
+    </message>
+    <message>
+        <source>%1 names start with a word that is not a number.</source>
+        <translation>%1 nomi iniziano con una parola che non è un numero.</translation>
+    </message>
+    <message>
+        <source>1 name starts with a number of another width than most, such as a year.</source>
+        <translation>1 nome inizia con un numero di larghezza diversa dalla maggior parte, come un anno.</translation>
+    </message>
+    <message>
+        <source>%1 names start with a number of another width than most, such as a year.</source>
+        <translation>%1 nomi iniziano con un numero di larghezza diversa dalla maggior parte, come un anno.</translation>
+    </message>
+    <message>
+        <source>Replace Numbers</source>
+        <translation>Sostituisci i numeri</translation>
+    </message>
+    <message>
+        <source>Add Numbers</source>
+        <translation>Aggiungi i numeri</translation>
+    </message>
+    <message>
+        <source>Remove Numbers Only</source>
+        <translation>Rimuovi solo i numeri</translation>
+    </message>
+    <message>
+        <source>Remove First Words Too</source>
+        <translation>Rimuovi anche le prime parole</translation>
+    </message>
+    <message>
+        <source>Keep these</source>
+        <translation>Mantieni questi</translation>
+    </message>
+    <message>
+        <source>points at an item being renamed</source>
+        <translation>punta a un elemento che viene rinominato</translation>
+    </message>
+    <message>
+        <source>left unchanged: first word is not a number</source>
+        <translation>lasciato invariato: la prima parola non è un numero</translation>
     </message>
 </context>
 <context>

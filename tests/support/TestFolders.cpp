@@ -96,7 +96,7 @@ RenameReport journaledRun(const QByteArray& dir, RunKind kind, int stopAt, RunCo
     RenameRun run;
     run.journal = &journal;
     run.progress = [&](qsizetype done, qsizetype) { return done == stopAt ? how : RunControl::Continue; };
-    return kind == RunKind::Numbering ? NumberItems(items, NumberingSettings{1, 1, 1}, run) : RemoveNumberPrefixes(items, run);
+    return kind == RunKind::Numbering ? NumberItems(items, NumberingSettings{1, 1, 1}, run) : RemoveNumberPrefixes(items, PrefixRule::AnyFirstWord, run);
 }
 
 QByteArray attribute(const QByteArray& path, const char* name)
