@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Kills `ordinello-cli rename`, `strip` and `undo` with SIGKILL at random moments of their
-# runs, then checks that `ordinello-cli undo` brings back exactly the names the folder had
-# (bytes included: a name that is not UTF-8, a symbolic link and an AppleDouble file are
-# among the items), that no object is left with two names and that no mark is left on an
-# item.
+# Kills `ordinello-cli rename` (also renumbering a reversed list, where items trade names
+# through temporary ones), `strip` and `undo` with SIGKILL at random moments of their runs,
+# then checks that `ordinello-cli undo` brings back exactly the names the folder had, each
+# on its own object (bytes included: a name that is not UTF-8, a symbolic link and an
+# AppleDouble file are among the items), that no object is left with two names and that
+# no mark is left on an item.
 #
 # Usage: bench/killtest.sh [BUILD_DIR]
 #   ROUNDS (10), ITEMS (20000) change the size; BINDFS=1 runs on a bindfs mount (a FUSE file
@@ -46,28 +47,40 @@ kill_somewhere() {
 failures=0
 for round in $(seq "$rounds"); do
     rm -rf "$root/items" "$root/state"; mkdir "$root/items"
-    (cd "$root/items" && seq 0 $(( items - 1 )) | sed 's/^/1 photo /' | xargs -d '\n' touch)
+    if (( round % 4 == 3 )); then
+        # Renumbering the reversed list: item k and item n+1-k trade names, each pair through
+        # a temporary name.
+        (cd "$root/items" && seq 1 "$items" | sed 's/$/ photo/' | xargs -d '\n' touch)
+    else
+        (cd "$root/items" && seq 0 $(( items - 1 )) | sed 's/^/1 photo /' | xargs -d '\n' touch)
+    fi
     touch "$root/items/"$'caf\xe9 not utf-8' "$root/items/._1 photo 7"
     ln -s /nonexistent "$root/items/1 a link"
     ls -A "$root/items" > "$work/before"
-    before=$(md5sum < "$work/before")
-    case $(( round % 3 )) in
+    # Names with the objects they hold: renumbering trades names, so the names alone
+    # could come back right on the wrong objects.
+    before=$(ls -Ai "$root/items" | sort | md5sum)
+    args=()
+    case $(( round % 4 )) in
         0) command=rename ;;
         1) command=strip ;;
         2) command=undo; "$cli" rename "$root/items" >/dev/null 2>&1 || true ;;
+        3) command=rename
+           "$cli" list "$root/items" | tac > "$work/reversed"
+           args=(--replace-numbers --width 0 --order "$work/reversed") ;;
     esac
-    "$cli" "$command" "$root/items" >/dev/null 2>&1 & pid=$!
+    "$cli" "$command" "${args[@]}" "$root/items" >/dev/null 2>&1 & pid=$!
     kill_somewhere "$pid"
     changed=$(ls -A "$root/items" | comm -3 "$work/before" - | wc -l)
     "$cli" undo "$root/items" >/dev/null 2>&1 || true
-    after=$(ls -A "$root/items" | md5sum)
+    after=$(ls -Ai "$root/items" | sort | md5sum)
     # Link counts and marks are read beneath the mount: FUSE caches link counts.
     doubled=$(find "$under/items" -mindepth 1 ! -type d -links +1 | wc -l)
     marked=$(getfattr -R -h -d -m '^user\.org\.ordinello' "$under/items" 2>/dev/null | grep -c '^user' || true)
     if [[ "$before" == "$after" && $doubled == 0 && $marked == 0 ]]; then
-        echo "round $round ($command): killed with $changed names changed; names restored"
+        echo "round $round ($command ${args[*]:0:1}): killed with $changed names changed; names restored"
     else
-        echo "round $round ($command): killed with $changed names changed; NAMES DIFFER or $doubled objects with two names, $marked marks"
+        echo "round $round ($command ${args[*]:0:1}): killed with $changed names changed; NAMES DIFFER or $doubled objects with two names, $marked marks"
         failures=$(( failures + 1 ))
     fi
 done
