@@ -16,6 +16,7 @@
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -403,17 +404,29 @@ private:
     QSet<size_t> m_names;
 };
 
-NameSet namesInFolder(QByteArrayView folder)
+// The names a folder holds when a run starts, looked up only: kept as a sorted block of
+// hashes, a third of what a hash table of them costs.
+class FolderNames
 {
-    NameSet names;
-    const QByteArray path = folder.isEmpty() ? QByteArray("/") : folder.toByteArray();
-    if (DIR* dir = ::opendir(path.constData())) {
-        while (const dirent* entry = ::readdir(dir))
-            names.insert(entry->d_name);
-        ::closedir(dir);
+public:
+    explicit FolderNames(QByteArrayView folder)
+    {
+        const QByteArray path = folder.isEmpty() ? QByteArray("/") : folder.toByteArray();
+        if (DIR* dir = ::opendir(path.constData())) {
+            while (const dirent* entry = ::readdir(dir))
+                m_hashes.push_back(NameSet::hash(entry->d_name));
+            ::closedir(dir);
+        }
+        std::sort(m_hashes.begin(), m_hashes.end());
     }
-    return names;
-}
+    bool contains(QByteArrayView name) const
+    {
+        return std::binary_search(m_hashes.begin(), m_hashes.end(), NameSet::hash(name));
+    }
+
+private:
+    std::vector<size_t> m_hashes;
+};
 
 // A run's plan: which renames it makes, in which order, and which it refuses before
 // trying. A new name that another object holds is refused, unless that object is an item
@@ -439,7 +452,7 @@ public:
     {
         if (items.isEmpty())
             return;
-        NameSet there = namesInFolder(items.first().parentPath());
+        FolderNames there(items.first().parentPath());
         NameSet given;   // new names claimed so far, in list order
         std::vector<qsizetype> waiting;   // items whose new name is held by something now
         NewName buffer;
@@ -473,7 +486,7 @@ public:
         schedule();
         findLinksToMovingItems();
         m_given = std::move(given);
-        m_there = std::move(there);
+        m_there = std::make_unique<FolderNames>(std::move(there));
     }
 
     Refusal refusal(qsizetype i) const { return m_refusal[size_t(i)]; }
@@ -501,8 +514,8 @@ public:
         for (int attempt = 0;; ++attempt) {
             candidate = "~ordinello-" + QByteArray::number(qlonglong(i), 36) + '-' + QByteArray::number(attempt, 36) + '~';
             candidate += name.first(std::min<qsizetype>(name.size(), NAME_MAX - 2 - candidate.size()));
-            if (!m_there.contains(candidate) && !m_given.contains(candidate)
-                && !m_there.contains(companionName(candidate)) && !m_given.contains(companionName(candidate)))
+            if (!m_there->contains(candidate) && !m_given.contains(candidate)
+                && !m_there->contains(companionName(candidate)) && !m_given.contains(companionName(candidate)))
                 break;
         }
         m_given.insert(candidate);
@@ -520,7 +533,7 @@ private:
         m_moving[size_t(i)] = false;
     }
 
-    void resolveWaiting(const std::vector<qsizetype>& waiting, const NameSet& there)
+    void resolveWaiting(const std::vector<qsizetype>& waiting, const FolderNames& there)
     {
         if (waiting.empty())
             return;
@@ -636,7 +649,7 @@ private:
     std::vector<Scheduled> m_steps;
     std::vector<qsizetype> m_links;
     QHash<qsizetype, QByteArray> m_temporary;
-    NameSet m_there;
+    std::unique_ptr<FolderNames> m_there;
     NameSet m_given;
 };
 
