@@ -116,6 +116,10 @@ Options of rename:
   --order FILE     wanted order: every listed name exactly once, one per line, as
                    &apos;list&apos; prints them (&apos;-&apos;: standard input); otherwise nothing is renamed
   -0, --null       names in --order are NUL-separated (as &apos;list -0&apos; prints them)
+  --order-by KEY   the order instead of the file manager&apos;s: name (the file manager&apos;s),
+                   modified (date modified) or taken (the photo&apos;s capture date, else
+                   its date modified); earliest first, equal dates by name
+  --reverse        the order reversed (with --order-by, or the file manager&apos;s)
 
 Options of rename, strip and undo:
   --dry-run        print &quot;would rename &apos;a&apos; -&gt; &apos;1 a&apos;&quot; for each rename, change nothing
@@ -150,6 +154,11 @@ Opzioni di rename:
   --order FILE     ordine voluto: ogni nome elencato esattamente una volta, uno per riga,
                    come li stampa &apos;list&apos; (&apos;-&apos;: standard input); altrimenti nulla è rinominato
   -0, --null       i nomi in --order sono separati da NUL (come li stampa &apos;list -0&apos;)
+  --order-by CHIAVE l&apos;ordine al posto di quello del gestore di file: name (quello del
+                   gestore di file), modified (data di modifica) o taken (la data di scatto
+                   della foto, altrimenti la data di modifica); prima i più vecchi, a date
+                   uguali per nome
+  --reverse        l&apos;ordine rovesciato (con --order-by, o quello del gestore di file)
 
 Opzioni di rename, strip e undo:
   --dry-run        stampa &quot;would rename &apos;a&apos; -&gt; &apos;1 a&apos;&quot; per ogni ridenominazione, senza cambiare nulla
@@ -164,6 +173,18 @@ indicato sullo standard error come &quot;ordinello-cli: &apos;nome&apos;: motivo
 
 Stato d&apos;uscita: 0 tutti gli elementi trattati, 1 alcuni non riusciti, 2 errore d&apos;uso o di cartella.
 </translation>
+    </message>
+    <message>
+        <source>--order-by: name, modified or taken, not %1</source>
+        <translation>--order-by: name, modified o taken, non %1</translation>
+    </message>
+    <message>
+        <source>--order and --order-by or --reverse exclude each other</source>
+        <translation>--order esclude --order-by e --reverse</translation>
+    </message>
+    <message>
+        <source>Reading dates %1 of %2</source>
+        <translation>Lettura delle date: %1 su %2</translation>
     </message>
 </context>
 <context>
@@ -579,6 +600,10 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>No file manager is installed.</source>
         <translation>Non è installato alcun file manager.</translation>
+    </message>
+    <message>
+        <source>The arranged order cannot be kept in “%1”: %2</source>
+        <translation>L’ordine disposto non può essere conservato in “%1”: %2</translation>
     </message>
 </context>
 <context>
