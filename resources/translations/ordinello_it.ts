@@ -804,6 +804,42 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
         <source>Check for &amp;Updates…</source>
         <translation>Verifica &amp;aggiornamenti…</translation>
     </message>
+    <message>
+        <source>&amp;Arrange By</source>
+        <translation>&amp;Disponi per</translation>
+    </message>
+    <message>
+        <source>&amp;File Manager Order</source>
+        <translation>Ordine del &amp;gestore di file</translation>
+    </message>
+    <message>
+        <source>Date &amp;Modified</source>
+        <translation>Data di &amp;modifica</translation>
+    </message>
+    <message>
+        <source>Date &amp;Taken</source>
+        <translation>Data di &amp;scatto</translation>
+    </message>
+    <message>
+        <source>&amp;Reverse Order</source>
+        <translation>Ordine &amp;inverso</translation>
+    </message>
+    <message>
+        <source>Put the items back in the order the file manager shows them</source>
+        <translation>Rimette gli elementi nell’ordine in cui li mostra il gestore di file</translation>
+    </message>
+    <message>
+        <source>Put the items in the order they were last changed, earliest first</source>
+        <translation>Dispone gli elementi secondo l’ultima modifica, prima i più vecchi</translation>
+    </message>
+    <message>
+        <source>Put photos in the order they were taken, earliest first; other items by the date they were changed</source>
+        <translation>Dispone le foto nell’ordine in cui sono state scattate, prima le più vecchie; gli altri elementi secondo la data di modifica</translation>
+    </message>
+    <message>
+        <source>Turn the list upside down</source>
+        <translation>Capovolge l’elenco</translation>
+    </message>
 </context>
 <context>
     <name>OrdinelloController</name>
@@ -850,6 +886,14 @@ Open it in a web browser.</source>
         <translation>Nessuna applicazione ha potuto aprire il manuale “%1”: %2
 
 Aprilo in un browser web.</translation>
+    </message>
+    <message>
+        <source>Your arranged order was restored</source>
+        <translation>Il tuo ordine è stato ripristinato</translation>
+    </message>
+    <message>
+        <source>Reading dates %1 of %2</source>
+        <translation>Lettura delle date: %1 su %2</translation>
     </message>
 </context>
 <context>
