@@ -2,6 +2,7 @@
 
 #include "app/ItemImages.h"
 #include "platform/NameCodec.h"
+#include "renaming/ArrangedOrder.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -30,11 +31,6 @@ bool decodeRows(const QByteArray& bytes, const void* expectedSource, QList<int>*
     quintptr source = 0;
     in >> pid >> source >> *rows;
     return in.status() == QDataStream::Ok && pid == ::getpid() && source == quintptr(expectedSource);
-}
-
-QPair<quint64, quint64> identityKey(const FSRef& ref)
-{
-    return qMakePair(quint64(ref.device), quint64(ref.inode));
 }
 
 } // namespace
@@ -95,55 +91,13 @@ void DirectoryItemsModel::setListing(QStringList paths, QHash<QString, FSRef> id
 bool DirectoryItemsModel::mergeListing(const QStringList& freshPaths, const QList<FSRef>& freshRefs)
 {
     // Each listed row finds its item again by identity (renamed outside: same object,
-    // new name), else by path.
-    QHash<QPair<quint64, quint64>, qsizetype> freshByIdentity;
-    QHash<QString, qsizetype> freshByPath;
-    freshByIdentity.reserve(freshRefs.size());
-    freshByPath.reserve(freshPaths.size());
-    for (qsizetype i = 0; i < freshRefs.size(); ++i) {
-        freshByIdentity.insert(identityKey(freshRefs[i]), i);
-        freshByPath.insert(freshPaths[i], i);
-    }
-    QList<bool> kept(freshRefs.size(), false);
-    QList<qsizetype> order;   // fresh indexes in the new row order
-    order.reserve(freshRefs.size());
-    for (const QString& path : std::as_const(m_paths)) {
-        qsizetype found = -1;
-        const FSRef listed = m_identities.value(path);
-        if (!listed.isNull()) {
-            const auto it = freshByIdentity.constFind(identityKey(listed));
-            if (it != freshByIdentity.constEnd() && freshRefs[*it].sameObjectAs(listed))
-                found = *it;
-        }
-        if (found < 0)
-            found = freshByPath.value(path, -1);
-        if (found >= 0 && !kept[found]) {
-            kept[found] = true;
-            order.append(found);
-        }
-    }
-    // New items follow the kept item that precedes them in the file manager's order
-    // (those before every kept item go first), in that order among themselves.
-    QHash<qsizetype, QList<qsizetype>> newAfter;   // kept fresh index (-1: the top) -> new ones
-    qsizetype anchor = -1;
-    for (qsizetype i = 0; i < freshRefs.size(); ++i) {
-        if (kept[i])
-            anchor = i;
-        else
-            newAfter[anchor].append(i);
-    }
-    QList<qsizetype> rows = newAfter.value(-1);
-    rows.reserve(freshRefs.size());
-    for (qsizetype i : std::as_const(order)) {
-        rows.append(i);
-        rows.append(newAfter.value(i));
-    }
-
+    // new name), else by name; the engine's rule, as for an order kept across runs.
+    const QList<FSRef> rows = listedReferences();
     QStringList paths;
     QList<FSRef> refs;
-    paths.reserve(rows.size());
-    refs.reserve(rows.size());
-    for (qsizetype i : std::as_const(rows)) {
+    paths.reserve(freshRefs.size());
+    refs.reserve(freshRefs.size());
+    for (qsizetype i : ArrangeLike(rows, freshRefs)) {
         paths.append(freshPaths[i]);
         refs.append(freshRefs[i]);
     }

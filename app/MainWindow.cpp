@@ -78,6 +78,7 @@ MainWindow::MainWindow(SoftwareUpdateWindow* softwareUpdate, QWidget* parent)
 
     connectActions();
     connectUndo();
+    connectArrange();
     updateActions();
     fitIndexColumn();
 
@@ -187,6 +188,8 @@ void MainWindow::updateActions()
     m_ui->actionRenameItems->setEnabled(items);
     m_ui->actionRemovePrefixes->setEnabled(items);
     m_ui->actionReload->setEnabled(listed);
+    for (QAction* arrange : m_ui->menuArrangeBy->actions())
+        arrange->setEnabled(items);
     const QList<QPair<int, int>> spans = m_controller->selectedRowSpans();
     const bool selected = !spans.isEmpty();
     m_ui->actionOpen->setEnabled(selected);
@@ -224,6 +227,7 @@ void MainWindow::updateItemCount()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    m_controller->keepArrangedOrder();
     ProgramSettings()
         .setValue(QStringLiteral("MainWindowGeometry"), saveGeometry());
     QMainWindow::closeEvent(event);
@@ -299,6 +303,24 @@ void MainWindow::connectUndo()
                 });
                 box->open();
             });
+}
+
+void MainWindow::connectArrange()
+{
+    // View ▸ Arrange By: orders to start from; the rows can be dragged as before after it.
+    using A = OrdinelloController::Arrangement;
+    const QList<QPair<QAction*, A>> arrangements = {{m_ui->actionFileManagerOrder, A::FileManagerOrder},
+                                                    {m_ui->actionArrangeByDateModified, A::DateModified},
+                                                    {m_ui->actionArrangeByDateTaken, A::DateTaken},
+                                                    {m_ui->actionReverseOrder, A::ReverseOrder}};
+    for (const auto& [action, arrangement] : arrangements)
+        connect(action, &QAction::triggered, m_controller, [this, a = arrangement] { m_controller->arrangeBy(a); });
+    // The line gives way to a run's progress and goes with its folder.
+    connect(m_controller, &OrdinelloController::statusMessage, this, [this](const QString& text) {
+        statusBar()->showMessage(text, 15000);
+    });
+    connect(m_controller, &OrdinelloController::runningChanged, statusBar(), &QStatusBar::clearMessage);
+    connect(m_controller, &OrdinelloController::folderChanged, statusBar(), &QStatusBar::clearMessage);
 }
 
 void MainWindow::showAbout()

@@ -48,6 +48,7 @@ private:
     void fitIndexColumn();
     void showError(const QString& message);
     void connectUndo();
+    void connectArrange();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_itemCount = nullptr;

@@ -28,9 +28,14 @@ OrdinelloController::OrdinelloController(QObject* parent)
     , m_directoryItems(new DirectoryItemsModel(this))
     , m_chooser([](QWidget* window, QByteArray* path) { return ChooseFolder(window, "Choose directory", path); })
 {
+    // Dragged rows are the person's order: it is kept.
+    connect(m_directoryItems, &DirectoryItemsModel::rowsGathered, this, &OrdinelloController::arrangedOrderChanged);
 }
 
-OrdinelloController::~OrdinelloController() = default;
+OrdinelloController::~OrdinelloController()
+{
+    leaveFolder();
+}
 
 void OrdinelloController::awakeFromNib()
 {
@@ -108,6 +113,9 @@ void OrdinelloController::selectDirectory()
         Q_EMIT folderStateChanged(hasFolder());
         return;
     }
+    FSRef again;
+    if (hasFolder() && CheckFolder(EncodeFileName(chosen), &again) == noErr && again.sameObjectAs(m_folderFSRef))
+        startOverInFileManagerOrder();
     selectDirectoryPath(EncodeFileName(chosen));
 }
 
@@ -120,6 +128,7 @@ void OrdinelloController::selectDirectoryPath(const QByteArray& path)
         Q_EMIT folderStateChanged(hasFolder());
         return;
     }
+    leaveFolder();
     Q_EMIT folderChanged();
 
     m_directoryItems->setListing({}, QList<FSRef>());
@@ -135,6 +144,7 @@ void OrdinelloController::selectDirectoryPath(const QByteArray& path)
     if (m_watcher)
         m_watcher->watch(m_folderFSRef.path);
     loadDirectoryItems();
+    restoreArrangedOrder();
     if (fileListWindow) {
         fileListWindow->setWindowFilePath(DisplayFileName(m_folderPath));
         const qsizetype slash = m_folderPath.lastIndexOf(u'/');

@@ -14,7 +14,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QMainWindow;
@@ -112,6 +114,19 @@ public:
     void undoInterruptedRun(const QByteArray& folderPath);
 
 public:
+    // --- the arranged order (see OrdinelloController_Arrange.cpp)
+    // The person's order of a folder is kept until the folder is numbered (see
+    // renaming/ArrangedOrder) and comes back when the folder is listed again.
+    enum class Arrangement { FileManagerOrder, DateModified, DateTaken, ReverseOrder };
+    // Puts the rows in that order (Reverse: the current order reversed; dates: earliest
+    // first, equal dates in the file manager's order). Dates are read off the GUI thread,
+    // told like a run (runningChanged, runProgress) and stopped by cancelRun.
+    void arrangeBy(Arrangement arrangement);
+    // Keeps the order now when a change is waiting to be kept (the window closes, a run
+    // starts), and returns once it is on disk.
+    void keepArrangedOrder();
+
+public:
     // --- numbering: the width rule and the runs' report (see OrdinelloController_Renaming.cpp)
     int automaticNumberLength() const;
 
@@ -142,6 +157,8 @@ Q_SIGNALS:
     void undoStateChanged(bool available, const QString& text);
     // A run in the folder was interrupted; the message asks whether to undo it.
     void interruptedRunFound(const QByteArray& folderPath, const QString& message);
+    // A line for the status bar, such as "Your arranged order was restored".
+    void statusMessage(const QString& text);
 
 private:
     void startSpinner();
@@ -170,4 +187,17 @@ private:
     FSRef m_runFolder;
     QString m_undoText;
     QSet<QByteArray> m_offeredJournals;     // interrupted runs already offered this session
+
+    // The arranged order: changes are kept after a pause, and before the folder is left.
+    void arrangedOrderChanged();
+    void storeArrangement();
+    void leaveFolder();
+    void startOverInFileManagerOrder();
+    void restoreArrangedOrder();
+    void runArrangementEnded();
+    void arrangeByDate(Arrangement arrangement);
+    QTimer* m_keepArrangementTimer = nullptr;
+    bool m_arrangementChanged = false;
+    bool m_arranging = false;               // dates are being read for Arrange By
+    std::shared_ptr<std::atomic<bool>> m_arrangeCancel;
 };

@@ -75,6 +75,9 @@ void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& p
             outcome.known = std::move(items);
             outcome.kind = kind;
             outcome.journaledItems = outcome.report.renamed;
+            // Numbering stopped part way keeps the arranged order for the next try.
+            if (kind == RunKind::Numbering && outcome.report.cancelled)
+                outcome.arrangement = outcome.known;
             return outcome;
         };
     };
@@ -142,6 +145,9 @@ void OrdinelloController::undoLastRun()
                 item.path = prefix + entry.name;
                 outcome.known.append(std::move(item));
             }
+            // The journal has the items in the order the run numbered them: the folder is
+            // listed in that order again, not in the file manager's.
+            outcome.arrangement = outcome.known;
             outcome.report = result.report;
             if (result.status == UndoResult::Status::Refused || result.status == UndoResult::Status::Busy)
                 outcome.refusal = result.problem;
@@ -152,13 +158,15 @@ void OrdinelloController::undoLastRun()
 
 bool OrdinelloController::isRunning() const
 {
-    return m_planning || (m_task && m_task->isRunning());
+    return m_planning || m_arranging || (m_task && m_task->isRunning());
 }
 
 void OrdinelloController::cancelRun()
 {
     if (m_task)
         m_task->cancel();
+    if (m_arrangeCancel)
+        *m_arrangeCancel = true;
 }
 
 void OrdinelloController::startRun(std::function<RenameTask::Outcome(const RenameRun&)> work, const char* progressText)
@@ -172,7 +180,10 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
                                    .arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total))));
         });
         connect(m_task, &RenameTask::finished, this, &OrdinelloController::runEnded);
+        connect(m_task, &RenameTask::finished, this, &OrdinelloController::runArrangementEnded);
     }
+    // The order being numbered is the one kept until the run forgets it.
+    keepArrangedOrder();
     m_progressText = progressText;
     m_runFolder = m_folderFSRef;
     // The run's own renames would wake the window for every item; the run lists the

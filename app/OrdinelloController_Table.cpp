@@ -59,6 +59,7 @@ void OrdinelloController::moveSelectedRows(Move move)
 
     clearSelection();   // replaced below; cheaper than carried through the move
     m_directoryItems->reorder(order);
+    arrangedOrderChanged();
     QList<int> newRowForOldRow(n);
     for (int newRow = 0; newRow < n; ++newRow)
         newRowForOldRow[order[newRow]] = newRow;

@@ -1,5 +1,6 @@
 #include "app/RenameTask.h"
 
+#include "renaming/ArrangedOrder.h"
 #include "renaming/DirectoryItems.h"
 
 #include <QTimer>
@@ -48,6 +49,18 @@ bool RenameTask::start(Work work, const FSRef& folder)
         QList<FSRef> refs;
         ListDirectoryItemRefs(folder, &refs, ListOrder::FileManager, nullptr, &outcome.paths, nullptr, &outcome.known);
         outcome.known = QList<FSRef>();
+        if (!outcome.arrangement.isEmpty() && refs.size() == outcome.paths.size()) {
+            QList<FSRef> arrangedRefs;
+            QStringList arrangedPaths;
+            arrangedRefs.reserve(refs.size());
+            arrangedPaths.reserve(refs.size());
+            for (qsizetype i : ArrangeLike(outcome.arrangement, refs)) {
+                arrangedRefs.append(std::move(refs[i]));
+                arrangedPaths.append(std::move(outcome.paths[i]));
+            }
+            refs = std::move(arrangedRefs);
+            outcome.paths = std::move(arrangedPaths);
+        }
         outcome.identities.reserve(refs.size());
         for (qsizetype i = 0; i < refs.size() && i < outcome.paths.size(); ++i)
             outcome.identities.insert(outcome.paths.at(i), std::move(refs[i]));

@@ -32,6 +32,10 @@ public:
         // The items the run renamed or put back, as they are now: the listing after the
         // run does not read them again (see ListDirectoryItemRefs).
         QList<FSRef> known;
+        // When not empty, the order the folder's items are listed in after the run (an
+        // undo: the order the undone run numbered them in); items not in it take their
+        // file-manager places (see ArrangeLike).
+        QList<FSRef> arrangement;
         QStringList paths;          // the folder listed again after the run
         QHash<QString, FSRef> identities;   // path -> its reference, made on the worker
     };

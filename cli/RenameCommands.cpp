@@ -9,6 +9,7 @@
 
 #include "cli/CommandLine.h"
 
+#include "renaming/DateOrder.h"
 #include "renaming/FolderRun.h"
 #include "renaming/UndoRun.h"
 #include "platform/NameCodec.h"
@@ -150,6 +151,8 @@ struct Options {
     std::optional<int> width;
     bool autoWidth = false;
     std::optional<QByteArray> order;
+    std::optional<QByteArray> orderBy;     // "name", "modified" or "taken"
+    bool reverse = false;
     bool nulSeparated = false;
     bool dryRun = false;
     bool verbose = false;
@@ -201,6 +204,10 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
             options->anyFirstWord = true;
             continue;
         }
+        if (numbering && arg == "--reverse") {
+            options->reverse = true;
+            continue;
+        }
         QByteArray value;
         bool hasValue = false;
         if (const qsizetype equals = arg.indexOf('='); arg.startsWith("--") && equals > 0) {
@@ -208,8 +215,9 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
             arg.truncate(equals);
             hasValue = true;
         }
-        const bool takesValue =
-            numbering && (arg == "--first" || arg == "--step" || arg == "--width" || arg == "--order");
+        const bool takesValue = numbering
+                                && (arg == "--first" || arg == "--step" || arg == "--width" || arg == "--order"
+                                    || arg == "--order-by");
         if (!takesValue)
             return usage(QCoreApplication::translate("CommandLine", "unknown option %1 (see --help)")
                              .arg(Cli::displayArgument(args[i])));
@@ -220,6 +228,13 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
         }
         if (arg == "--order") {
             options->order = value;
+            continue;
+        }
+        if (arg == "--order-by") {
+            if (value != "name" && value != "modified" && value != "taken")
+                return usage(QCoreApplication::translate("CommandLine", "--order-by: name, modified or taken, not %1")
+                                 .arg(Cli::displayArgument(value)));
+            options->orderBy = value;
             continue;
         }
         const std::optional<std::int32_t> number = parseInt32(value);
@@ -240,6 +255,9 @@ bool parseOptions(const char* command, const QList<QByteArray>& args, bool numbe
     }
     if (options->width && options->autoWidth)
         return usage(QCoreApplication::translate("CommandLine", "--width and --auto-width exclude each other"));
+    if (options->order && (options->orderBy || options->reverse))
+        return usage(
+            QCoreApplication::translate("CommandLine", "--order and --order-by or --reverse exclude each other"));
     if (options->nulSeparated && !options->order)
         return usage(QCoreApplication::translate("CommandLine", "-0 applies to the names given with --order"));
     if (options->operands.size() != 1)
@@ -421,6 +439,20 @@ private:
     QElapsedTimer m_clock;
 };
 
+// Puts the listed items (in the file manager's order) into the order --order-by and
+// --reverse ask for; equal dates keep the file manager's order.
+void arrangeItems(const Options& options, QList<FSRef>* items)
+{
+    if (options.orderBy && *options.orderBy != "name") {
+        ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Reading dates %1 of %2"));
+        PhotoDateReading reading;
+        reading.progress = [&progress](qsizetype done, qsizetype total) { progress(done, total); };
+        SortByDate(*items, *options.orderBy == "taken" ? ItemDate::Taken : ItemDate::Modified, reading);
+    }
+    if (options.reverse)
+        std::reverse(items->begin(), items->end());
+}
+
 RenameRun makeRun(const Options& options, ProgressLine* progress = nullptr)
 {
     RenameRun run;
@@ -486,6 +518,7 @@ int renameCommand(const QList<QByteArray>& args)
         return UsageError;
     if (options.order && !applyOrder(*options.order, options.nulSeparated, &items))
         return UsageError;
+    arrangeItems(options, &items);
 
     // Options override the preferences for this run only.
     NumberingSettings settings = NumberingSettingsFromPreferences(items.size());

@@ -56,3 +56,8 @@ struct PhotoDateReading {
 // in parallel over the machine's cores. Safe to call from any thread; blocks until done.
 QList<PhotoDate> ReadPhotoDates(const QList<QByteArray>& paths, const PhotoDateReading& reading = {});
 PhotoDate ReadPhotoDate(const QByteArray& path);
+
+// The items' own content modification times (statx; a final link is not followed), in the
+// same order, read in parallel as ReadPhotoDates reads; source ModificationTime, or None
+// for an item that is gone.
+QList<PhotoDate> ReadModificationTimes(const QList<QByteArray>& paths, const PhotoDateReading& reading = {});

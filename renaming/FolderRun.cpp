@@ -1,5 +1,6 @@
 #include "renaming/FolderRun.h"
 
+#include "renaming/ArrangedOrder.h"
 #include "renaming/Preferences.h"
 
 #include <cerrno>
@@ -64,6 +65,10 @@ RenameReport FolderRun::number(QList<FSRef>& items, const NumberingSettings& set
     run.journal = &journal;
     RenameReport report = NumberItems(items, settings, run);
     m_journalFile = journal.file();
+    // The names hold the order now. A run that renamed nothing, or was stopped part way,
+    // leaves the arranged order kept for the next try.
+    if (report.renamed > 0 && !report.cancelled)
+        ForgetArrangedOrder(m_folder);
     return report;
 }
 

@@ -43,6 +43,8 @@ public:
 
     // Numbering and prefix removal, journaled: the whole plan is on disk before the first
     // rename. A journal that cannot be written renames nothing (report.journalProblem).
+    // Numbering that renamed items and ran to its end forgets the folder's arranged order
+    // (see ArrangedOrder.h): the names keep it from then on.
     RenameReport number(QList<FSRef>& items, const NumberingSettings& settings, RenameRun run = {});
     RenameReport removePrefixes(QList<FSRef>& items, PrefixRule rule, RenameRun run = {});
 

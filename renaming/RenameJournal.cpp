@@ -299,7 +299,9 @@ QByteArray folderHandleOf(const FSRef& folder)
     return ReadFileHandle(AT_FDCWD, folder.path.constData());
 }
 
-QByteArray folderKey(const FSRef& folder)
+} // namespace
+
+QByteArray FolderStateKey(const FSRef& folder)
 {
     // The inode with what tells it from a newcomer that got the same number: the birth
     // time, else the file handle, else (nothing survives re-attaching) the device.
@@ -311,6 +313,8 @@ QByteArray folderKey(const FSRef& folder)
         return key + "-h" + QCryptographicHash::hash(handle, QCryptographicHash::Sha1).toHex().left(16);
     return key + "-d" + hex(std::uint64_t(folder.device));
 }
+
+namespace {
 
 // Moves an earlier version's journal folder of this folder to its new name, once.
 void adoptLegacyFolder(const FSRef& folder, const QByteArray& dir)
@@ -493,7 +497,7 @@ QByteArray JournalRoot(FolderCreation creation, int* sysErrno)
 
 QByteArray JournalFolderFor(const FSRef& folder)
 {
-    return JournalRoot(FolderCreation::DontCreate) + '/' + folderKey(folder);
+    return JournalRoot(FolderCreation::DontCreate) + '/' + FolderStateKey(folder);
 }
 
 QList<QByteArray> JournalFiles(const FSRef& folder)

@@ -192,6 +192,10 @@ private:
 QByteArray JournalRoot(FolderCreation creation, int* sysErrno = nullptr);
 // The folder where the journals of this folder are kept (by its identity).
 QByteArray JournalFolderFor(const FSRef& folder);
+// The name the program's state about a folder is kept under (its journals, its arranged
+// order): made of what survives re-attaching its disk, the inode with the birth time or
+// the file handle, not the device number.
+QByteArray FolderStateKey(const FSRef& folder);
 // The folder's journal files, newest first.
 QList<QByteArray> JournalFiles(const FSRef& folder);
 // The journal files in one journal folder, newest first. Only regular files count.

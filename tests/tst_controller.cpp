@@ -6,6 +6,7 @@
 #include "app/FolderChooser.h"
 #include "app/Launch.h"
 #include "renaming/Preferences.h"
+#include "renaming/RenamePlan.h"
 #include "app/MainWindow.h"
 #include "app/NSTableViewExtensions.h"
 #include "app/OrdinelloController.h"
@@ -115,6 +116,19 @@ class TestController : public QObject
             indexes.append(m_model->index(row, DirectoryItemsModel::NameColumn));
         std::unique_ptr<QMimeData> data(m_model->mimeData(indexes));
         return m_model->dropMimeData(data.get(), Qt::MoveAction, r, 0, {});
+    }
+
+    // The program quits (closing its window) and starts again.
+    void restart()
+    {
+        m_window->close();
+        m_window = std::make_unique<MainWindow>();
+        m_controller = m_window->controller();
+        m_model = m_controller->model();
+        // The planned names are confirmed at once.
+        m_controller->setRunConfirmer(
+            [](QWidget*, RunKind, const QList<PlannedRename>&, const RunChoice& proposed,
+               std::function<void(const RunChoice&)> confirmed) { confirmed(proposed); });
     }
 
     void select(const QList<int>& rows)
@@ -497,6 +511,96 @@ private Q_SLOTS:
         QCOMPARE(recordedOpens(m_recorder).last(), m_dir);
         QCOMPARE(recordedOpens(m_ourselvesOpened), QList<QByteArray>{});
         QVERIFY(!m_window->findChild<QMessageBox*>());
+    }
+
+    // The arranged order outlives the program: it comes back when the folder is listed
+    // again (items added since at their file-manager places, items gone dropped), until
+    // File Manager Order lets it go or the folder is numbered.
+    void arrangedOrderIsKept()
+    {
+        listFiveItems();
+        QVERIFY(drop({4}, 0));   // E A B C D
+        restart();
+        const QByteArray d = m_dir;
+        touch(d, "F");
+        QCOMPARE(::unlink((d + "/B").constData()), 0);
+        chooseNext(d);
+        m_controller->selectDirectory();
+        QCOMPARE(names(), (QStringList{"E", "F", "A", "C", "D"}));   // F follows E, as in the file manager
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Your arranged order was restored"));
+
+        named(m_window.get(), "actionFileManagerOrder")->trigger();
+        QCOMPARE(names(), (QStringList{"A", "C", "D", "E", "F"}));
+        restart();
+        m_controller->selectDirectoryPath(d);
+        QCOMPARE(names(), (QStringList{"A", "C", "D", "E", "F"}));
+        QVERIFY(m_window->statusBar()->currentMessage().isEmpty());
+
+        QVERIFY(drop({0}, 5));   // C D E F A, kept before the run starts
+        QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(names(), (QStringList{"1 C", "2 D", "3 E", "4 F", "5 A"}));
+        restart();
+        m_controller->selectDirectoryPath(d);
+        QCOMPARE(names(), (QStringList{"1 C", "2 D", "3 E", "4 F", "5 A"}));
+        QVERIFY(m_window->statusBar()->currentMessage().isEmpty());
+    }
+
+    // Undo gives the items their names back in the order the run numbered them in, not in
+    // the file manager's order, and keeps that order as the person's.
+    void undoListsTheRunsOrder()
+    {
+        restart();
+        listFiveItems();
+        QVERIFY(drop({3, 4}, 1));   // A D E B C
+        QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
+        m_controller->renameItems();
+        QVERIFY(finished.wait());
+        m_controller->undoLastRun();
+        QVERIFY(finished.wait());
+        QCOMPARE(names(), (QStringList{"A", "D", "E", "B", "C"}));
+        restart();
+        m_controller->selectDirectoryPath(m_dir);
+        QCOMPARE(names(), (QStringList{"A", "D", "E", "B", "C"}));
+    }
+
+    // View ▸ Arrange By: dates read off the GUI thread (told like a run), earliest first,
+    // equal dates in the file manager's order; Reverse turns the current order round.
+    void arrangeBy_data()
+    {
+        QTest::addColumn<QByteArrayList>("actions");
+        QTest::addColumn<QString>("order");
+        QTest::newRow("date modified") << QByteArrayList{"actionArrangeByDateModified"} << "DBAEC";
+        QTest::newRow("date taken, no photos") << QByteArrayList{"actionArrangeByDateTaken"} << "DBAEC";
+        QTest::newRow("reversed, then by date")   // A and E tie: in the file manager's order
+            << QByteArrayList{"actionReverseOrder", "actionArrangeByDateModified"} << "DBAEC";
+        QTest::newRow("reverse") << QByteArrayList{"actionReverseOrder"} << "EDCBA";
+        QTest::newRow("modified, reversed")
+            << QByteArrayList{"actionArrangeByDateModified", "actionReverseOrder"} << "CEABD";
+        QTest::newRow("back to the file manager's")
+            << QByteArrayList{"actionReverseOrder", "actionFileManagerOrder"} << "ABCDE";
+    }
+
+    void arrangeBy()
+    {
+        QFETCH(QByteArrayList, actions);
+        QFETCH(QString, order);
+        const QByteArray d = m_dir;
+        const time_t minutes[] = {20, 10, 30, 0, 20};
+        listFiveItems();
+        for (int i = 0; i < 5; ++i)
+            setModificationTime(d + '/' + char('A' + i), 1600000000 + 60 * minutes[i]);
+        QSignalSpy running(m_controller, &OrdinelloController::runningChanged);
+        for (const QByteArray& action : actions) {
+            QVERIFY(named(m_window.get(), action.constData())->isEnabled());
+            named(m_window.get(), action.constData())->trigger();
+            QTRY_VERIFY(!m_controller->isRunning());
+        }
+        QCOMPARE(names().join(QString()), order);
+        const auto dated = std::count_if(actions.begin(), actions.end(),
+                                         [](const QByteArray& action) { return action.startsWith("actionArrangeByDate"); });
+        QCOMPARE(running.size(), int(dated) * 2);   // started and ended
     }
 
     // Outside changes reach the list on their own: the arranged order stays, an item

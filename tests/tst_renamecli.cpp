@@ -15,6 +15,42 @@
 using namespace TestFolders;
 using Names = QList<QByteArray>;
 
+namespace {
+
+// The smallest JPEG a photo reader accepts: start, one Exif segment whose Exif IFD holds
+// the given tags (0x9003 DateTimeOriginal, 0x9004 DateTimeDigitized) as ASCII, end.
+QByteArray jpegTaken(const QList<QPair<quint16, QByteArray>>& dates)
+{
+    QByteArray tiff("II*\0\x08\0\0\0", 8);   // little-endian, the first IFD at 8
+    const auto u16 = [&tiff](quint16 v) { tiff.append(char(v & 0xff)).append(char(v >> 8)); };
+    const auto u32 = [&u16](quint32 v) {
+        u16(quint16(v));
+        u16(quint16(v >> 16));
+    };
+    const auto entry = [&](quint16 tag, quint16 type, quint32 count, quint32 value) {
+        u16(tag);
+        u16(type);
+        u32(count);
+        u32(value);
+    };
+    u16(1);                                     // IFD0: where the Exif IFD is
+    entry(0x8769, 4, 1, 26);
+    u32(0);
+    const quint32 data = 26 + 2 + 12 * quint32(dates.size()) + 4;
+    u16(quint16(dates.size()));                 // the Exif IFD, its texts after it
+    for (qsizetype i = 0; i < dates.size(); ++i)
+        entry(dates[i].first, 2, 20, data + 20 * quint32(i));
+    u32(0);
+    for (const auto& date : dates)
+        tiff += date.second + '\0';
+    const QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
+    const int length = int(app1.size()) + 2;
+    const QByteArray start("\xff\xd8\xff\xe1", 4);
+    return start + char(length >> 8) + char(length & 0xff) + app1 + QByteArray("\xff\xd9", 2);
+}
+
+} // namespace
+
 class TestRenameCli : public QObject
 {
     Q_OBJECT
@@ -147,6 +183,51 @@ private Q_SLOTS:
         for (const QByteArray& error : errors)
             QVERIFY2(result.err.contains(error), result.err.constData());
         QCOMPARE(entries(d), status == 0 ? (Names{"1 c", "2 a", "3 b"}) : (Names{"a", "b", "c"}));
+    }
+
+    // --order-by: photos by when they were taken (Exif, else the modification time), other
+    // items by their modification time, earliest first; equal dates keep the file manager's
+    // order; --reverse turns the result round.
+    void orderBy_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<Names>("renamed");
+        QTest::newRow("taken") << QStringList{"--order-by", "taken"}
+                               << Names{"1 d.jpg", "2 b.jpg", "3 a.jpg", "4 e.txt", "5 c.jpg"};
+        QTest::newRow("taken, reversed") << QStringList{"--order-by=taken", "--reverse"}
+                                         << Names{"1 c.jpg", "2 e.txt", "3 a.jpg", "4 b.jpg", "5 d.jpg"};
+        QTest::newRow("modified") << QStringList{"--order-by", "modified"}
+                                  << Names{"1 b.jpg", "2 e.txt", "3 a.jpg", "4 c.jpg", "5 d.jpg"};
+        QTest::newRow("name, reversed") << QStringList{"--order-by", "name", "--reverse"}
+                                        << Names{"1 e.txt", "2 d.jpg", "3 c.jpg", "4 b.jpg", "5 a.jpg"};
+    }
+
+    void orderBy()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(Names, renamed);
+        const QByteArray d = temporaryFolder();
+        // a: taken in 2019; b: no Exif date, modified 2018; c: a JPEG with no Exif at all,
+        // modified 2021; d: only digitized, in 2017; e: no photo, modified 2019 like a.
+        writeFile(d + "/a.jpg", jpegTaken({{0x9003, "2019:05:01 12:00:00"}, {0x9004, "2016:01:01 00:00:00"}}));
+        writeFile(d + "/b.jpg", jpegTaken({}));
+        writeFile(d + "/c.jpg", QByteArray("\xff\xd8\xff\xd9", 4));
+        writeFile(d + "/d.jpg", jpegTaken({{0x9004, "2017:03:01 08:00:00"}}));
+        touch(d, "e.txt");
+        const time_t may2019 = QDateTime(QDate(2019, 5, 1), QTime(12, 0)).toSecsSinceEpoch();
+        setModificationTime(d + "/a.jpg", may2019 + 400 * 86400);
+        setModificationTime(d + "/b.jpg", may2019 - 300 * 86400);
+        setModificationTime(d + "/c.jpg", may2019 + 700 * 86400);
+        setModificationTime(d + "/d.jpg", may2019 + 800 * 86400);
+        setModificationTime(d + "/e.txt", may2019);
+        const CliResult dry = runCli(QStringList{"rename", "--dry-run"} + options + QStringList{QString::fromUtf8(d)});
+        QCOMPARE(dry.status, 0);
+        QCOMPARE(dry.out.count("would rename"), 5);
+        QVERIFY2(dry.out.startsWith("would rename '" + renamed.first().mid(2) + "' -> '" + renamed.first() + "'"),
+                 dry.out.constData());
+        const CliResult result = runCli(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(entries(d), renamed);
     }
 
     // "b" comes first and wants "1 b", which the run itself frees: both are renamed. A name
@@ -323,6 +404,10 @@ private Q_SLOTS:
         QTest::newRow("list, a file") << QStringList{"list", "DIR/a"} << "DIR/a: not a folder";
         QTest::newRow("undo, numbering option") << QStringList{"undo", "--step", "2", "DIR"} << "--step";
         QTest::newRow("undo, two folders") << QStringList{"undo", "DIR", "DIR"} << "expected one FOLDER";
+        QTest::newRow("unknown order key") << QStringList{"rename", "--order-by", "size", "DIR"} << "size";
+        QTest::newRow("order file and key") << QStringList{"rename", "--order=-", "--order-by", "taken", "DIR"} << "--order";
+        QTest::newRow("order file reversed") << QStringList{"rename", "--reverse", "--order", "-", "DIR"} << "--reverse";
+        QTest::newRow("order key to strip") << QStringList{"strip", "--order-by", "name", "DIR"} << "--order-by";
     }
 
     void usageErrors()

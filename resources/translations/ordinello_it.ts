@@ -118,6 +118,10 @@ Options of rename:
   --order FILE     wanted order: every listed name exactly once, one per line, as
                    &apos;list&apos; prints them (&apos;-&apos;: standard input); otherwise nothing is renamed
   -0, --null       names in --order are NUL-separated (as &apos;list -0&apos; prints them)
+  --order-by KEY   the order instead of the file manager&apos;s: name (the file manager&apos;s),
+                   modified (date modified) or taken (the photo&apos;s capture date, else
+                   its date modified); earliest first, equal dates by name
+  --reverse        the order reversed (with --order-by, or the file manager&apos;s)
   --replace-numbers  a name&apos;s number prefix is replaced by the new number instead of
                    getting a second one in front of it
 
@@ -160,6 +164,11 @@ Opzioni di rename:
   --order FILE     ordine voluto: ogni nome elencato esattamente una volta, uno per riga,
                    come li stampa &apos;list&apos; (&apos;-&apos;: standard input); altrimenti nulla è rinominato
   -0, --null       i nomi in --order sono separati da NUL (come li stampa &apos;list -0&apos;)
+  --order-by CHIAVE l&apos;ordine al posto di quello del gestore di file: name (quello del
+                   gestore di file), modified (data di modifica) o taken (la data di scatto
+                   della foto, altrimenti la data di modifica); prima i più vecchi, a date
+                   uguali per nome
+  --reverse        l&apos;ordine rovesciato (con --order-by, o quello del gestore di file)
   --replace-numbers  il prefisso numerico di un nome è sostituito dal nuovo numero invece
                    di riceverne un secondo davanti
 
@@ -180,6 +189,18 @@ Anche un collegamento simbolico che punta a un elemento rinominato vi è indicat
 
 Stato d&apos;uscita: 0 tutti gli elementi trattati, 1 alcuni non riusciti, 2 errore d&apos;uso o di cartella.
 </translation>
+    </message>
+    <message>
+        <source>--order-by: name, modified or taken, not %1</source>
+        <translation>--order-by: name, modified o taken, non %1</translation>
+    </message>
+    <message>
+        <source>--order and --order-by or --reverse exclude each other</source>
+        <translation>--order esclude --order-by e --reverse</translation>
+    </message>
+    <message>
+        <source>Reading dates %1 of %2</source>
+        <translation>Lettura delle date: %1 su %2</translation>
     </message>
 </context>
 <context>
@@ -660,6 +681,10 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
         <source>left unchanged: first word is not a number</source>
         <translation>lasciato invariato: la prima parola non è un numero</translation>
     </message>
+    <message>
+        <source>The arranged order cannot be kept in “%1”: %2</source>
+        <translation>L’ordine disposto non può essere conservato in “%1”: %2</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -859,6 +884,42 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
         <source>Check for &amp;Updates…</source>
         <translation>Verifica &amp;aggiornamenti…</translation>
     </message>
+    <message>
+        <source>&amp;Arrange By</source>
+        <translation>&amp;Disponi per</translation>
+    </message>
+    <message>
+        <source>&amp;File Manager Order</source>
+        <translation>Ordine del &amp;gestore di file</translation>
+    </message>
+    <message>
+        <source>Date &amp;Modified</source>
+        <translation>Data di &amp;modifica</translation>
+    </message>
+    <message>
+        <source>Date &amp;Taken</source>
+        <translation>Data di &amp;scatto</translation>
+    </message>
+    <message>
+        <source>&amp;Reverse Order</source>
+        <translation>Ordine &amp;inverso</translation>
+    </message>
+    <message>
+        <source>Put the items back in the order the file manager shows them</source>
+        <translation>Rimette gli elementi nell’ordine in cui li mostra il gestore di file</translation>
+    </message>
+    <message>
+        <source>Put the items in the order they were last changed, earliest first</source>
+        <translation>Dispone gli elementi secondo l’ultima modifica, prima i più vecchi</translation>
+    </message>
+    <message>
+        <source>Put photos in the order they were taken, earliest first; other items by the date they were changed</source>
+        <translation>Dispone le foto nell’ordine in cui sono state scattate, prima le più vecchie; gli altri elementi secondo la data di modifica</translation>
+    </message>
+    <message>
+        <source>Turn the list upside down</source>
+        <translation>Capovolge l’elenco</translation>
+    </message>
 </context>
 <context>
     <name>OrdinelloController</name>
@@ -905,6 +966,14 @@ Open it in a web browser.</source>
         <translation>Nessuna applicazione ha potuto aprire il manuale “%1”: %2
 
 Aprilo in un browser web.</translation>
+    </message>
+    <message>
+        <source>Your arranged order was restored</source>
+        <translation>Il tuo ordine è stato ripristinato</translation>
+    </message>
+    <message>
+        <source>Reading dates %1 of %2</source>
+        <translation>Lettura delle date: %1 su %2</translation>
     </message>
 </context>
 <context>
