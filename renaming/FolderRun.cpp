@@ -2,7 +2,9 @@
 
 #include "renaming/Preferences.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 OSErr CheckFolder(QByteArrayView path, FSRef* folder, int* sysErrno)
 {
@@ -25,6 +27,17 @@ int AutomaticNumberWidth(qsizetype count)
     for (qsizetype rest = count < 0 ? -count : count; rest >= 10; rest /= 10)
         ++digits;
     return count < 0 ? digits + 1 : digits;
+}
+
+std::optional<std::int64_t> NumberBeyond32Bits(const NumberingSettings& settings, qsizetype count)
+{
+    if (count <= 1)
+        return std::nullopt;
+    // 128 bits: a count and a step that are both large still multiply exactly.
+    const __int128 last = __int128(settings.firstNumber) + __int128(count - 1) * settings.step;
+    if (last >= INT32_MIN && last <= INT32_MAX)
+        return std::nullopt;
+    return std::int64_t(std::clamp<__int128>(last, INT64_MIN, INT64_MAX));
 }
 
 NumberingSettings NumberingSettingsFromPreferences(qsizetype count)

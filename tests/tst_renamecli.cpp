@@ -168,6 +168,57 @@ private Q_SLOTS:
         QCOMPARE(entries(d), status == 0 ? (Names{"1 c", "2 a", "3 b"}) : (Names{"a", "b", "c"}));
     }
 
+    // Names the folder lacks are told in the order the file gives them; the folder's items
+    // the file leaves out in the order the window lists them, whatever order the folder
+    // keeps them in on disk.
+    void orderProblemsAreToldInOrder()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"file10", "h", "B", "file9", "a", "g", "c", "e", "d", "f"});
+        const Result result = run({"rename", "--order", "-", QString::fromUtf8(d)},
+                                  "zeta\nc\nalpha\nd\ne\nf\ng\nh\nmid\n");
+        QCOMPARE(result.status, 2);
+        QCOMPARE(result.err, "ordinello-cli: --order: 'zeta': not a listed item of the folder\n"
+                             "ordinello-cli: --order: 'alpha': not a listed item of the folder\n"
+                             "ordinello-cli: --order: 'mid': not a listed item of the folder\n"
+                             "ordinello-cli: --order: 'a': missing\n"
+                             "ordinello-cli: --order: 'B': missing\n"
+                             "ordinello-cli: --order: 'file9': missing\n"
+                             "ordinello-cli: --order: 'file10': missing\n");
+    }
+
+    // Every number must fit in 32 bits: a run whose last number would leave the range
+    // (and wrap to the other end) is refused whole, dry run or not, naming the numbers.
+    void numbersBeyond32BitsAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("last");
+        QTest::newRow("past the largest") << QStringList{"--first", "2147483647"} << 2 << QByteArray("2147483648");
+        QTest::newRow("past the smallest, dry run")
+            << QStringList{"--dry-run", "--first", "-2147483648", "--step", "-1"} << 2 << QByteArray("-2147483649");
+        QTest::newRow("a large step") << QStringList{"--step", "2147483647"} << 2 << QByteArray("2147483648");
+        QTest::newRow("ends on the largest") << QStringList{"--first", "2147483646"} << 0 << QByteArray();
+    }
+
+    void numbersBeyond32BitsAreRefused()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QByteArray, last);
+        QTemporaryDir dir;
+        const QByteArray d = folderWith(dir, {"a", "b"});
+        const Result result = run(QStringList{"rename"} + options + QStringList{QString::fromUtf8(d)});
+        QCOMPARE(result.status, status);
+        if (status == 0) {
+            QCOMPARE(entries(d), (Names{"2147483646 a", "2147483647 b"}));
+            return;
+        }
+        QVERIFY2(result.err.startsWith("ordinello-cli: rename: ") && result.err.contains(" " + last + ","),
+                 result.err.constData());
+        QCOMPARE(entries(d), (Names{"a", "b"}));
+    }
+
     // "b" comes first and wants "1 b", which is taken: named with its reason, status 1,
     // the rest renamed.
     void failedItemsAreNamed()

@@ -165,6 +165,10 @@ indicato sullo standard error come &quot;ordinello-cli: &apos;nome&apos;: motivo
 Stato d&apos;uscita: 0 tutti gli elementi trattati, 1 alcuni non riusciti, 2 errore d&apos;uso o di cartella.
 </translation>
     </message>
+    <message>
+        <source>rename: %1 items numbered from %2 in steps of %3 would end at %4, outside -2147483648 to 2147483647; nothing was renamed</source>
+        <translation>rename: %1 elementi numerati da %2 a passi di %3 finirebbero a %4, fuori dall&apos;intervallo da -2147483648 a 2147483647; nessun elemento è stato rinominato</translation>
+    </message>
 </context>
 <context>
     <name>ExportSettingsDialog</name>
