@@ -21,6 +21,9 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <limits>
+#include <optional>
+
 namespace {
 
 void showPreview(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan, std::function<void()> confirmed)
@@ -39,7 +42,23 @@ void OrdinelloController::renameItems()
     if (!hasFolder() || isRunning())
         return;
     // Read once for the run, when the user asks for it: the preview and the run agree.
-    confirmAndRun(RunKind::Numbering, NumberingSettingsFromPreferences(m_directoryItems->rowCount()));
+    const NumberingSettings settings = NumberingSettingsFromPreferences(m_directoryItems->rowCount());
+    // The running number would wrap to the other end of the 32-bit range: refused before
+    // anything is shown or renamed.
+    if (const std::optional<std::int64_t> last = NumberBeyond32Bits(settings, m_directoryItems->rowCount())) {
+        const QLocale locale;
+        Q_EMIT runRefused(QCoreApplication::translate("LocalizedStrings",
+                                                      "Numbering %1 items from %2 in steps of %3 would end at %4, "
+                                                      "outside the numbers Ordinello can give (from %5 to %6). "
+                                                      "Nothing was renamed: choose another first number or step "
+                                                      "in Preferences.")
+                              .arg(locale.toString(m_directoryItems->rowCount()), locale.toString(settings.firstNumber),
+                                   locale.toString(settings.step), locale.toString(qlonglong(*last)),
+                                   locale.toString(std::numeric_limits<std::int32_t>::min()),
+                                   locale.toString(std::numeric_limits<std::int32_t>::max())));
+        return;
+    }
+    confirmAndRun(RunKind::Numbering, settings);
 }
 
 void OrdinelloController::removeFilenamePrefixes()

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLocale>
 #include <QTreeWidget>
 #include <QSettings>
 #include <QSignalSpy>
@@ -427,6 +428,25 @@ private Q_SLOTS:
         QVERIFY(finished.wait());
         QVERIFY(report->isHidden());
         QCOMPARE(entries(path(dir)), (Names{"2 y", longName}));
+    }
+
+    // Numbers that would leave the 32-bit range are refused before anything is shown or
+    // renamed, naming the number the run would end at.
+    void numbersBeyond32BitsAreRefused()
+    {
+        QTemporaryDir dir;
+        touch(path(dir), "a");
+        touch(path(dir), "b");
+        SetInitialNumber(2147483647);
+        OrdinelloController controller;
+        controller.selectDirectoryPath(path(dir));
+        QSignalSpy refused(&controller, &OrdinelloController::runRefused);
+        controller.renameItems();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().at(0).toString().contains(QLocale().toString(2147483648LL)),
+                 qPrintable(refused.first().at(0).toString()));
+        QVERIFY(!controller.isRunning());
+        QCOMPARE(entries(path(dir)), (Names{"a", "b"}));
     }
 };
 

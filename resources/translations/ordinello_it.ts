@@ -584,6 +584,10 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
         <source>No file manager is installed.</source>
         <translation>Non è installato alcun file manager.</translation>
     </message>
+    <message>
+        <source>Numbering %1 items from %2 in steps of %3 would end at %4, outside the numbers Ordinello can give (from %5 to %6). Nothing was renamed: choose another first number or step in Preferences.</source>
+        <translation>Numerare %1 elementi partendo da %2 a passi di %3 arriverebbe a %4, fuori dai numeri che Ordinello può assegnare (da %5 a %6). Nessun elemento è stato rinominato: scegli un altro numero iniziale o un altro passo nelle Preferenze.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
