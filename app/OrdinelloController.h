@@ -6,6 +6,7 @@
 #include "app/DirectoryItemsModel.h"
 #include "renaming/RenameJournal.h"
 #include "app/RenameTask.h"
+#include "app/RunAccount.h"
 #include "platform/Files.h"
 
 #include <QByteArray>
@@ -114,7 +115,7 @@ public:
     int automaticNumberLength() const;
 
 private:
-    void finishRun(const RenameReport& report);
+    void finishRun(const RenameTask::Outcome& outcome);
 
 Q_SIGNALS:
     // A folder was chosen (or the choice ended without one): actions that need a listed
@@ -127,6 +128,8 @@ Q_SIGNALS:
     // A renaming or prefix-removal run ended; names (lossless) and reasons of the items
     // it could not rename, side by side.
     void runFinished(int handled, const QStringList& names, const QStringList& reasons);
+    // The same run's whole account: how far it went, what it left and why.
+    void runReported(const RunAccount& account);
     // Something the user asked for could not be done (a folder that cannot be listed, an
     // item no application opens): the message says what and why, for the window to show.
     void errorOccurred(const QString& message);

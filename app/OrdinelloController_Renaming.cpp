@@ -82,6 +82,7 @@ void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& s
                                                     : folderRun->removePrefixes(items, run);
         outcome.refusal = outcome.report.journalProblem;
         outcome.journaled = !folderRun->journalFile().isEmpty();
+        outcome.total = items.size();
         outcome.known = std::move(items);
         outcome.kind = kind;
         outcome.journaledItems = outcome.report.renamed;
@@ -147,6 +148,8 @@ void OrdinelloController::undoLastRun()
                 outcome.known.append(std::move(item));
             }
             outcome.report = result.report;
+            outcome.total = result.run.itemCount();
+            outcome.alreadyUnderOldName = result.alreadyUnderOldName;
             if (result.status == UndoResult::Status::Refused || result.status == UndoResult::Status::Busy)
                 outcome.refusal = result.problem;
             return outcome;
@@ -208,7 +211,7 @@ void OrdinelloController::runEnded()
     if (!outcome.refusal.isEmpty())
         Q_EMIT runRefused(outcome.refusal);
     else
-        finishRun(outcome.report);
+        finishRun(outcome);
     if (outcome.journaled) {
         // The run just written is the one to undo: its text needs no reading of the journal.
         JournalRun written;
@@ -221,14 +224,22 @@ void OrdinelloController::runEnded()
     }
 }
 
-void OrdinelloController::finishRun(const RenameReport& report)
+void OrdinelloController::finishRun(const RenameTask::Outcome& outcome)
 {
-    QStringList names, reasons;
+    const RenameReport& report = outcome.report;
+    RunAccount account;
+    account.undo = outcome.undone;
+    account.total = outcome.total;
+    account.handled = report.handled;
+    account.cancelled = report.cancelled;
+    account.reached = outcome.reached;
+    account.alreadyUnderOldName = outcome.alreadyUnderOldName;
     for (const RenameFailure& failure : report.failures) {
-        names.append(failure.name);
-        reasons.append(failure.reason);
+        account.names.append(failure.name);
+        account.reasons.append(failure.reason);
     }
-    Q_EMIT runFinished(report.handled, names, reasons);
+    Q_EMIT runFinished(report.handled, account.names, account.reasons);
+    Q_EMIT runReported(account);
 }
 
 int OrdinelloController::automaticNumberLength() const

@@ -32,6 +32,11 @@ public:
         // The items the run renamed or put back, as they are now: the listing after the
         // run does not read them again (see ListDirectoryItemRefs).
         QList<FSRef> known;
+        // How far the run went: the items it was given and, when cancelled, how many of
+        // them it had reached.
+        qsizetype total = 0;
+        qsizetype reached = 0;
+        int alreadyUnderOldName = 0;    // an undo: items it left alone (see UndoResult)
         QStringList paths;          // the folder listed again after the run
         QHash<QString, FSRef> identities;   // path -> its reference, made on the worker
     };

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLocale>
 #include <QTreeWidget>
 #include <QSettings>
@@ -25,6 +26,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -428,6 +430,84 @@ private Q_SLOTS:
         QVERIFY(finished.wait());
         QVERIFY(report->isHidden());
         QCOMPARE(entries(path(dir)), (Names{"2 y", longName}));
+    }
+
+    // A run with failures, some or all, reports them in a message over the window (modal
+    // to it alone) listing the items and why, besides the status bar's button.
+    void failedRunsAreReportedOverTheWindow_data()
+    {
+        QTest::addColumn<Names>("items");
+        QTest::addColumn<QString>("headline");
+        const QByteArray tooLong(NAME_MAX - 1, 'x');   // "1 " makes it 256 bytes
+        QTest::newRow("some failed") << Names{tooLong, "y"} << "1 of 2 items could not be renamed.";
+        QTest::newRow("all failed") << Names{tooLong, QByteArray(NAME_MAX - 1, 'z')} << "No item could be renamed.";
+    }
+
+    void failedRunsAreReportedOverTheWindow()
+    {
+        QFETCH(Names, items);
+        QFETCH(QString, headline);
+        QTemporaryDir dir;
+        for (const QByteArray& name : items)
+            touch(path(dir), name);
+        MainWindow window;
+        window.controller()->selectDirectoryPath(path(dir));
+        QSignalSpy finished(window.controller(), &OrdinelloController::runFinished);
+        named(&window, "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        auto* message = window.findChild<QDialog*>(QStringLiteral("renameReportMessage"));
+        QVERIFY(message && message->isVisible());
+        QCOMPARE(message->windowModality(), Qt::WindowModal);
+        QVERIFY2(named<QLabel>(message, "headline")->text().contains(headline),
+                 qPrintable(named<QLabel>(message, "headline")->text()));
+        const QTreeWidget* list = message->findChild<QTreeWidget*>();
+        QCOMPARE(list->topLevelItemCount(), finished.first().at(1).toStringList().size());
+        QCOMPARE(list->topLevelItem(0)->text(1), "name too long");
+        QVERIFY(!window.statusBar()->findChild<RenameReportView*>()->isHidden());
+        // The next folder's account replaces this one.
+        QTemporaryDir other;
+        window.controller()->selectDirectoryPath(path(other));
+        QTRY_VERIFY(!window.findChild<QDialog*>(QStringLiteral("renameReportMessage")));
+    }
+
+    // Escape stops a run as the Cancel button does; the status bar says how far it went
+    // and Undo names the items it renamed.
+    void escapeCancelsARun()
+    {
+        QTemporaryDir dir;
+        const int count = 20000;
+        for (int i = 0; i < count; ++i)
+            ::close(::open((path(dir) + "/f" + QByteArray::number(i)).constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+        MainWindow window;
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.controller()->selectDirectoryPath(path(dir));
+        QSignalSpy finished(window.controller(), &OrdinelloController::runFinished);
+        // Pressed while the run is under way, by the progress it reports.
+        bool pressed = false;
+        bool tooQuick = false;
+        connect(window.controller(), &OrdinelloController::runProgress, &window, [&](qsizetype done, qsizetype total) {
+            if (done == 0 || std::exchange(pressed, true))
+                return;
+            tooQuick = done > total / 2;
+            QTest::keyClick(&window, Qt::Key_Escape);
+        });
+        named(&window, "actionRenameItems")->trigger();
+        QVERIFY(finished.wait(60000));
+        if (tooQuick)
+            QSKIP("this machine numbers 20,000 items before the progress is first shown");
+        QVERIFY(pressed);
+        qsizetype renamed = 0;
+        for (const QByteArray& name : entries(path(dir)))
+            renamed += name.contains(' ') ? 1 : 0;
+        QVERIFY2(renamed > 0 && renamed < count, QByteArray::number(renamed).constData());
+        const QLocale locale;
+        QCOMPARE(window.statusBar()->findChild<RenameReportView*>()->account(),
+                 QStringLiteral("Cancelled after %1 of %2 items").arg(locale.toString(renamed), locale.toString(count)));
+        QCOMPARE(window.findChild<QAction*>(QStringLiteral("actionUndo"))->text(),
+                 QStringLiteral("Undo Numbering of %1 Items").arg(locale.toString(renamed)));
+        QVERIFY(!named(&window, "actionCancelRun")->isEnabled());   // Escape is the table's again
     }
 
     // Numbers that would leave the 32-bit range are refused before anything is shown or

@@ -7,13 +7,19 @@
 #include "app/MainWindow.h"
 #include "renaming/Numbering.h"
 #include "app/OrdinelloController.h"
+#include "app/RenameReportView.h"
 #include "renaming/Preferences.h"
 #include "renaming/RenameJournal.h"
 #include "renaming/UndoRun.h"
 #include "platform/NameCodec.h"
 #include "platform/StateFolder.h"
 
+#include <QAction>
 #include <QDateTime>
+#include <QDialog>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTreeWidget>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -448,6 +454,45 @@ private Q_SLOTS:
         const QList<JournalRun> interrupted = InterruptedRuns();
         QCOMPARE(interrupted.size(), 1);
         QCOMPARE(interrupted[0].folderPath, dir);
+    }
+
+    // The window's undo says what it did not do and why: items that already had their old
+    // names in the status bar, items it could not put back in the run's report, which
+    // stay to be undone.
+    void windowUndoSaysWhatItLeft()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = path(tmp);
+        for (const char* name : {"a", "b", "c"})
+            touch(dir, name);
+        MainWindow window;
+        OrdinelloController* controller = window.controller();
+        QSignalSpy finished(controller, &OrdinelloController::runFinished);
+        controller->selectDirectoryPath(dir);
+        controller->renameItems();
+        QVERIFY(finished.wait());
+        QCOMPARE(::rename((dir + "/2 b").constData(), (dir + "/b").constData()), 0);
+        QCOMPARE(::unlink((dir + "/3 c").constData()), 0);
+        touch(dir, "3 c");
+        window.findChild<QAction*>(QStringLiteral("actionUndo"))->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(dir), (Names{"3 c", "a", "b"}));
+        auto* report = window.statusBar()->findChild<RenameReportView*>();
+        QCOMPARE(report->account(), QStringLiteral("Done: 1 item; 1 item already had its old name"));
+        auto* message = window.findChild<QDialog*>(QStringLiteral("renameReportMessage"));
+        QVERIFY(message && message->isVisible());
+        const QString headline = message->findChild<QLabel*>(QStringLiteral("headline"))->text();
+        QVERIFY2(headline.contains("1 of 3 items could not be put back.") && headline.contains("Undo again"),
+                 qPrintable(headline));
+        const QTreeWidget* list = message->findChild<QTreeWidget*>();
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(0), "3 c");
+        QVERIFY(list->topLevelItem(0)->text(1).contains("took its place"));
+        QCOMPARE(window.findChild<QAction*>(QStringLiteral("actionUndo"))->text(), "Undo Numbering of 1 Item");
+        // The account belongs to its folder.
+        QTemporaryDir other;
+        controller->selectDirectoryPath(path(other));
+        QVERIFY(report->account().isEmpty());
     }
 };
 
