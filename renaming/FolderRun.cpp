@@ -9,8 +9,10 @@
 OSErr CheckFolder(QByteArrayView path, FSRef* folder, int* sysErrno)
 {
     FSRef ref;
-    // The folder the person chose or named: a link to it is followed.
-    if (const OSErr made = FSPathMakeRef(path, &ref, FinalLink::Followed, sysErrno); made != noErr)
+    // The folder the person chose or named: a link to it is followed, and the reference
+    // is of the folder itself, at its own path. A reference's path is never followed (see
+    // FSIsFSRefValid): the link's path with the folder's identity would name no folder.
+    if (const OSErr made = FSPathMakeRef(path, &ref, FinalLink::Resolved, sysErrno); made != noErr)
         return made;
     if (!ref.isDirectory()) {
         if (sysErrno)

@@ -621,6 +621,24 @@ private Q_SLOTS:
         QCOMPARE(names(), (QStringList{"A", "C", "B", "D", "E"}));
     }
 
+    // A folder opened through a symbolic link is the folder itself, at its own path:
+    // outside changes and F5 keep it listed.
+    void folderOpenedThroughALinkStaysListed()
+    {
+        const QByteArray d = path(*m_dir);
+        makeFolder(d, "Trip");
+        touch(d + "/Trip", "A");
+        QVERIFY(::symlink("Trip", (d + "/link").constData()) == 0);
+        m_controller->selectDirectoryPath(d + "/link");
+        QCOMPARE(m_controller->folderRef().path, d + "/Trip");
+        QCOMPARE(names(), QStringList{"A"});
+        touch(d + "/Trip", "B");
+        QTRY_COMPARE(names(), (QStringList{"A", "B"}));
+        named(m_window.get(), "actionReload")->trigger();
+        QCOMPARE(names(), (QStringList{"A", "B"}));
+        QVERIFY(m_controller->hasFolder());
+    }
+
     void contextClickSelectsTheRowUnderThePointer()
     {
         listFiveItems();
