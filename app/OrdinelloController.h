@@ -8,6 +8,7 @@
 #include "app/RenameTask.h"
 #include "app/RunAccount.h"
 #include "platform/Files.h"
+#include "platform/FolderWatcher.h"
 
 #include <QByteArray>
 #include <QList>
@@ -21,7 +22,6 @@ class QLabel;
 class QMainWindow;
 class QWidget;
 class QProgressBar;
-class FolderWatcher;
 struct RenameReport;
 class ItemImages;
 class QTimer;
@@ -171,4 +171,13 @@ private:
     FSRef m_runFolder;
     QString m_undoText;
     QSet<QByteArray> m_offeredJournals;     // interrupted runs already offered this session
+
+    // --- the listed folder moved or gone (see OrdinelloController_Folder.cpp)
+    void followFolderMoves();
+    void folderMoved(const QByteArray& newPath);
+    void folderRemoved(FolderWatcher::Loss loss);
+    // The label, title and represented file for the chosen folder, or for none.
+    void showFolderName();
+    QString m_labelWithoutFolder;
+    QString m_titleWithoutFolder;
 };

@@ -195,8 +195,6 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
 void OrdinelloController::runEnded()
 {
     const RenameTask::Outcome& outcome = m_task->outcome();   // implicitly shared: no copies
-    if (m_watcher)
-        m_watcher->setPaused(false);
     // The list read after the run replaces the stale one, unless another folder was
     // chosen meanwhile.
     if (m_runFolder.sameObjectAs(m_folderFSRef) && m_runFolder.path == m_folderFSRef.path) {
@@ -222,6 +220,10 @@ void OrdinelloController::runEnded()
     } else {
         updateUndoState();
     }
+    // Last: the run is reported before the window follows its folder elsewhere (or says
+    // that it is gone), which the watcher tells on resuming.
+    if (m_watcher)
+        m_watcher->setPaused(false);
 }
 
 void OrdinelloController::finishRun(const RenameTask::Outcome& outcome)

@@ -621,6 +621,94 @@ private Q_SLOTS:
         QCOMPARE(names(), (QStringList{"A", "C", "B", "D", "E"}));
     }
 
+    // The listed folder renamed or moved, by itself or with a folder above it, is followed:
+    // title, label, represented file and paths follow it; the arranged order and the
+    // selection stay.
+    void movedFolderIsFollowed_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QByteArray>("now");   // where the listed folder is afterwards
+        QTest::newRow("renamed") << QByteArray("Parent/Trip") << QByteArray("Parent/Trip 2") << QByteArray("Parent/Trip 2");
+        QTest::newRow("moved into another folder")
+            << QByteArray("Parent/Trip") << QByteArray("Other/Trip") << QByteArray("Other/Trip");
+        QTest::newRow("the folder above renamed")
+            << QByteArray("Parent") << QByteArray("Parent 2") << QByteArray("Parent 2/Trip");
+    }
+
+    void movedFolderIsFollowed()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QByteArray, now);
+        const QByteArray d = path(*m_dir);
+        makeFolder(d, "Parent");
+        makeFolder(d, "Other");
+        makeFolder(d + "/Parent", "Trip");
+        for (const char* name : {"A", "B", "C", "D", "E"})
+            touch(d + "/Parent/Trip", name);
+        m_controller->selectDirectoryPath(d + "/Parent/Trip");
+        QVERIFY(drop({4}, 0));   // E A B C D
+        select({2});
+        QVERIFY(::rename((d + '/' + from).constData(), (d + '/' + to).constData()) == 0);
+        // A move of the folder itself is seen at once; one of a folder above it, when the
+        // folder is next read.
+        if (from.contains('/'))
+            QTRY_COMPARE(m_controller->folderRef().path, d + '/' + now);
+        else
+            named(m_window.get(), "actionReload")->trigger();
+        const QString where = QString::fromLocal8Bit(d + '/' + now);
+        QCOMPARE(m_controller->folderPath(), where);
+        QCOMPARE(m_window->windowTitle(), where.section(u'/', -1));
+        QCOMPARE(m_window->windowFilePath(), where);
+        QCOMPARE(named<QLabel>(m_window.get(), "folderPathTextField")->text(), "Current Directory: " + where);
+        QCOMPARE(names(), (QStringList{"E", "A", "B", "C", "D"}));
+        QCOMPARE(m_controller->directoryItems().first(), where + "/E");
+        QCOMPARE(m_controller->selectedRows(), QList<int>{2});
+        QVERIFY(!m_window->findChild<QMessageBox*>());
+        // Still watched where it is now.
+        touch(d + '/' + now, "D2");
+        QTRY_COMPARE(names(), (QStringList{"E", "A", "B", "C", "D", "D2"}));
+    }
+
+    // A folder deleted or put in the trash while listed is said; the window is left
+    // without a folder, as at start.
+    void goneFolderIsSaid_data()
+    {
+        QTest::addColumn<bool>("trash");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("deleted") << false << "The folder “%1” was deleted.";
+        QTest::newRow("moved to the trash") << true << "The folder “%1” was moved to the trash.";
+    }
+
+    void goneFolderIsSaid()
+    {
+        QFETCH(bool, trash);
+        QFETCH(QString, message);
+        const QByteArray d = path(*m_dir);
+        makeFolder(d, "Trip");
+        touch(d + "/Trip", "A");
+        m_controller->selectDirectoryPath(d + "/Trip");
+        QCOMPARE(m_model->rowCount(), 1);
+        if (trash) {
+            const QByteArray files = qgetenv("XDG_DATA_HOME") + "/Trash/files";
+            QVERIFY(QDir().mkpath(QString::fromLocal8Bit(files)));
+            QVERIFY(::rename((d + "/Trip").constData(), (files + "/Trip").constData()) == 0);
+        } else {
+            QVERIFY(::unlink((d + "/Trip/A").constData()) == 0 && ::rmdir((d + "/Trip").constData()) == 0);
+        }
+        QTRY_VERIFY(!m_controller->hasFolder());
+        auto* box = m_window->findChild<QMessageBox*>();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->text(), message.arg(QString::fromLocal8Bit(d + "/Trip")));
+        QCOMPARE(m_model->rowCount(), 0);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Ordinello"));
+        QVERIFY(m_window->windowFilePath().isEmpty());
+        QVERIFY(!named(m_window.get(), "actionReload")->isEnabled());
+        if (trash)
+            QDir(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME") + "/Trash")).removeRecursively();
+    }
+
     // A folder opened through a symbolic link is the folder itself, at its own path:
     // outside changes and F5 keep it listed.
     void folderOpenedThroughALinkStaysListed()

@@ -838,6 +838,18 @@ Open it in a web browser.</source>
 
 Aprilo in un browser web.</translation>
     </message>
+    <message>
+        <source>The folder “%1” was deleted.</source>
+        <translation>La cartella “%1” è stata eliminata.</translation>
+    </message>
+    <message>
+        <source>The folder “%1” was moved to the trash.</source>
+        <translation>La cartella “%1” è stata spostata nel cestino.</translation>
+    </message>
+    <message>
+        <source>The folder “%1” can no longer be found.</source>
+        <translation>La cartella “%1” non si trova più.</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesWindow</name>
