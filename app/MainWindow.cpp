@@ -86,11 +86,12 @@ MainWindow::MainWindow(SoftwareUpdateWindow* softwareUpdate, QWidget* parent)
     restoreGeometry(ProgramSettings()
                         .value(QStringLiteral("MainWindowGeometry")).toByteArray());
 
-    // Runs that leave items unrenamed say so in the status bar; a click tells which and why.
+    // Each run's account: how it ended in the status bar; the items it could not rename,
+    // and why, in a message over the window and behind a status-bar button.
     // The account belongs to one run in one folder: a new folder or a new run clears it.
     auto* renameReport = new RenameReportView(statusBar());
-    connect(m_controller, &OrdinelloController::runFinished, renameReport, [this, renameReport](int handled, const QStringList& names, const QStringList& reasons) {
-        renameReport->showRun(DisplayFileName(m_controller->folderPath()), handled, names, reasons);
+    connect(m_controller, &OrdinelloController::runReported, renameReport, [this, renameReport](const RunAccount& account) {
+        renameReport->showRun(DisplayFileName(m_controller->folderPath()), account);
     });
     connect(m_controller, &OrdinelloController::runStarted, renameReport, &RenameReportView::clear);
     connect(m_controller, &OrdinelloController::folderChanged, renameReport, &RenameReportView::clear);
@@ -263,6 +264,16 @@ void MainWindow::connectUndo()
     progress->hide();
     cancel->hide();
     connect(cancel, &QPushButton::clicked, m_controller, &OrdinelloController::cancelRun);
+    // Escape cancels as the button does, at once, and only while a run goes: otherwise
+    // the key is the table's and the dialogs' own.
+    auto* cancelKey = new QAction(this);
+    cancelKey->setObjectName(QStringLiteral("actionCancelRun"));
+    cancelKey->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancelKey->setEnabled(false);
+    addAction(cancelKey);
+    connect(cancelKey, &QAction::triggered, m_controller, &OrdinelloController::cancelRun);
+    connect(m_controller, &OrdinelloController::runningChanged, cancelKey, &QAction::setEnabled);
+    cancel->setToolTip(QCoreApplication::translate("LocalizedStrings", "Stop the run after the current item (Esc)"));
     connect(m_controller, &OrdinelloController::runProgress, progress,
             [progress](qsizetype done, qsizetype total, const QString& text) {
                 progress->setRange(0, int(std::min<qsizetype>(total, INT_MAX)));

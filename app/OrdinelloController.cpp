@@ -63,6 +63,7 @@ void OrdinelloController::awakeFromNib()
     m_reloadTimer->setInterval(300);
     connect(m_watcher, &FolderWatcher::changed, m_reloadTimer, qOverload<>(&QTimer::start));
     connect(m_reloadTimer, &QTimer::timeout, this, &OrdinelloController::reloadDirectoryItems);
+    followFolderMoves();
     m_directoryItems->setItemImages(new ItemImages(m_directoryItems));
 }
 
@@ -139,18 +140,11 @@ void OrdinelloController::selectDirectoryPath(const QByteArray& path)
     // The reference and its text change together: they always name the same folder.
     m_folderFSRef = std::move(ref);
     m_folderPath = DecodeFileName(m_folderFSRef.path);
-    if (folderPathTextField)
-        folderPathTextField->setText(tr("Current Directory: %1").arg(DisplayFileName(m_folderPath)));
     if (m_watcher)
         m_watcher->watch(m_folderFSRef.path);
+    showFolderName();
     loadDirectoryItems();
     restoreArrangedOrder();
-    if (fileListWindow) {
-        fileListWindow->setWindowFilePath(DisplayFileName(m_folderPath));
-        const qsizetype slash = m_folderPath.lastIndexOf(u'/');
-        const QString last = m_folderPath.mid(slash + 1);
-        fileListWindow->setWindowTitle(DisplayFileName(last.isEmpty() ? m_folderPath : last));
-    }
     Q_EMIT folderStateChanged(hasFolder());
     updateUndoState();
 }
@@ -184,8 +178,10 @@ void OrdinelloController::reloadDirectoryItems()
     if (!hasFolder() || isRunning())
         return;
     if (!FSIsFSRefValid(&m_folderFSRef)) {
-        // The folder itself was moved or deleted: what is listed is gone with it.
-        m_directoryItems->setListing({}, QList<FSRef>());
+        // The folder itself, or one above it, was moved or deleted: the watcher finds out
+        // where it went, and the window follows it (see OrdinelloController_Folder.cpp).
+        if (!m_watcher || !m_watcher->relocate())
+            m_directoryItems->setListing({}, QList<FSRef>());
         return;
     }
     QStringList freshPaths;

@@ -6,7 +6,9 @@
 #include "app/DirectoryItemsModel.h"
 #include "renaming/RenameJournal.h"
 #include "app/RenameTask.h"
+#include "app/RunAccount.h"
 #include "platform/Files.h"
+#include "platform/FolderWatcher.h"
 
 #include <QByteArray>
 #include <QList>
@@ -22,7 +24,6 @@ class QLabel;
 class QMainWindow;
 class QWidget;
 class QProgressBar;
-class FolderWatcher;
 struct RenameReport;
 class ItemImages;
 class QTimer;
@@ -131,7 +132,7 @@ public:
     int automaticNumberLength() const;
 
 private:
-    void finishRun(const RenameReport& report);
+    void finishRun(const RenameTask::Outcome& outcome);
 
 Q_SIGNALS:
     // A folder was chosen (or the choice ended without one): actions that need a listed
@@ -144,6 +145,8 @@ Q_SIGNALS:
     // A renaming or prefix-removal run ended; names (lossless) and reasons of the items
     // it could not rename, side by side.
     void runFinished(int handled, const QStringList& names, const QStringList& reasons);
+    // The same run's whole account: how far it went, what it left and why.
+    void runReported(const RunAccount& account);
     // Something the user asked for could not be done (a folder that cannot be listed, an
     // item no application opens): the message says what and why, for the window to show.
     void errorOccurred(const QString& message);
@@ -200,4 +203,12 @@ private:
     bool m_arrangementChanged = false;
     bool m_arranging = false;               // dates are being read for Arrange By
     std::shared_ptr<std::atomic<bool>> m_arrangeCancel;
+    // --- the listed folder moved or gone (see OrdinelloController_Folder.cpp)
+    void followFolderMoves();
+    void folderMoved(const QByteArray& newPath);
+    void folderRemoved(FolderWatcher::Loss loss);
+    // The label, title and represented file for the chosen folder, or for none.
+    void showFolderName();
+    QString m_labelWithoutFolder;
+    QString m_titleWithoutFolder;
 };

@@ -22,6 +22,9 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <limits>
+#include <optional>
+
 namespace {
 
 void showPreview(QWidget* parent, RunKind kind, const QList<PlannedRename>& plan, const RunChoice& proposed,
@@ -42,7 +45,23 @@ void OrdinelloController::renameItems()
     if (!hasFolder() || isRunning())
         return;
     // Read once for the run, when the user asks for it: the preview and the run agree.
-    confirmAndRun(RunKind::Numbering, NumberingSettingsFromPreferences(m_directoryItems->rowCount()));
+    const NumberingSettings settings = NumberingSettingsFromPreferences(m_directoryItems->rowCount());
+    // The running number would wrap to the other end of the 32-bit range: refused before
+    // anything is shown or renamed.
+    if (const std::optional<std::int64_t> last = NumberBeyond32Bits(settings, m_directoryItems->rowCount())) {
+        const QLocale locale;
+        Q_EMIT runRefused(QCoreApplication::translate("LocalizedStrings",
+                                                      "Numbering %1 items from %2 in steps of %3 would end at %4, "
+                                                      "outside the numbers Ordinello can give (from %5 to %6). "
+                                                      "Nothing was renamed: choose another first number or step "
+                                                      "in Preferences.")
+                              .arg(locale.toString(m_directoryItems->rowCount()), locale.toString(settings.firstNumber),
+                                   locale.toString(settings.step), locale.toString(qlonglong(*last)),
+                                   locale.toString(std::numeric_limits<std::int32_t>::min()),
+                                   locale.toString(std::numeric_limits<std::int32_t>::max())));
+        return;
+    }
+    confirmAndRun(RunKind::Numbering, settings);
 }
 
 void OrdinelloController::removeFilenamePrefixes()
@@ -72,6 +91,7 @@ void OrdinelloController::confirmAndRun(RunKind kind, const NumberingSettings& p
                                                         : folderRun->removePrefixes(items, choice.rule, run);
             outcome.refusal = outcome.report.journalProblem;
             outcome.journaled = !folderRun->journalFile().isEmpty();
+            outcome.total = items.size();
             outcome.known = std::move(items);
             outcome.kind = kind;
             outcome.journaledItems = outcome.report.renamed;
@@ -149,6 +169,8 @@ void OrdinelloController::undoLastRun()
             // listed in that order again, not in the file manager's.
             outcome.arrangement = outcome.known;
             outcome.report = result.report;
+            outcome.total = result.run.itemCount();
+            outcome.alreadyUnderOldName = result.alreadyUnderOldName;
             if (result.status == UndoResult::Status::Refused || result.status == UndoResult::Status::Busy)
                 outcome.refusal = result.problem;
             return outcome;
@@ -199,8 +221,6 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
 void OrdinelloController::runEnded()
 {
     const RenameTask::Outcome& outcome = m_task->outcome();   // implicitly shared: no copies
-    if (m_watcher)
-        m_watcher->setPaused(false);
     // The list read after the run replaces the stale one, unless another folder was
     // chosen meanwhile.
     if (m_runFolder.sameObjectAs(m_folderFSRef) && m_runFolder.path == m_folderFSRef.path) {
@@ -215,7 +235,7 @@ void OrdinelloController::runEnded()
     if (!outcome.refusal.isEmpty())
         Q_EMIT runRefused(outcome.refusal);
     else
-        finishRun(outcome.report);
+        finishRun(outcome);
     if (outcome.journaled) {
         // The run just written is the one to undo: its text needs no reading of the journal.
         JournalRun written;
@@ -226,16 +246,28 @@ void OrdinelloController::runEnded()
     } else {
         updateUndoState();
     }
+    // Last: the run is reported before the window follows its folder elsewhere (or says
+    // that it is gone), which the watcher tells on resuming.
+    if (m_watcher)
+        m_watcher->setPaused(false);
 }
 
-void OrdinelloController::finishRun(const RenameReport& report)
+void OrdinelloController::finishRun(const RenameTask::Outcome& outcome)
 {
-    QStringList names, reasons;
+    const RenameReport& report = outcome.report;
+    RunAccount account;
+    account.undo = outcome.undone;
+    account.total = outcome.total;
+    account.handled = report.handled;
+    account.cancelled = report.cancelled;
+    account.reached = outcome.reached;
+    account.alreadyUnderOldName = outcome.alreadyUnderOldName;
     for (const RenameFailure& failure : report.failures) {
-        names.append(failure.name);
-        reasons.append(failure.reason);
+        account.names.append(failure.name);
+        account.reasons.append(failure.reason);
     }
-    Q_EMIT runFinished(report.handled, names, reasons);
+    Q_EMIT runFinished(report.handled, account.names, account.reasons);
+    Q_EMIT runReported(account);
 }
 
 int OrdinelloController::automaticNumberLength() const

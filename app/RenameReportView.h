@@ -1,16 +1,23 @@
 #pragma once
-// The status bar's account of the last renaming run. After a run in which items failed
-// it reads "3 items could not be renamed"; a click lists which items and why, name and
-// reason side by side, in a window that does not block the main one and names the
-// folder. After a run without failures it hides and the status bar says briefly how many
-// items were handled. A new folder or a new run clears it.
+// The window's account of the last renaming run or undo. The status bar says how it ended:
+// "Done: 12 items" (for a few seconds), "Cancelled after 5,535 of 20,000 items", and for an
+// undo how many items it left alone because they already had their old names; a menu's
+// hints passing over the status bar do not wipe it. When items failed, a
+// window-modal message lists which and why, name and reason side by side, and the status
+// bar keeps "3 items could not be renamed"; a click there lists them again, in a window
+// that does not block the main one and names the folder. A new folder or a new run clears
+// it.
 
+#include "app/RunAccount.h"
+
+#include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <QToolButton>
 
-class QDialog;
 class QLabel;
 class QStatusBar;
+class QTimer;
 class QTreeWidget;
 
 class RenameReportView : public QToolButton
@@ -25,20 +32,32 @@ public:
     const QStringList& reasons() const { return m_reasons; }
     // The list of failures; null until first shown.
     QDialog* detailsWindow() const { return m_details; }
+    // The message that opened when the last run ended with failures; null when none is open.
+    QDialog* reportMessage() const { return m_message; }
+    // How the last run ended, in the status bar; empty when there is nothing to say.
+    QString account() const;
 
 public Q_SLOTS:
-    void showRun(const QString& folder, int handled, const QStringList& names, const QStringList& reasons);
+    void showRun(const QString& folder, const RunAccount& account);
     void clear();
     void showDetails();
 
 private:
-    void fillDetails();
+    // A window listing the failures: a label over the list of names and reasons, and a
+    // Close button.
+    QDialog* makeDetailsWindow(QLabel** label, QTreeWidget** list);
+    void fillDetails(QDialog* window, QLabel* label, QTreeWidget* list) const;
+    void openReportMessage(const RunAccount& account);
+    QString statusText(const RunAccount& account) const;
 
-    QStatusBar* m_statusBar;
+    QLabel* m_account;
+    QTimer* m_accountTimeout;
     QString m_folder;
+    bool m_undo = false;
     QStringList m_names;
     QStringList m_reasons;
     QDialog* m_details = nullptr;
     QLabel* m_detailsLabel = nullptr;
     QTreeWidget* m_detailsList = nullptr;
+    QPointer<QDialog> m_message;
 };

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+
 RenameTask::RenameTask(QObject* parent)
     : QObject(parent)
     , m_poll(new QTimer(this))
@@ -45,6 +47,11 @@ bool RenameTask::start(Work work, const FSRef& folder)
             return m_cancel.load(std::memory_order_relaxed) ? RunControl::Cancel : RunControl::Continue;
         };
         Outcome outcome = work(run);
+        // The count asked about last is where a cancelled run stopped.
+        if (outcome.report.cancelled) {
+            outcome.reached = m_done.load(std::memory_order_relaxed);
+            outcome.total = std::max(outcome.total, m_total.load(std::memory_order_relaxed));
+        }
         // The renames made the listed paths stale: the folder is read again here too.
         QList<FSRef> refs;
         ListDirectoryItemRefs(folder, &refs, ListOrder::FileManager, nullptr, &outcome.paths, nullptr, &outcome.known);

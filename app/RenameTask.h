@@ -36,6 +36,11 @@ public:
         // undo: the order the undone run numbered them in); items not in it take their
         // file-manager places (see ArrangeLike).
         QList<FSRef> arrangement;
+        // How far the run went: the items it was given and, when cancelled, how many of
+        // them it had reached.
+        qsizetype total = 0;
+        qsizetype reached = 0;
+        int alreadyUnderOldName = 0;    // an undo: items it left alone (see UndoResult)
         QStringList paths;          // the folder listed again after the run
         QHash<QString, FSRef> identities;   // path -> its reference, made on the worker
     };

@@ -383,12 +383,19 @@ bool applyOrder(const QByteArray& file, bool nulSeparated, QList<FSRef>* items)
             ordered.append(items->at(*it));
         }
     }
+    // The items the file leaves out, in the order the window lists them: the folder was
+    // read in the order the disk keeps (see ListOrder::Enumeration), which means nothing
+    // to a reader.
+    QStringList missing;
     for (qsizetype i = 0; i < items->size(); ++i) {
-        if (!used[i]) {
-            Cli::printError(QCoreApplication::translate("CommandLine", "--order: %1: missing")
-                                .arg(QString::fromUtf8(shellQuoted(DecodeFileName(items->at(i).nameBytes())))));
-            valid = false;
-        }
+        if (!used[i])
+            missing.append(DecodeFileName(items->at(i).nameBytes()));
+    }
+    SortCFMutableArrayOfCFStringsLikeTheFinder(missing);
+    for (const QString& name : std::as_const(missing)) {
+        Cli::printError(QCoreApplication::translate("CommandLine", "--order: %1: missing")
+                            .arg(QString::fromUtf8(shellQuoted(name))));
+        valid = false;
     }
     if (valid)
         *items = std::move(ordered);
@@ -530,6 +537,16 @@ int renameCommand(const QList<QByteArray>& args)
         settings.width = AutomaticNumberWidth(items.size());
     // The command line never guesses: numbers are replaced only when asked.
     settings.replaceNumbers = options.replaceNumbers;
+    if (const std::optional<std::int64_t> last = NumberBeyond32Bits(settings, items.size())) {
+        Cli::printError(QCoreApplication::translate("CommandLine",
+                                                    "rename: %1 items numbered from %2 in steps of %3 would end at "
+                                                    "%4, outside -2147483648 to 2147483647; nothing was renamed")
+                            .arg(items.size())
+                            .arg(settings.firstNumber)
+                            .arg(settings.step)
+                            .arg(*last));
+        return UsageError;
+    }
 
     ProgressLine progress(QT_TRANSLATE_NOOP("CommandLine", "Numbering %1 of %2"));
     RenameRun run = makeRun(options, &progress);

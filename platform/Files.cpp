@@ -364,6 +364,13 @@ OSErr FSPathMakeRef(QByteArrayView path, FSRef* ref, FinalLink link, int* sysErr
     QByteArray absolute = absolutePath(path);
     if (absolute.isEmpty())
         return fail(sysErrno, errno ? errno : ENOENT);
+    if (link == FinalLink::Resolved) {
+        char resolved[PATH_MAX];
+        if (!::realpath(absolute.constData(), resolved))
+            return fail(sysErrno, errno);
+        absolute = resolved;
+        link = FinalLink::NotFollowed;
+    }
     if (absolute.size() >= PATH_MAX)
         return fail(sysErrno, ENAMETOOLONG);
     struct statx sx;

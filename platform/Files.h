@@ -58,7 +58,11 @@ Q_DECLARE_TYPEINFO(FSRef, Q_RELOCATABLE_TYPE);
 // path is left as it is. 0 on success, else errno.
 int ReadObjectIdentity(int dirfd, const char* path, FSRef* identity);
 
-enum class FinalLink { NotFollowed, Followed };
+enum class FinalLink {
+    NotFollowed,    // a final link is an object of its own
+    Followed,       // the identity is the link's target's; the path stays the link's
+    Resolved,       // the reference is the target's, at the target's own path
+};
 
 // Makes a reference from a POSIX path (relative paths are taken from the working folder).
 // The reference's path is canonical: absolute, its folder resolved (no ".", "..", doubled

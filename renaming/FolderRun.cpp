@@ -3,13 +3,17 @@
 #include "renaming/ArrangedOrder.h"
 #include "renaming/Preferences.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 OSErr CheckFolder(QByteArrayView path, FSRef* folder, int* sysErrno)
 {
     FSRef ref;
-    // The folder the person chose or named: a link to it is followed.
-    if (const OSErr made = FSPathMakeRef(path, &ref, FinalLink::Followed, sysErrno); made != noErr)
+    // The folder the person chose or named: a link to it is followed, and the reference
+    // is of the folder itself, at its own path. A reference's path is never followed (see
+    // FSIsFSRefValid): the link's path with the folder's identity would name no folder.
+    if (const OSErr made = FSPathMakeRef(path, &ref, FinalLink::Resolved, sysErrno); made != noErr)
         return made;
     if (!ref.isDirectory()) {
         if (sysErrno)
@@ -26,6 +30,17 @@ int AutomaticNumberWidth(qsizetype count)
     for (qsizetype rest = count < 0 ? -count : count; rest >= 10; rest /= 10)
         ++digits;
     return count < 0 ? digits + 1 : digits;
+}
+
+std::optional<std::int64_t> NumberBeyond32Bits(const NumberingSettings& settings, qsizetype count)
+{
+    if (count <= 1)
+        return std::nullopt;
+    // 128 bits: a count and a step that are both large still multiply exactly.
+    const __int128 last = __int128(settings.firstNumber) + __int128(count - 1) * settings.step;
+    if (last >= INT32_MIN && last <= INT32_MAX)
+        return std::nullopt;
+    return std::int64_t(std::clamp<__int128>(last, INT64_MIN, INT64_MAX));
 }
 
 NumberingSettings NumberingSettingsFromPreferences(qsizetype count)

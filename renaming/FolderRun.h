@@ -12,7 +12,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 // The folder a person named (a link to a folder is followed), made into a reference.
 // noErr, or why not: it is missing, not a folder, ... (*sysErrno says which errno).
@@ -23,6 +25,12 @@ OSErr CheckFolder(QByteArrayView path, FSRef* folder, int* sysErrno = nullptr);
 int AutomaticNumberWidth(qsizetype count);
 // The numbering settings the preferences hold now, for a run over `count` items: read once.
 NumberingSettings NumberingSettingsFromPreferences(qsizetype count);
+
+// The last number a numbering of `count` items would give (first + (count - 1) * step)
+// when it lies outside the signed 32-bit range, where the running number wraps to the
+// other end; nothing when every number fits. The numbers only grow or only shrink, so
+// the last one is the one to check. Both front ends refuse such a run before it starts.
+std::optional<std::int64_t> NumberBeyond32Bits(const NumberingSettings& settings, qsizetype count);
 
 // A real run on one folder. It holds the folder's run lock from begin() until it is
 // destroyed: no other run (another window, ordinello-cli) changes the folder between the

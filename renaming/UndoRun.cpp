@@ -102,8 +102,11 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
             // Under both names. A run that ended left no rename half done: the second name
             // is someone else's doing, and both stay. A run cut short may have: it goes back
             // under its old name alone (a dry run only says so).
-            if (result.run.finished || run.dryRun
-                || UndoInterruptedRename(dirfd, entry.name, entry.newName, entry.identity))
+            if (result.run.finished || run.dryRun) {
+                result.alreadyUnderOldName += entry.companion ? 0 : 1;
+                return true;
+            }
+            if (UndoInterruptedRename(dirfd, entry.name, entry.newName, entry.identity))
                 return true;
             fail(entry, EEXIST, LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "the item has both names and one of them cannot be removed")));
             return false;
@@ -111,8 +114,10 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
         if (!renamedByRun) {
             // Never reached by the run (or already reverted): the object is still under its
             // old name. Anything else was changed after the run.
-            if (underOldName)
+            if (underOldName) {
+                result.alreadyUnderOldName += entry.companion ? 0 : 1;
                 return true;
+            }
             if (exists(entry.newName))
                 fail(entry, EEXIST, LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "another item took its place since the renaming")));
             else

@@ -26,6 +26,10 @@ struct UndoResult {
                             // not keep what was not reverted
     JournalRun run;         // the run that was (or, in a dry run, would be) reverted
     RenameReport report;
+    // Items left as they were because they already stand under their old names: the run
+    // never renamed them (it failed on them, or stopped before them), or someone gave
+    // them their old names back since. Companions not counted.
+    int alreadyUnderOldName = 0;
 };
 
 // The run an undo would revert now, read and checked. False when there is none (then

@@ -37,6 +37,7 @@
 #include <QImage>
 #include <QTimer>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -707,6 +708,112 @@ private Q_SLOTS:
         QCOMPARE(names(), (QStringList{"A", "C", "B", "D", "E"}));
     }
 
+    // The listed folder renamed or moved, by itself or with a folder above it, is followed:
+    // title, label, represented file and paths follow it; the arranged order and the
+    // selection stay.
+    void movedFolderIsFollowed_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QByteArray>("now");   // where the listed folder is afterwards
+        QTest::newRow("renamed") << QByteArray("Parent/Trip") << QByteArray("Parent/Trip 2") << QByteArray("Parent/Trip 2");
+        QTest::newRow("moved into another folder")
+            << QByteArray("Parent/Trip") << QByteArray("Other/Trip") << QByteArray("Other/Trip");
+        QTest::newRow("the folder above renamed")
+            << QByteArray("Parent") << QByteArray("Parent 2") << QByteArray("Parent 2/Trip");
+    }
+
+    void movedFolderIsFollowed()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QByteArray, now);
+        const QByteArray d = m_dir;
+        makeFolder(d, "Parent");
+        makeFolder(d, "Other");
+        makeFolder(d + "/Parent", "Trip");
+        for (const char* name : {"A", "B", "C", "D", "E"})
+            touch(d + "/Parent/Trip", name);
+        m_controller->selectDirectoryPath(d + "/Parent/Trip");
+        QVERIFY(drop({4}, 0));   // E A B C D
+        select({2});
+        QVERIFY(::rename((d + '/' + from).constData(), (d + '/' + to).constData()) == 0);
+        // A move of the folder itself is seen at once; one of a folder above it, when the
+        // folder is next read.
+        if (from.contains('/'))
+            QTRY_COMPARE(m_controller->folderRef().path, d + '/' + now);
+        else
+            named(m_window.get(), "actionReload")->trigger();
+        const QString where = QString::fromLocal8Bit(d + '/' + now);
+        QCOMPARE(m_controller->folderPath(), where);
+        QCOMPARE(m_window->windowTitle(), where.section(u'/', -1));
+        QCOMPARE(m_window->windowFilePath(), where);
+        QCOMPARE(named<QLabel>(m_window.get(), "folderPathTextField")->text(), "Current Directory: " + where);
+        QCOMPARE(names(), (QStringList{"E", "A", "B", "C", "D"}));
+        QCOMPARE(m_controller->directoryItems().first(), where + "/E");
+        QCOMPARE(m_controller->selectedRows(), QList<int>{2});
+        QVERIFY(!m_window->findChild<QMessageBox*>());
+        // Still watched where it is now.
+        touch(d + '/' + now, "D2");
+        QTRY_COMPARE(names(), (QStringList{"E", "A", "B", "C", "D", "D2"}));
+    }
+
+    // A folder deleted or put in the trash while listed is said; the window is left
+    // without a folder, as at start.
+    void goneFolderIsSaid_data()
+    {
+        QTest::addColumn<bool>("trash");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("deleted") << false << "The folder “%1” was deleted.";
+        QTest::newRow("moved to the trash") << true << "The folder “%1” was moved to the trash.";
+    }
+
+    void goneFolderIsSaid()
+    {
+        QFETCH(bool, trash);
+        QFETCH(QString, message);
+        const QByteArray d = m_dir;
+        makeFolder(d, "Trip");
+        touch(d + "/Trip", "A");
+        m_controller->selectDirectoryPath(d + "/Trip");
+        QCOMPARE(m_model->rowCount(), 1);
+        if (trash) {
+            const QByteArray files = qgetenv("XDG_DATA_HOME") + "/Trash/files";
+            QVERIFY(QDir().mkpath(QString::fromLocal8Bit(files)));
+            QVERIFY(::rename((d + "/Trip").constData(), (files + "/Trip").constData()) == 0);
+        } else {
+            QVERIFY(::unlink((d + "/Trip/A").constData()) == 0 && ::rmdir((d + "/Trip").constData()) == 0);
+        }
+        QTRY_VERIFY(!m_controller->hasFolder());
+        auto* box = m_window->findChild<QMessageBox*>();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->text(), message.arg(QString::fromLocal8Bit(d + "/Trip")));
+        QCOMPARE(m_model->rowCount(), 0);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Ordinello"));
+        QVERIFY(m_window->windowFilePath().isEmpty());
+        QVERIFY(!named(m_window.get(), "actionReload")->isEnabled());
+        if (trash)
+            QDir(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME") + "/Trash")).removeRecursively();
+    }
+
+    // A folder opened through a symbolic link is the folder itself, at its own path:
+    // outside changes and F5 keep it listed.
+    void folderOpenedThroughALinkStaysListed()
+    {
+        const QByteArray d = m_dir;
+        makeFolder(d, "Trip");
+        touch(d + "/Trip", "A");
+        QVERIFY(::symlink("Trip", (d + "/link").constData()) == 0);
+        m_controller->selectDirectoryPath(d + "/link");
+        QCOMPARE(m_controller->folderRef().path, d + "/Trip");
+        QCOMPARE(names(), QStringList{"A"});
+        touch(d + "/Trip", "B");
+        QTRY_COMPARE(names(), (QStringList{"A", "B"}));
+        named(m_window.get(), "actionReload")->trigger();
+        QCOMPARE(names(), (QStringList{"A", "B"}));
+        QVERIFY(m_controller->hasFolder());
+    }
+
     void contextClickSelectsTheRowUnderThePointer()
     {
         listFiveItems();
@@ -756,6 +863,52 @@ private Q_SLOTS:
         named(m_window.get(), "actionRenameItems")->trigger();
         QVERIFY(finished.wait());
         QCOMPARE(names().first(), "000001 f10");
+
+        // Numbers that would leave the 32-bit range are refused before anything is shown
+        // or renamed, naming the number the run would end at.
+        SetInitialNumber(2147483647);
+        QSignalSpy refused(m_controller, &OrdinelloController::runRefused);
+        m_controller->renameItems();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY(refused.first().at(0).toString().contains(QLocale().toString(2147483658LL)));
+        QVERIFY(!m_controller->isRunning());
+        QCOMPARE(names().first(), "000001 f10");
+    }
+
+    // Escape stops a run as the Cancel button does; the status bar says how far it went
+    // and Undo names the items it renamed.
+    void escapeCancelsARun()
+    {
+        const int count = 20000;
+        for (int i = 0; i < count; ++i)
+            touch(m_dir, "f" + QByteArray::number(i));
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_controller->selectDirectoryPath(m_dir);
+        QSignalSpy finished(m_controller, &OrdinelloController::runFinished);
+        bool pressed = false;
+        bool tooQuick = false;
+        connect(m_controller, &OrdinelloController::runProgress, m_window.get(), [&](qsizetype done, qsizetype total) {
+            if (done == 0 || std::exchange(pressed, true))
+                return;
+            tooQuick = done > total / 2;
+            QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        });
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait(60000));
+        if (tooQuick)
+            QSKIP("this machine numbers 20,000 items before the progress is first shown");
+        qsizetype renamed = 0;
+        for (const QByteArray& name : entries(m_dir))
+            renamed += name.contains(' ') ? 1 : 0;
+        QVERIFY2(renamed > 0 && renamed < count, QByteArray::number(renamed).constData());
+        const QLocale locale;
+        QCOMPARE(m_window->statusBar()->findChild<RenameReportView*>()->account(),
+                 QStringLiteral("Cancelled after %1 of %2 items").arg(locale.toString(renamed), locale.toString(count)));
+        QCOMPARE(named(m_window.get(), "actionUndo")->text(),
+                 QStringLiteral("Undo Numbering of %1 Items").arg(locale.toString(renamed)));
+        QVERIFY(!named(m_window.get(), "actionCancelRun")->isEnabled());   // Escape is the table's again
     }
 
     // The commands wait for a folder; a run with failures says so in the status bar, and a
@@ -781,6 +934,13 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(0)->text(0), QString::fromLatin1(longName));
         QCOMPARE(list->topLevelItem(0)->text(1), "name too long");
         QVERIFY(report->detailsWindow()->windowTitle().contains(QString::fromLocal8Bit(m_dir).section(u'/', -1)));
+        // ...and a message over the window, modal to it alone, lists them too.
+        auto* message = m_window->findChild<QDialog*>(QStringLiteral("renameReportMessage"));
+        QVERIFY(message && message->isVisible());
+        QCOMPARE(message->windowModality(), Qt::WindowModal);
+        QVERIFY(named<QLabel>(message, "headline")->text().contains("1 of 2 items could not be renamed."));
+        QCOMPARE(message->findChild<QTreeWidget*>()->topLevelItem(0)->text(1), "name too long");
+        message->close();
 
         // The account belongs to its folder: choosing another folder clears it.
         named(m_window.get(), "actionRenameItems")->trigger();
@@ -788,6 +948,7 @@ private Q_SLOTS:
         QVERIFY(!report->isHidden());
         m_controller->selectDirectoryPath(temporaryFolder());
         QVERIFY(report->isHidden() && !report->detailsWindow()->isVisible());
+        QTRY_VERIFY(!m_window->findChild<QDialog*>(QStringLiteral("renameReportMessage")));
         QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
         m_controller->selectDirectoryPath(m_dir);
         // The second run replaced the number ("2 y" looks numbered): "2 y" is what removal
@@ -899,6 +1060,30 @@ private Q_SLOTS:
         const QList<JournalRun> interrupted = InterruptedRuns();
         QCOMPARE(interrupted.size(), 1);
         QCOMPARE(interrupted[0].folderPath, m_dir);
+
+        // An undo says what it did not do and why: items that already had their old names
+        // in the status bar, items it could not put back in a message; those stay to undo.
+        const QByteArray left = temporaryFolder();
+        for (const char* name : {"a", "b", "c"})
+            touch(left, name);
+        m_controller->selectDirectoryPath(left);
+        named(m_window.get(), "actionRenameItems")->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(::rename((left + "/2 b").constData(), (left + "/b").constData()), 0);
+        QCOMPARE(::unlink((left + "/3 c").constData()), 0);
+        touch(left, "3 c");
+        undo->trigger();
+        QVERIFY(finished.wait());
+        QCOMPARE(entries(left), (QList<QByteArray>{"3 c", "a", "b"}));
+        const RenameReportView* report = m_window->statusBar()->findChild<RenameReportView*>();
+        QCOMPARE(report->account(), QStringLiteral("Done: 1 item; 1 item already had its old name"));
+        QDialog* message = report->reportMessage();
+        QVERIFY(message && message->isVisible());
+        const QString headline = named<QLabel>(message, "headline")->text();
+        QVERIFY2(headline.contains("1 of 3 items could not be put back.") && headline.contains("Undo again"),
+                 qPrintable(headline));
+        QCOMPARE(message->findChild<QTreeWidget*>()->topLevelItem(0)->text(0), "3 c");
+        QCOMPARE(undo->text(), "Undo Numbering of 1 Item");
     }
 
     // A second window does not open exactly on top of the first: places are handed out

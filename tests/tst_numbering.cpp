@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <climits>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -169,6 +169,19 @@ private Q_SLOTS:
                                                      << QByteArrayList{"too long for a list"};
         QTest::newRow("unreadable order file") << QStringList{"--order", "/nonexistent/order"} << QByteArray() << 2
                                                << QByteArrayList{"no such file or folder"};
+        // Names the folder lacks in the list's order, items the list leaves out in the window's.
+        QTest::newRow("problems told in order")
+            << QStringList{"--order", "-"} << QByteArray("zeta\nc\nalpha\n") << 2
+            << QByteArrayList{"'zeta': not a listed item of the folder\nordinello-cli: --order: 'alpha'",
+                              "'a': missing\nordinello-cli: --order: 'b': missing\n"};
+        // Every number must fit in 32 bits: a run whose last number would wrap is refused
+        // whole, dry run or not, naming the number it would end at.
+        QTest::newRow("past the largest number")
+            << QStringList{"--first", "2147483646"} << QByteArray() << 2
+            << QByteArrayList{"rename: 3 items numbered from 2147483646 in steps of 1 would end at 2147483648,"};
+        QTest::newRow("past the smallest number, dry run")
+            << QStringList{"--dry-run", "--first", "-2147483647", "--step", "-1"} << QByteArray() << 2
+            << QByteArrayList{" would end at -2147483649,"};
     }
 
     void order()

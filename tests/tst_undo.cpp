@@ -5,6 +5,7 @@
 #include "TestFolders.h"
 #include "renaming/UndoRun.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QTest>
 

@@ -202,6 +202,10 @@ Stato d&apos;uscita: 0 tutti gli elementi trattati, 1 alcuni non riusciti, 2 err
         <source>Reading dates %1 of %2</source>
         <translation>Lettura delle date: %1 su %2</translation>
     </message>
+    <message>
+        <source>rename: %1 items numbered from %2 in steps of %3 would end at %4, outside -2147483648 to 2147483647; nothing was renamed</source>
+        <translation>rename: %1 elementi numerati da %2 a passi di %3 finirebbero a %4, fuori dall&apos;intervallo da -2147483648 a 2147483647; nessun elemento è stato rinominato</translation>
+    </message>
 </context>
 <context>
     <name>ExportSettingsDialog</name>
@@ -685,6 +689,14 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
         <source>The arranged order cannot be kept in “%1”: %2</source>
         <translation>L’ordine disposto non può essere conservato in “%1”: %2</translation>
     </message>
+    <message>
+        <source>Stop the run after the current item (Esc)</source>
+        <translation>Ferma l’operazione dopo l’elemento in corso (Esc)</translation>
+    </message>
+    <message>
+        <source>Numbering %1 items from %2 in steps of %3 would end at %4, outside the numbers Ordinello can give (from %5 to %6). Nothing was renamed: choose another first number or step in Preferences.</source>
+        <translation>Numerare %1 elementi partendo da %2 a passi di %3 arriverebbe a %4, fuori dai numeri che Ordinello può assegnare (da %5 a %6). Nessun elemento è stato rinominato: scegli un altro numero iniziale o un altro passo nelle Preferenze.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -975,6 +987,18 @@ Aprilo in un browser web.</translation>
         <source>Reading dates %1 of %2</source>
         <translation>Lettura delle date: %1 su %2</translation>
     </message>
+    <message>
+        <source>The folder “%1” was deleted.</source>
+        <translation>La cartella “%1” è stata eliminata.</translation>
+    </message>
+    <message>
+        <source>The folder “%1” was moved to the trash.</source>
+        <translation>La cartella “%1” è stata spostata nel cestino.</translation>
+    </message>
+    <message>
+        <source>The folder “%1” can no longer be found.</source>
+        <translation>La cartella “%1” non si trova più.</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesWindow</name>
@@ -1068,6 +1092,58 @@ Aprilo in un browser web.</translation>
     <message>
         <source>Why</source>
         <translation>Motivo</translation>
+    </message>
+    <message>
+        <source>Cancelled after %1 of %2 items</source>
+        <translation>Interrotto dopo %1 di %2 elementi</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>1 item already had its old name</source>
+        <translation>1 elemento aveva già il suo vecchio nome</translation>
+    </message>
+    <message>
+        <source>%1 items already had their old names</source>
+        <translation>%1 elementi avevano già i loro vecchi nomi</translation>
+    </message>
+    <message>
+        <source>1 item could not be put back</source>
+        <translation>1 elemento non ha riavuto il suo nome</translation>
+    </message>
+    <message>
+        <source>%1 items could not be put back</source>
+        <translation>%1 elementi non hanno riavuto il loro nome</translation>
+    </message>
+    <message>
+        <source>Items Not Put Back in “%1”</source>
+        <translation>Elementi non ripristinati in “%1”</translation>
+    </message>
+    <message>
+        <source>These items in %1 could not be given their old names back:</source>
+        <translation>Non è stato possibile ridare il vecchio nome a questi elementi in %1:</translation>
+    </message>
+    <message>
+        <source>No item could be put back.</source>
+        <translation>Non è stato possibile ripristinare alcun elemento.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 items could not be put back.</source>
+        <translation>Non è stato possibile ripristinare %1 di %2 elementi.</translation>
+    </message>
+    <message>
+        <source>No item could be renamed.</source>
+        <translation>Non è stato possibile rinominare alcun elemento.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 items could not be renamed.</source>
+        <translation>Non è stato possibile rinominare %1 di %2 elementi.</translation>
+    </message>
+    <message>
+        <source>They stay in the undo journal: choose Undo again once the cause is put right.</source>
+        <translation>Restano nel registro di annullamento: scegli di nuovo Annulla quando la causa è stata rimossa.</translation>
     </message>
 </context>
 <context>
