@@ -21,12 +21,7 @@ class TestArrangedOrder : public QObject
 {
     Q_OBJECT
 
-    static QList<FSRef> listed(const FSRef& folder)
-    {
-        QList<FSRef> items;
-        [&] { QCOMPARE(ListDirectoryItemRefs(folder, &items), noErr); }();
-        return items;
-    }
+    static QList<FSRef> listed(const FSRef& folder) { return TestFolders::listed(folder.path); }
 
     static Names namesOf(const QList<FSRef>& items)
     {
@@ -56,10 +51,7 @@ class TestArrangedOrder : public QObject
     // A folder with a, b, c and d, and the order d a c b stored for it.
     static FSRef arrangedFolder(QList<FSRef>* items = nullptr)
     {
-        const QByteArray d = temporaryFolder();
-        for (const char* name : {"a", "b", "c", "d"})
-            touch(d, name);
-        const FSRef folder = refTo(d);
+        const FSRef folder = refTo(folderWith({"a", "b", "c", "d"}));
         const QList<FSRef> arranged = inOrder(listed(folder), {"d", "a", "c", "b"});
         [&] { QVERIFY(StoreArrangedOrder(folder, arranged)); }();
         if (items)
@@ -222,10 +214,8 @@ private Q_SLOTS:
         QFETCH(bool, kept);
         QList<FSRef> items;
         const FSRef folder = arrangedFolder(&items);
-        if (nothingRenamed) {
-            for (const char* name : {"1 d", "2 a", "3 c", "4 b"})
-                touch(folder.path, name);   // every new name is taken
-        }
+        if (nothingRenamed)
+            makeFiles(folder.path, {"1 d", "2 a", "3 c", "4 b"});   // every new name is taken
         QString problem;
         const std::unique_ptr<FolderRun> run = FolderRun::begin(folder, &problem);
         QVERIFY2(run, qPrintable(problem));

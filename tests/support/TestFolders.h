@@ -16,8 +16,9 @@
 
 namespace TestFolders {
 
-// Creates an empty file (or a folder when the name ends in '/') inside dir.
+// Creates an empty file inside dir.
 void touch(const QByteArray& dir, const QByteArray& name);
+void makeFiles(const QByteArray& dir, const QList<QByteArray>& names);   // empty files
 void makeFolder(const QByteArray& dir, const QByteArray& name);
 void writeFile(const QByteArray& path, const QByteArray& contents);
 QByteArray readFile(const QByteArray& path);
@@ -28,6 +29,7 @@ QList<QByteArray> entries(const QByteArray& dir);
 QByteArray path(const QTemporaryDir& dir);
 // A new empty temporary folder of its own, for one test, removed at exit as above.
 QByteArray temporaryFolder();
+QByteArray folderWith(const QList<QByteArray>& names);   // ...holding these empty files
 
 // The reference to an existing item (its final link not followed); a failure fails the
 // calling test.
