@@ -635,99 +635,78 @@ private Q_SLOTS:
         QCOMPARE(entries(desktop).size(), 3);
     }
 
-    // A failed download says so and leaves nothing on the Desktop. (What the connection
-    // refuses before any data, the check's tests show: both go through UpdateConnection.)
-    void downloadFails_data()
+    // Only a whole download is kept. One cut short, stalled, too slow or too large, or
+    // different from the SHA-256 digest the version file names, says so and leaves nothing
+    // on the Desktop; an image sent without a length is kept only when a digest is named.
+    // (What the connection refuses before any data, the check's tests show: both go
+    // through UpdateConnection.)
+    void download_data()
     {
         QTest::addColumn<HttpTestServer::Response>("response");
-        QTest::addColumn<QString>("error");
+        QTest::addColumn<QByteArray>("digest");   // hex, empty: none published
+        QTest::addColumn<QString>("error");       // the start of the reason, empty: kept
+        const HttpTestServer::Response image = ok("the new image");
+        HttpTestServer::Response unlengthed = image;
+        unlengthed.chunked = true;
+        const QByteArray right = QCryptographicHash::hash(image.body, QCryptographicHash::Sha256).toHex();
+        const QString differs = QStringLiteral("The downloaded file does not match the published SHA-256 checksum.");
+        QTest::newRow("matches") << image << right << QString();
+        QTest::newRow("matches, upper case") << image << right.toUpper() << QString();
+        QTest::newRow("differs") << image << QCryptographicHash::hash("another", QCryptographicHash::Sha256).toHex() << differs;
+        QTest::newRow("none published") << image << QByteArray() << QString();
+        QTest::newRow("no length, matches") << unlengthed << right << QString();
+        QTest::newRow("no length, differs") << unlengthed << right.left(63) + '0' << differs;
+        QTest::newRow("no length, none published") << unlengthed << QByteArray()
+            << "The server sent no length and no checksum is published, so the file cannot be known to be whole.";
         HttpTestServer::Response cut = ok(QByteArray(500, 'c'));
         cut.announcedLength = 1000;
-        QTest::newRow("body cut short") << cut << QStringLiteral("The server sent %1 of the %2 bytes it announced.").arg(QLocale().toString(500), QLocale().toString(1000));
+        QTest::newRow("body cut short") << cut << QByteArray() << QStringLiteral("The server sent %1 of the %2 bytes it announced.").arg(QLocale().toString(500), QLocale().toString(1000));
         HttpTestServer::Response stalled = ok(QByteArray(1000, 's'));
         stalled.holdAfter = 100;
-        QTest::newRow("stalled") << stalled << "The server did not answer within 0.5 seconds.";
+        QTest::newRow("stalled") << stalled << QByteArray() << "The server did not answer within 0.5 seconds.";
         HttpTestServer::Response huge = ok("small");
         huge.announcedLength = qint64(3) << 30;
-        QTest::newRow("over 2 GiB") << huge << QStringLiteral("The file is larger than the %1 bytes accepted.").arg(QLocale().toString(qint64(2147483648)));
+        QTest::newRow("over 2 GiB") << huge << QByteArray() << QStringLiteral("The file is larger than the %1 bytes accepted.").arg(QLocale().toString(qint64(2147483648)));
         // Only a length or the closing chunk tells a whole body from one cut short.
         HttpTestServer::Response closed = ok(QByteArray(500, 'c'));
         closed.sendLength = false;
         const QString unmarked = QStringLiteral("The server closed the connection before the end of the file was marked.");
-        QTest::newRow("no length, closed") << closed << unmarked;
+        QTest::newRow("no length, closed") << closed << QByteArray() << unmarked;
         HttpTestServer::Response unclosedChunks = ok(QByteArray(500, 'c'));
         unclosedChunks.chunked = true;
         unclosedChunks.closingChunk = false;
         // Qt reports this either as a closed connection or as a whole body; refused both ways.
-        QTest::newRow("chunks without the closing one") << unclosedChunks << "The server ";
-        QTest::newRow("empty") << ok({}) << "The server sent an empty file.";
+        QTest::newRow("chunks without the closing one") << unclosedChunks << QByteArray() << "The server ";
+        QTest::newRow("empty") << ok({}) << QByteArray() << "The server sent an empty file.";
         HttpTestServer::Response empty = ok({});
         empty.chunked = true;
-        QTest::newRow("empty in chunks") << empty << "The server sent an empty file.";
+        QTest::newRow("empty in chunks") << empty << QByteArray() << "The server sent an empty file.";
         // A server that keeps the connection alive with a byte now and then.
         HttpTestServer::Response trickle = ok(QByteArray(1000, 't'));
         trickle.trickleMs = 20;
-        QTest::newRow("too slow") << trickle << "The server sent fewer than 100 bytes in 0.4 seconds.";
+        QTest::newRow("too slow") << trickle << QByteArray() << "The server sent fewer than 100 bytes in 0.4 seconds.";
     }
-    void downloadFails()
+    void download()
     {
         QFETCH(HttpTestServer::Response, response);
+        QFETCH(QByteArray, digest);
         QFETCH(QString, error);
         m_server->setResponse(kImagePath, response);
         SoftwareUpdateController* c = makeController();
-        findNewerVersion();
+        findNewerVersion(digest.isEmpty() ? QByteArray() : kImageSha256 + digest + "</string>");
         c->setTimeoutsForTesting(500, 500);
         c->setDeadlinesForTesting(400, 400, 100);
         downloadAndWait();
+        QCOMPARE(entries(QFile::encodeName(m_desktop)), error.isEmpty() ? QList<QByteArray>{kImageName} : QList<QByteArray>{});
+        if (error.isEmpty()) {
+            QCOMPARE(status(), QStringLiteral("The download has completed."));
+            return;
+        }
         const QString expected = QStringLiteral("Download failed! Error - ") + error;
-        QVERIFY2(status().startsWith(expected), qPrintable(status()));
+        QVERIFY2(status().startsWith(expected) && status().endsWith(QLatin1String(kImagePath)), qPrintable(status()));
         QVERIFY(std::any_of(m_log.begin(), m_log.end(), [&](const QString& l) { return l.startsWith(expected); }));
         QVERIFY(!c->isDownloadInProgress());
         QVERIFY(m_window->m_softwareDownloadButton->isEnabled());
-        QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
-    }
-
-    // When the version file names the image's SHA-256 digest, only a matching image is kept;
-    // an image sent without a length is kept only then.
-    void downloadChecksDigest_data()
-    {
-        QTest::addColumn<QByteArray>("digest");   // hex, empty: none published
-        QTest::addColumn<bool>("chunked");        // sent without a length
-        QTest::addColumn<QString>("error");       // empty: kept
-        const QByteArray image = "the new image";
-        const QByteArray right = QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex();
-        const QString differs = QStringLiteral("The downloaded file does not match the published SHA-256 checksum.");
-        QTest::newRow("matches") << right << false << QString();
-        QTest::newRow("matches, upper case") << right.toUpper() << false << QString();
-        QTest::newRow("differs") << QCryptographicHash::hash("another", QCryptographicHash::Sha256).toHex() << false
-                                 << differs;
-        QTest::newRow("none published") << QByteArray() << false << QString();
-        QTest::newRow("no length, matches") << right << true << QString();
-        QTest::newRow("no length, differs") << right.left(63) + '0' << true << differs;
-        QTest::newRow("no length, none published")
-            << QByteArray() << true
-            << "The server sent no length and no checksum is published, so the file cannot be known to be whole.";
-    }
-    void downloadChecksDigest()
-    {
-        QFETCH(QByteArray, digest);
-        QFETCH(bool, chunked);
-        QFETCH(QString, error);
-        const QByteArray digestEntry = digest.isEmpty() ? QByteArray() : kImageSha256 + digest + "</string>";
-        HttpTestServer::Response image = ok("the new image");
-        image.chunked = chunked;
-        m_server->setResponse(kImagePath, image);
-        makeController();
-        findNewerVersion(digestEntry);
-        downloadAndWait();
-        if (error.isEmpty()) {
-            QCOMPARE(status(), QStringLiteral("The download has completed."));
-            QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{kImageName});
-        } else {
-            QCOMPARE(status(), QStringLiteral("Download failed! Error - ") + error + u' ' + m_server->baseUrl()
-                                   + QLatin1String(kImagePath));
-            QCOMPARE(entries(QFile::encodeName(m_desktop)), QList<QByteArray>{});
-        }
     }
 
     // A download killed before it could clean up leaves its hidden partial file; the next
