@@ -17,17 +17,6 @@
 
 namespace {
 
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 ControlKeyFilterResult blockDigits(ControlRef, std::int16_t*, std::int16_t* charCode, std::uint16_t*)
 {
     return (*charCode >= '0' && *charCode <= '9') ? kControlKeyFilterBlockKey : kControlKeyFilterPassKey;
@@ -171,24 +160,6 @@ private Q_SLOTS:
         QCOMPARE(m_edit->text(), QString(255, QLatin1Char('b')));
         QCOMPARE(SetStaticTextText(m_label, TestFolders::pascal("Note").data(), false), OSStatus(noErr));
         QCOMPARE(m_label->text(), QStringLiteral("Note"));
-    }
-
-    void redrawFlag_data()
-    {
-        QTest::addColumn<bool>("redraw");
-        QTest::newRow("drawn at once") << true;
-        QTest::newRow("not drawn") << false;
-    }
-    void redrawFlag()
-    {
-        QFETCH(bool, redraw);
-        QCoreApplication::processEvents();
-        PaintCounter counter;
-        m_label->installEventFilter(&counter);
-        QCOMPARE(SetStaticTextAsCFString(m_label, QStringLiteral("Drawn %1").arg(redraw), redraw), OSStatus(noErr));
-        m_label->removeEventFilter(&counter);
-        QCOMPARE(m_label->text(), QStringLiteral("Drawn %1").arg(redraw));
-        QCOMPARE(counter.paints > 0, redraw);
     }
 
     void keyFilterBlocksKeys()

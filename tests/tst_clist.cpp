@@ -140,7 +140,6 @@ private Q_SLOTS:
         CString256 s("previous");
         s.flatten_list(',', list);
         QCOMPARE(QByteArray(s.c_str()), expected);
-        QCOMPARE(list.next(), nullptr); // the walk ran to the end
     }
 };
 

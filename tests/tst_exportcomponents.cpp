@@ -26,67 +26,31 @@ bool realRegistry()
     return qEnvironmentVariableIsSet("ORDINELLO_GST_REAL_REGISTRY");
 }
 
-// Test muxers: one base class with a property of each kind, derived types carrying the
-// metadata and the output caps given at registration.
+// Test muxers: one base class with a property of each kind, each kept as it was set
+// (until then: its declared default); derived types carry the metadata and the output caps
+// given at registration.
 struct MuxerKind {
     const char* longName;
     const char* srcCaps;
 };
 
-enum { PROP_0, PROP_FAST_START, PROP_INTERVAL, PROP_MODE, PROP_OPTIONS, PROP_LABEL, PROP_SEED, PROP_COUNT };
-
-// Each property's value is kept as it was set, starting at its declared default.
-struct TestMux {
-    GstElement parent;
-    GValue values[PROP_COUNT];
-};
-struct TestMuxClass {
-    GstElementClass parentClass;
-};
-
-GType testMuxType();
-
-GType modeType()
+void testMuxSetProperty(GObject* object, guint, const GValue* value, GParamSpec* spec)
 {
-    static GType type = [] {
-        static const GEnumValue values[] = {{0, "MODE_PLAIN", "plain"}, {1, "MODE_FRAGMENTED", "fragmented"}, {0, nullptr, nullptr}};
-        return g_enum_register_static("OrdTestMuxMode", values);
-    }();
-    return type;
+    auto* copy = g_new0(GValue, 1);
+    g_value_init(copy, spec->value_type);
+    g_value_copy(value, copy);
+    g_object_set_data_full(object, spec->name, copy, [](gpointer stored) {
+        g_value_unset(static_cast<GValue*>(stored));
+        g_free(stored);
+    });
 }
 
-GType optionsType()
+void testMuxGetProperty(GObject* object, guint, GValue* value, GParamSpec* spec)
 {
-    static GType type = [] {
-        static const GFlagsValue values[] = {{1, "OPT_INDEX", "index"}, {2, "OPT_CHAPTERS", "chapters"}, {0, nullptr, nullptr}};
-        return g_flags_register_static("OrdTestMuxOptions", values);
-    }();
-    return type;
-}
-
-void testMuxSetProperty(GObject* object, guint id, const GValue* value, GParamSpec*)
-{
-    g_value_copy(value, &reinterpret_cast<TestMux*>(object)->values[id]);
-}
-
-void testMuxGetProperty(GObject* object, guint id, GValue* value, GParamSpec*)
-{
-    g_value_copy(&reinterpret_cast<TestMux*>(object)->values[id], value);
-}
-
-void testMuxInit(GTypeInstance* instance, gpointer klass)
-{
-    auto* self = reinterpret_cast<TestMux*>(instance);
-    guint count = 0;
-    GParamSpec** specs = g_object_class_list_properties(G_OBJECT_CLASS(klass), &count);
-    for (guint i = 0; i < count; ++i) {
-        if (specs[i]->owner_type != testMuxType())
-            continue;
-        GValue* value = &self->values[specs[i]->param_id];
-        g_value_init(value, specs[i]->value_type);
-        g_param_value_set_default(specs[i], value);
-    }
-    g_free(specs);
+    if (const auto* stored = static_cast<const GValue*>(g_object_get_data(object, spec->name)))
+        g_value_copy(stored, value);
+    else
+        g_param_value_set_default(spec, value);
 }
 
 void testMuxClassInit(gpointer klass, gpointer)
@@ -94,27 +58,26 @@ void testMuxClassInit(gpointer klass, gpointer)
     auto* objectClass = G_OBJECT_CLASS(klass);
     objectClass->set_property = testMuxSetProperty;
     objectClass->get_property = testMuxGetProperty;
+    static const GEnumValue modes[] = {{0, "MODE_PLAIN", "plain"}, {1, "MODE_FRAGMENTED", "fragmented"}, {0, nullptr, nullptr}};
+    static const GFlagsValue options[] = {{1, "OPT_INDEX", "index"}, {2, "OPT_CHAPTERS", "chapters"}, {0, nullptr, nullptr}};
     const auto rw = GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS);
-    g_object_class_install_property(objectClass, PROP_FAST_START,
-        g_param_spec_boolean("fast-start", "Fast start", "Index at the front", FALSE, rw));
-    g_object_class_install_property(objectClass, PROP_INTERVAL,
-        g_param_spec_int("interval", "Interval", "Seconds between index points", 0, 100, 10, rw));
-    g_object_class_install_property(objectClass, PROP_MODE,
-        g_param_spec_enum("mode", "Mode", "Layout", modeType(), 0, rw));
-    g_object_class_install_property(objectClass, PROP_OPTIONS,
-        g_param_spec_flags("options", "Options", "Extras", optionsType(), 0, rw));
-    g_object_class_install_property(objectClass, PROP_LABEL,
-        g_param_spec_string("label", "Label", "Title written", "start", rw));
-    g_object_class_install_property(objectClass, PROP_SEED,
-        g_param_spec_int("seed", "Seed", "Fixed at creation", 0, 9, 0,
-                         GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT_ONLY)));
+    GParamSpec* const specs[] = {
+        g_param_spec_boolean("fast-start", "Fast start", "Index at the front", FALSE, rw),
+        g_param_spec_int("interval", "Interval", "Seconds between index points", 0, 100, 10, rw),
+        g_param_spec_enum("mode", "Mode", "Layout", g_enum_register_static("OrdTestMuxMode", modes), 0, rw),
+        g_param_spec_flags("options", "Options", "Extras", g_flags_register_static("OrdTestMuxOptions", options), 0, rw),
+        g_param_spec_string("label", "Label", "Title written", "start", rw),
+        g_param_spec_int("seed", "Seed", "Fixed at creation", 0, 9, 0, GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT_ONLY)),
+    };
+    for (guint i = 0; i < G_N_ELEMENTS(specs); ++i)
+        g_object_class_install_property(objectClass, i + 1, specs[i]);
 }
 
 GType testMuxType()
 {
-    static GType type = [] {
-        static const GTypeInfo info = {sizeof(TestMuxClass), nullptr, nullptr, testMuxClassInit, nullptr,
-                                       nullptr, sizeof(TestMux), 0, testMuxInit, nullptr};
+    static const GType type = [] {
+        static const GTypeInfo info = {sizeof(GstElementClass), nullptr, nullptr, testMuxClassInit, nullptr,
+                                       nullptr, sizeof(GstElement), 0, nullptr, nullptr};
         return g_type_register_static(GST_TYPE_ELEMENT, "OrdTestMux", &info, G_TYPE_FLAG_ABSTRACT);
     }();
     return type;
@@ -242,11 +205,6 @@ private Q_SLOTS:
     void catalogueLeavesOutStreamOnlyMuxers()
     {
         QCOMPARE(gComponentDictionaries->size(), 4);   // the RTP muxer and the second twin are out
-        // Rebuilding replaces the catalogue whole, with new exporter instances.
-        const GstElement* before = movie()->exporter.element();
-        InitComponentsDictionaries();
-        QCOMPARE(gComponentDictionaries->size(), 4);
-        QVERIFY(movie()->exporter.element() != before);
     }
 
     void hasUI_data()
@@ -275,11 +233,8 @@ private Q_SLOTS:
             QCOMPARE(dialog->propertyNames(), QStringList({"fast-start", "interval", "mode", "options", "label"}));
             auto* fast = dialog->findChild<QCheckBox*>(QStringLiteral("fast-start"));
             QCOMPARE(fast->checkState(), Qt::PartiallyChecked);
-            QCOMPARE(fast->toolTip(), QStringLiteral("Index at the front"));
             fast->setCheckState(Qt::Checked);
-            auto* interval = dialog->findChild<QSpinBox*>(QStringLiteral("interval"));
-            QCOMPARE(interval->maximum(), 100);
-            interval->setValue(42);
+            dialog->findChild<QSpinBox*>(QStringLiteral("interval"))->setValue(42);
             dialog->findChild<QCheckBox*>(QStringLiteral("chapters"))->setChecked(true);
             dialog->accept();
         }, &seen);
