@@ -6,7 +6,6 @@
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVariantMap>

@@ -3,7 +3,6 @@
 
 #include "support/LocalizedStrings.h"
 
-#include <QCoreApplication>
 #include <QLocale>
 #include <QTest>
 
