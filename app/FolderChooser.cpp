@@ -2,6 +2,8 @@
 
 #include "support/LocalizedStrings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QUrl>
 
@@ -22,7 +24,7 @@ namespace {
 
 } // namespace
 
-OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result)
+OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result, const QByteArray& shownFolder)
 {
     if (!result)
         return paramErr;
@@ -30,6 +32,13 @@ OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result)
     dialog.setWindowTitle(LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "Choose")));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    // Not the directory the program was started from, which means nothing to the person.
+    if (const qsizetype slash = shownFolder.lastIndexOf('/'); slash >= 0 && shownFolder.size() > 1) {
+        dialog.setDirectory(QFile::decodeName(slash == 0 ? QByteArray("/") : shownFolder.left(slash)));
+        dialog.selectFile(QFile::decodeName(shownFolder.mid(slash + 1)));
+    } else {
+        dialog.setDirectory(QDir::homePath());
+    }
     if (prompt) {
         // The message stands where the folder's name is typed.
         const QString& message = LocalizedString(QT_TRANSLATE_NOOP("LocalizedStrings", "Choose folder"));

@@ -10,7 +10,8 @@ class QWidget;
 
 // Shows the chooser modally. noErr with *result set (the folder's path as bytes) when a
 // folder was chosen; userCanceledErr when the user cancelled. The prompt is never shown:
-// it only decides whether the message is set.
-OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result);
+// it only decides whether the message is set. The chooser opens beside the folder shown
+// (in its parent, with it selected), or in the home folder when none is.
+OSErr ChooseFolder(QWidget* parent, const char* prompt, QByteArray* result, const QByteArray& shownFolder = {});
 
 inline constexpr OSErr userCanceledErr = -128;

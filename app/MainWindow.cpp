@@ -41,6 +41,11 @@ MainWindow::MainWindow(SoftwareUpdateWindow* softwareUpdate, QWidget* parent)
     m_controller->folderPathTextField = m_ui->folderPathTextField;
     m_controller->fileListWindow = this;
     m_controller->spinner = m_ui->spinner;
+    // The spinner keeps its place while hidden: the folder's label and the table below it
+    // do not jump when work starts and ends.
+    QSizePolicy keepPlace = m_ui->spinner->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    m_ui->spinner->setSizePolicy(keepPlace);
     m_controller->awakeFromNib();
     // Folders handed to the running program arrive at the application object.
     new FolderOpenEvents(m_controller, this);

@@ -26,7 +26,9 @@
 OrdinelloController::OrdinelloController(QObject* parent)
     : QObject(parent)
     , m_directoryItems(new DirectoryItemsModel(this))
-    , m_chooser([](QWidget* window, QByteArray* path) { return ChooseFolder(window, "Choose directory", path); })
+    , m_chooser([this](QWidget* window, QByteArray* path) {
+        return ChooseFolder(window, "Choose directory", path, m_folderFSRef.path);
+    })
 {
     // Dragged rows are the person's order: it is kept.
     connect(m_directoryItems, &DirectoryItemsModel::rowsGathered, this, &OrdinelloController::arrangedOrderChanged);

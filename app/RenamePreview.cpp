@@ -58,20 +58,23 @@ RenamePreview::RenamePreview(RunKind kind, QList<PlannedRename> plan, const RunC
     list->setColumnWidth(RenamePlanModel::NameColumn, 220);
     list->setColumnWidth(RenamePlanModel::NewNameColumn, 220);
 
-    QPushButton* ok = m_ui->buttonBox->button(QDialogButtonBox::Ok);
+    // Where the run needs a choice, its buttons take OK's place: the button box would show
+    // a hidden OK again when it lays out the buttons added beside it.
+    const bool choosing = numbering ? m_model->numberedCount() > 0 : m_model->lostWordCount() > 0;
+    if (choosing)
+        m_ui->buttonBox->setStandardButtons(QDialogButtonBox::Cancel);
     if (numbering && m_model->numberedCount() > 0) {
-        ok->hide();
         addChoice("replaceNumbers", QCoreApplication::translate("LocalizedStrings", "Replace Numbers"), proposed.replaceNumbers,
                   [](RunChoice& choice) { choice.replaceNumbers = true; });
         addChoice("addNumbers", QCoreApplication::translate("LocalizedStrings", "Add Numbers"), !proposed.replaceNumbers,
                   [](RunChoice& choice) { choice.replaceNumbers = false; });
     } else if (!numbering && m_model->lostWordCount() > 0) {
-        ok->hide();
         addChoice("removeNumbersOnly", QCoreApplication::translate("LocalizedStrings", "Remove Numbers Only"), true,
                   [](RunChoice& choice) { choice.rule = PrefixRule::NumbersOnly; });
         addChoice("removeFirstWordsToo", QCoreApplication::translate("LocalizedStrings", "Remove First Words Too"), false,
                   [](RunChoice& choice) { choice.rule = PrefixRule::AnyFirstWord; });
     } else {
+        QPushButton* ok = m_ui->buttonBox->button(QDialogButtonBox::Ok);
         ok->setText(numbering ? QCoreApplication::translate("LocalizedStrings", "Number Items") : QCoreApplication::translate("LocalizedStrings", "Remove Prefixes"));
         ok->setDefault(true);
         ok->setEnabled(count > 0);

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QLocale>
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -184,6 +185,10 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
         end = first;
     }
     ::close(dirfd);
+    // Items the run never renamed (it stopped before them or failed on them) stand under
+    // their old names too; only the rest were given them back since, which is worth saying.
+    if (result.run.renamed >= 0)
+        result.alreadyUnderOldName = std::max(0, result.alreadyUnderOldName - (result.run.items - result.run.renamed));
     // Reverted as far as it can be. What could not be reverted stays in the journal, so a
     // second undo (once the cause is mended) tries it again; with nothing left the
     // journal goes and the next undo reverts the run before. A cancelled undo keeps the

@@ -26,9 +26,9 @@ struct UndoResult {
                             // not keep what was not reverted
     JournalRun run;         // the run that was (or, in a dry run, would be) reverted
     RenameReport report;
-    // Items left as they were because they already stand under their old names: the run
-    // never renamed them (it failed on them, or stopped before them), or someone gave
-    // them their old names back since. Companions not counted.
+    // Items the run renamed that were left as they were because someone gave them their
+    // old names back since (where the run's end was recorded; else also the items it
+    // never reached). Companions not counted.
     int alreadyUnderOldName = 0;
 };
 

@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDBusConnection>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -889,6 +890,11 @@ private Q_SLOTS:
         QCOMPARE(action("actionUndo")->text(),
                  QStringLiteral("Undo Numbering of %1 Items").arg(locale.toString(renamed)));
         QVERIFY(!action("actionCancelRun")->isEnabled());   // Escape is the table's again
+        // Undo puts back what was renamed, and the items never reached are no news.
+        action("actionUndo")->trigger();
+        QVERIFY(m_finished->wait(60000));
+        QCOMPARE(m_window->statusBar()->findChild<RenameReportView*>()->account(),
+                 QStringLiteral("Done: %1 items").arg(locale.toString(renamed)));
     }
 
     // A run with failures says so in the status bar, and a click lists which items and why,
@@ -961,6 +967,7 @@ private Q_SLOTS:
         QCOMPARE(sheet->summary()->text(), "3 names will be changed.");
         QCOMPARE(sheet->warning()->text(), "1 name already starts with a number.");
         QVERIFY(named<QPushButton>(sheet, "addNumbers")->isDefault());   // one of three: not a numbered set
+        QVERIFY(!sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));   // the choices stand in its place
         sheet->doNotAskAgain()->setChecked(true);
         QTest::keyClick(sheet, Qt::Key_Return);
         QVERIFY(m_finished->wait());
