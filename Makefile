@@ -26,6 +26,7 @@ test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	bench/run-all.sh $(BUILD_DIR)
 
 install: build
