@@ -55,8 +55,8 @@ RenamePreview::RenamePreview(RunKind kind, QList<PlannedRename> plan, const RunC
     // Fixed row heights and column widths: a hundred thousand rows open at once.
     list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    list->setColumnWidth(RenamePlanModel::NameColumn, 220);
-    list->setColumnWidth(RenamePlanModel::NewNameColumn, 220);
+    list->setColumnWidth(RenamePlanModel::NameColumn, 200);
+    list->setColumnWidth(RenamePlanModel::NewNameColumn, 200);
 
     // Where the run needs a choice, its buttons take OK's place: the button box would show
     // a hidden OK again when it lays out the buttons added beside it.
