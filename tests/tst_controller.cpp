@@ -897,8 +897,8 @@ private Q_SLOTS:
                  QStringLiteral("Done: %1 items").arg(locale.toString(renamed)));
     }
 
-    // A run with failures says so in the status bar, and a click lists which items and why,
-    // without a modal alert.
+    // A run with failures says which items and why in a message over the window; the status
+    // bar keeps the count, and a click there lists them again.
     void runFailuresAreReported()
     {
         const QByteArray longName(NAME_MAX - 1, 'x');   // "1 " makes it 256 bytes
@@ -909,20 +909,19 @@ private Q_SLOTS:
         auto* report = m_window->statusBar()->findChild<RenameReportView*>();
         QVERIFY(report && !report->isHidden());
         QCOMPARE(report->text(), "1 item could not be renamed");
-        report->click();
-        QVERIFY(report->detailsWindow()->isVisible() && !report->detailsWindow()->isModal());
-        const QTreeWidget* list = report->detailsWindow()->findChild<QTreeWidget*>();
-        QCOMPARE(list->topLevelItemCount(), 1);
+        // A message over the window, modal to it alone, lists the items and why...
+        auto* message = m_window->findChild<QDialog*>(QStringLiteral("renameReportMessage"));
+        QVERIFY(message && message->isVisible() && message->windowModality() == Qt::WindowModal);
+        QVERIFY(named<QLabel>(message, "headline")->text().contains("1 of 2 items could not be renamed."));
+        const QTreeWidget* list = message->findChild<QTreeWidget*>();
         QCOMPARE(list->topLevelItem(0)->text(0), QString::fromLatin1(longName));
         QCOMPARE(list->topLevelItem(0)->text(1), "name too long");
-        QVERIFY(report->detailsWindow()->windowTitle().contains(QString::fromLocal8Bit(m_dir).section(u'/', -1)));
-        // ...and a message over the window, modal to it alone, lists them too.
-        auto* message = m_window->findChild<QDialog*>(QStringLiteral("renameReportMessage"));
-        QVERIFY(message && message->isVisible());
-        QCOMPARE(message->windowModality(), Qt::WindowModal);
-        QVERIFY(named<QLabel>(message, "headline")->text().contains("1 of 2 items could not be renamed."));
-        QCOMPARE(message->findChild<QTreeWidget*>()->topLevelItem(0)->text(1), "name too long");
         message->close();
+        // ...and a click in the status bar lists them again, in a window that blocks nothing.
+        report->click();
+        QVERIFY(report->detailsWindow()->isVisible() && !report->detailsWindow()->isModal());
+        QCOMPARE(report->detailsWindow()->findChild<QTreeWidget*>()->topLevelItemCount(), 1);
+        QVERIFY(report->detailsWindow()->windowTitle().contains(QString::fromLocal8Bit(m_dir).section(u'/', -1)));
 
         // The account belongs to its folder: choosing another folder clears it.
         QVERIFY(run("actionRenameItems"));
@@ -1046,10 +1045,7 @@ private Q_SLOTS:
         const RenameReportView* report = m_window->statusBar()->findChild<RenameReportView*>();
         QCOMPARE(report->account(), QStringLiteral("Done: 1 item; 1 item already had its old name"));
         QDialog* message = report->reportMessage();
-        QVERIFY(message && message->isVisible());
-        const QString headline = named<QLabel>(message, "headline")->text();
-        QVERIFY2(headline.contains("1 of 3 items could not be put back.") && headline.contains("Undo again"),
-                 qPrintable(headline));
+        QVERIFY(message && named<QLabel>(message, "headline")->text().contains("1 of 3 items could not be put back."));
         QCOMPARE(message->findChild<QTreeWidget*>()->topLevelItem(0)->text(0), "3 c");
         QCOMPARE(undo->text(), "Undo Numbering of 1 Item");
     }

@@ -428,18 +428,6 @@ private Q_SLOTS:
         QVERIFY(!c->isDownloadInProgress());
     }
 
-    // The file is read on a worker thread: the window is not held up meanwhile.
-    void versionFileIsReadOffTheWindowThread()
-    {
-        SoftwareUpdateController* c = makeController();
-        c->connectionDidReceiveData(versionPlist("<integer>104</integer>"));
-        QSignalSpy ended(c, &SoftwareUpdateController::versionCheckEnded);
-        c->connectionDidFinishLoading();
-        QCOMPARE(status(), QStringLiteral("Loaded the version information..."));
-        QVERIFY(ended.wait(5000));
-        QCOMPARE(status(), QStringLiteral("Your software is up to date."));
-    }
-
     void automaticCheck_data()
     {
         QTest::addColumn<HttpTestServer::Response>("response");
