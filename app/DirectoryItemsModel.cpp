@@ -57,18 +57,25 @@ FSRef DirectoryItemsModel::identity(int row) const
 
 QList<FSRef> DirectoryItemsModel::listedReferences() const
 {
-    QList<FSRef> refs;
-    refs.reserve(m_paths.size());
-    for (const QString& path : m_paths) {
-        FSRef ref = m_identities.value(path);
-        if (ref.isNull()) {
-            ref.path = EncodeFileName(path);
-            ref.device = dev_t(-1);
-            ref.inode = ino_t(-1);
+    return listedReferencesLater()();
+}
+
+std::function<QList<FSRef>()> DirectoryItemsModel::listedReferencesLater() const
+{
+    return [paths = m_paths, identities = m_identities] {
+        QList<FSRef> refs;
+        refs.reserve(paths.size());
+        for (const QString& path : paths) {
+            FSRef ref = identities.value(path);
+            if (ref.isNull()) {
+                ref.path = EncodeFileName(path);
+                ref.device = dev_t(-1);
+                ref.inode = ino_t(-1);
+            }
+            refs.append(std::move(ref));
         }
-        refs.append(std::move(ref));
-    }
-    return refs;
+        return refs;
+    };
 }
 
 void DirectoryItemsModel::setListing(QStringList paths, QList<FSRef> refs)

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class ItemImages;
 
 // The private drag type: dragged rows travel under it, and only drags that carry it are
@@ -37,6 +39,9 @@ public:
     // gets an identity no object has, so a run reports it instead of renaming whatever
     // appears there later.
     QList<FSRef> listedReferences() const;
+    // The same, made later on any thread: the listing is held as it is now (shared, not
+    // copied), so a hundred thousand lookups need not hold up the window.
+    std::function<QList<FSRef>()> listedReferencesLater() const;
 
     // Replaces the rows with a fresh listing (the views are reset).
     void setListing(QStringList paths, QList<FSRef> refs);

@@ -194,6 +194,8 @@ private:
     // The arranged order: changes are kept after a pause, and before the folder is left.
     void arrangedOrderChanged();
     void storeArrangement();
+    // Returns once every order asked to be kept is on disk; callable from any thread.
+    static void waitForKeptOrders();
     void leaveFolder();
     void startOverInFileManagerOrder();
     void restoreArrangedOrder();

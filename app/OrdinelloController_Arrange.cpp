@@ -72,10 +72,9 @@ void OrdinelloController::storeArrangement()
     // was kept stays.
     if (m_arrangementChanged && hasFolder() && m_directoryItems->rowCount() > 0) {
         const FSRef folder = m_folderFSRef;
-        const QList<FSRef> items = m_directoryItems->listedReferences();
-        orderWriter()->start([folder, items] {
+        orderWriter()->start([folder, items = m_directoryItems->listedReferencesLater()] {
             QString problem;
-            if (!StoreArrangedOrder(folder, items, &problem))
+            if (!StoreArrangedOrder(folder, items(), &problem))
                 NSLog(problem);   // the order on screen stays; only a later restore lacks it
         });
     }
@@ -86,6 +85,11 @@ void OrdinelloController::keepArrangedOrder()
 {
     storeArrangement();
     // A run, the next listing or the next start must find the order on disk.
+    orderWriter()->waitForDone();
+}
+
+void OrdinelloController::waitForKeptOrders()
+{
     orderWriter()->waitForDone();
 }
 

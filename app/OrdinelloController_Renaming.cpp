@@ -204,8 +204,9 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
         connect(m_task, &RenameTask::finished, this, &OrdinelloController::runEnded);
         connect(m_task, &RenameTask::finished, this, &OrdinelloController::runArrangementEnded);
     }
-    // The order being numbered is the one kept until the run forgets it.
-    keepArrangedOrder();
+    // The order being numbered is the one kept until the run forgets it: the run waits
+    // for it to be on disk before it changes anything (the window does not).
+    storeArrangement();
     m_progressText = progressText;
     m_runFolder = m_folderFSRef;
     // The run's own renames would wake the window for every item; the run lists the
@@ -214,7 +215,12 @@ void OrdinelloController::startRun(std::function<RenameTask::Outcome(const Renam
         m_watcher->setPaused(true);
     Q_EMIT runStarted();
     startSpinner();
-    m_task->start(std::move(work), m_folderFSRef);
+    m_task->start(
+        [work = std::move(work)](const RenameRun& run) {
+            waitForKeptOrders();
+            return work(run);
+        },
+        m_folderFSRef);
     Q_EMIT runningChanged(true);
 }
 
