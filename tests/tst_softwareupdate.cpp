@@ -97,20 +97,8 @@ QByteArray corpusFile(const char* name)
 
 const char kImageSha256[] = "<key>CurrentVersionSHA256</key><string>";
 
-HttpTestServer::Response ok(const QByteArray& body)
-{
-    HttpTestServer::Response r;
-    r.body = body;
-    return r;
-}
-
-HttpTestServer::Response notFound()
-{
-    HttpTestServer::Response r;
-    r.status = 404;
-    r.reason = "Not Found";
-    return r;
-}
+HttpTestServer::Response ok(const QByteArray& body) { return {.body = body}; }
+HttpTestServer::Response notFound() { return {.status = 404, .reason = "Not Found"}; }
 
 } // namespace
 
@@ -314,8 +302,7 @@ private Q_SLOTS:
         HttpTestServer::Response cut = ok(versionPlist("<integer>105</integer>"));
         cut.announcedLength = cut.body.size() + 100;
         QTest::newRow("body cut short") << "1.0.4" << cut << "Connection failed with error: The server sent " << "";
-        HttpTestServer::Response huge = ok(QByteArray((1 << 20) + 1, ' '));
-        huge.chunked = true;
+        const HttpTestServer::Response huge{.body = QByteArray((1 << 20) + 1, ' '), .chunked = true};
         QTest::newRow("over 1 MiB") << "1.0.4" << huge
                                     << QStringLiteral("Connection failed with error: The file is larger than the %1 bytes accepted.").arg(QLocale().toString(1048576)) << "";
     }
@@ -435,9 +422,7 @@ private Q_SLOTS:
         QTest::newRow("newer") << ok(versionPlist("<integer>105</integer>")) << true;
         QTest::newRow("up to date") << ok(versionPlist("<integer>104</integer>")) << false;
         QTest::newRow("unreadable") << ok(versionPlist("<string>105</string>")) << false;
-        HttpTestServer::Response stalled;
-        stalled.neverAnswer = true;
-        QTest::newRow("stalled") << stalled << false;
+        QTest::newRow("stalled") << HttpTestServer::Response{.neverAnswer = true} << false;
     }
     void automaticCheck()
     {
@@ -481,15 +466,11 @@ private Q_SLOTS:
         QTest::addColumn<HttpTestServer::Response>("response");
         QTest::addColumn<QString>("progress");
         QTest::addColumn<int>("bar");
-        HttpTestServer::Response quarter = ok(QByteArray(1000, 'q'));
-        quarter.holdAfter = 250;
+        const HttpTestServer::Response quarter{.body = QByteArray(1000, 'q'), .holdAfter = 250};
         QTest::newRow("250 of 1000") << QByteArray(kImagePath) << quarter << "Percent complete : 25.000000" << 25;
-        HttpTestServer::Response thirds = ok("abc");
-        thirds.holdAfter = 2;
+        const HttpTestServer::Response thirds{.body = "abc", .holdAfter = 2};
         QTest::newRow("2 of 3") << QByteArray(kImagePath) << thirds << "Percent complete : 66.666669" << 66;
-        HttpTestServer::Response unknown = ok(QByteArray(6000, 'u'));
-        unknown.chunked = true;
-        unknown.holdAfter = 4096;
+        const HttpTestServer::Response unknown{.body = QByteArray(6000, 'u'), .holdAfter = 4096, .chunked = true};
         QTest::newRow("no length") << QByteArray(kImagePath) << unknown << "Bytes received : 4096" << 0;
         QTest::newRow("after a redirect") << QByteArray("/pool/" + kImageName) << quarter
                                           << "Percent complete : 25.000000" << 25;
@@ -635,32 +616,25 @@ private Q_SLOTS:
         QTest::newRow("no length, differs") << unlengthed << right.left(63) + '0' << differs;
         QTest::newRow("no length, none published") << unlengthed << QByteArray()
             << "The server sent no length and no checksum is published, so the file cannot be known to be whole.";
-        HttpTestServer::Response cut = ok(QByteArray(500, 'c'));
-        cut.announcedLength = 1000;
+        const HttpTestServer::Response cut{.body = QByteArray(500, 'c'), .announcedLength = 1000};
         QTest::newRow("body cut short") << cut << QByteArray() << QStringLiteral("The server sent %1 of the %2 bytes it announced.").arg(QLocale().toString(500), QLocale().toString(1000));
-        HttpTestServer::Response stalled = ok(QByteArray(1000, 's'));
-        stalled.holdAfter = 100;
+        const HttpTestServer::Response stalled{.body = QByteArray(1000, 's'), .holdAfter = 100};
         QTest::newRow("stalled") << stalled << QByteArray() << "The server did not answer within 0.5 seconds.";
-        HttpTestServer::Response huge = ok("small");
-        huge.announcedLength = qint64(3) << 30;
+        const HttpTestServer::Response huge{.body = "small", .announcedLength = qint64(3) << 30};
         QTest::newRow("over 2 GiB") << huge << QByteArray() << QStringLiteral("The file is larger than the %1 bytes accepted.").arg(QLocale().toString(qint64(2147483648)));
         // Only a length or the closing chunk tells a whole body from one cut short.
-        HttpTestServer::Response closed = ok(QByteArray(500, 'c'));
-        closed.sendLength = false;
+        const HttpTestServer::Response closed{.body = QByteArray(500, 'c'), .sendLength = false};
         const QString unmarked = QStringLiteral("The server closed the connection before the end of the file was marked.");
         QTest::newRow("no length, closed") << closed << QByteArray() << unmarked;
-        HttpTestServer::Response unclosedChunks = ok(QByteArray(500, 'c'));
-        unclosedChunks.chunked = true;
-        unclosedChunks.closingChunk = false;
         // Qt reports this either as a closed connection or as a whole body; refused both ways.
-        QTest::newRow("chunks without the closing one") << unclosedChunks << QByteArray() << "The server ";
+        QTest::newRow("chunks without the closing one")
+            << HttpTestServer::Response{.body = QByteArray(500, 'c'), .chunked = true, .closingChunk = false} << QByteArray()
+            << "The server ";
         QTest::newRow("empty") << ok({}) << QByteArray() << "The server sent an empty file.";
-        HttpTestServer::Response empty = ok({});
-        empty.chunked = true;
+        const HttpTestServer::Response empty{.body = {}, .chunked = true};
         QTest::newRow("empty in chunks") << empty << QByteArray() << "The server sent an empty file.";
         // A server that keeps the connection alive with a byte now and then.
-        HttpTestServer::Response trickle = ok(QByteArray(1000, 't'));
-        trickle.trickleMs = 20;
+        const HttpTestServer::Response trickle{.body = QByteArray(1000, 't'), .trickleMs = 20};
         QTest::newRow("too slow") << trickle << QByteArray() << "The server sent fewer than 100 bytes in 0.4 seconds.";
     }
     void download()
@@ -713,9 +687,7 @@ private Q_SLOTS:
 
     void quittingCancelsDownload()
     {
-        HttpTestServer::Response image = ok(QByteArray(1000, 'i'));
-        image.holdAfter = 500;
-        m_server->setResponse(kImagePath, image);
+        m_server->setResponse(kImagePath, HttpTestServer::Response{.body = QByteArray(1000, 'i'), .holdAfter = 500});
         makeController();
         findNewerVersion();
         m_window.reset();

@@ -23,8 +23,8 @@ public:
     struct Response {
         int status = 200;
         QByteArray reason = "OK";
-        QList<std::pair<QByteArray, QByteArray>> headers;   // sent after the status line
-        QByteArray body;
+        QList<std::pair<QByteArray, QByteArray>> headers = {};   // sent after the status line
+        QByteArray body = {};
         bool sendLength = true;          // a Content-Length header for the body
         qint64 announcedLength = -1;     // announce this length instead; more than the body = cut short
         qint64 holdAfter = -1;           // send this many body bytes, then wait for release()
