@@ -1080,7 +1080,6 @@ private Q_SLOTS:
         QTest::addColumn<QPoint>("expected");
         QTest::newRow("first stays") << QPoint(100, 80) << QSize(800, 600) << 0 << QPoint(100, 80);
         QTest::newRow("second lower right") << QPoint(100, 80) << QSize(800, 600) << 1 << QPoint(130, 110);
-        QTest::newRow("third further") << QPoint(100, 80) << QSize(800, 600) << 2 << QPoint(160, 140);
         QTest::newRow("at the corner: upper left") << QPoint(1100, 580) << QSize(800, 600) << 1 << QPoint(1070, 550);
         QTest::newRow("larger than the screen") << QPoint(0, 0) << QSize(2500, 1500) << 1 << QPoint(0, 0);
     }

@@ -514,10 +514,6 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
         <translation>è stato scritto da un’altra versione del programma</translation>
     </message>
     <message>
-        <source>the removed first word is not a number</source>
-        <translation>la prima parola rimossa non è un numero</translation>
-    </message>
-    <message>
         <source>Current Name</source>
         <translation>Nome attuale</translation>
     </message>
@@ -556,14 +552,6 @@ gestore di file, così puoi trascinarli nell&apos;ordine che vuoi e numerarli.
     <message>
         <source>%1 renames will fail.</source>
         <translation>%1 ridenominazioni non riusciranno.</translation>
-    </message>
-    <message>
-        <source>1 name loses a first word that is not a number.</source>
-        <translation>1 nome perde una prima parola che non è un numero.</translation>
-    </message>
-    <message>
-        <source>%1 names lose a first word that is not a number.</source>
-        <translation>%1 nomi perdono una prima parola che non è un numero.</translation>
     </message>
     <message>
         <source>Remove Prefixes</source>
