@@ -123,8 +123,8 @@ public:
     // first, equal dates in the file manager's order). Dates are read off the GUI thread,
     // told like a run (runningChanged, runProgress) and stopped by cancelRun.
     void arrangeBy(Arrangement arrangement);
-    // Keeps the order now when a change is waiting to be kept (the window closes, a run
-    // starts), and returns once it is on disk.
+    // Keeps the order now when a change is waiting to be kept (the window closes, another
+    // folder is chosen), and returns once it is on disk.
     void keepArrangedOrder();
 
 public:

@@ -84,8 +84,8 @@ void OrdinelloController::storeArrangement()
 void OrdinelloController::keepArrangedOrder()
 {
     storeArrangement();
-    // A run, the next listing or the next start must find the order on disk.
-    orderWriter()->waitForDone();
+    // The next listing or the next start must find the order on disk.
+    waitForKeptOrders();
 }
 
 void OrdinelloController::waitForKeptOrders()
