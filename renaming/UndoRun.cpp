@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QLocale>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -72,6 +73,18 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
     QByteArray prefix = folder.path;
     if (!prefix.endsWith('/'))
         prefix += '/';
+    // An undo marks the journal while it reverts and takes the mark off when it stops. A
+    // mark found means an undo before this one was killed, perhaps half way through
+    // renaming an item without the no-replace rename: such an item may stand under both
+    // names, and the second name is its own to take off, not someone else's.
+    const QByteArray undoing = result.run.file + ".undoing";
+    const bool undoCutShort = !run.dryRun && ::access(undoing.constData(), F_OK) == 0;
+    if (!run.dryRun)
+        OpenRegularFile(AT_FDCWD, undoing.constData(), O_WRONLY | O_CREAT, 0600);
+    const auto unmark = qScopeGuard([&] {
+        if (!run.dryRun)
+            ::unlink(undoing.constData());
+    });
 
     // Dry run: the names the reverts so far would have freed (false) and taken (true).
     QHash<QByteArray, bool> planned;
@@ -100,10 +113,10 @@ UndoResult UndoLastRun(const FSRef& folder, const RenameRun& run)
         const bool renamedByRun = holds(entry.newName, entry, &atNew);
         const bool underOldName = holds(entry.name, entry, &atOld);
         if (renamedByRun && underOldName) {
-            // Under both names. A run that ended left no rename half done: the second name
-            // is someone else's doing, and both stay. A run cut short may have: it goes back
-            // under its old name alone (a dry run only says so).
-            if (result.run.finished || run.dryRun) {
+            // Under both names. A run that ended (and no undo cut short) left no rename half
+            // done: the second name is someone else's doing, and both stay. A run or undo cut
+            // short may have: it goes back under its old name alone (a dry run only says so).
+            if ((result.run.finished && !undoCutShort) || run.dryRun) {
                 result.alreadyUnderOldName += entry.companion ? 0 : 1;
                 return true;
             }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace TestFolders;
@@ -128,13 +129,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hardLinks");
         QTest::addColumn<int>("cutAt");     // the item whose rename is cut short
         QTest::addColumn<Names>("nextRun"); // empty: undo; else the names after the next run
-        QTest::newRow("file under two names, undo") << true << 0 << Names{};
-        QTest::newRow("link under two names, undo") << true << 2 << Names{};
-        QTest::newRow("file beside a placeholder, undo") << false << 1 << Names{};
+        QTest::addColumn<bool>("undoCut");  // the run ends, and its undo is cut short
+        QTest::newRow("file under two names, undo") << true << 0 << Names{} << false;
+        QTest::newRow("link under two names, undo") << true << 2 << Names{} << false;
+        QTest::newRow("file beside a placeholder, undo") << false << 1 << Names{} << false;
         QTest::newRow("link under two names, next run")
-            << true << 2 << Names{"1 1 a.txt", "2 2 b.txt", "3 c link", "4 d.txt"};
+            << true << 2 << Names{"1 1 a.txt", "2 2 b.txt", "3 c link", "4 d.txt"} << false;
         QTest::newRow("file beside a placeholder, next run")
-            << false << 0 << Names{"1 a.txt", "2 b.txt", "3 c link", "4 d.txt"};
+            << false << 0 << Names{"1 a.txt", "2 b.txt", "3 c link", "4 d.txt"} << false;
+        QTest::newRow("file under two names, undo cut short") << true << 1 << Names{} << true;
     }
 
     void cutShortFallbackRenamesAreUndone()
@@ -142,6 +145,7 @@ private Q_SLOTS:
         QFETCH(bool, hardLinks);
         QFETCH(int, cutAt);
         QFETCH(Names, nextRun);
+        QFETCH(bool, undoCut);
         const QByteArray dir = folderWith({"a.txt", "d.txt"});
         writeFile(dir + "/b.txt", "b");
         QCOMPARE(::symlink("a.txt", (dir + "/c link").constData()), 0);
@@ -149,8 +153,26 @@ private Q_SLOTS:
         SetRenameNoReplaceDisabledForTesting(true);
         SetHardLinksDisabledForTesting(!hardLinks);
         int renames = 0;
-        SetRenameStepHookForTesting([&](RenameStep, int, const QByteArray&, const QByteArray&) { return renames++ != cutAt; });
-        journaledRun(dir, RunKind::Numbering, cutAt + 1);   // dies right after the cut
+        const auto cut = [&](RenameStep, int, const QByteArray&, const QByteArray&) { return renames++ != cutAt; };
+        if (undoCut) {
+            QVERIFY(journaledRun(dir, RunKind::Numbering, -1).failures.isEmpty());
+            SetRenameStepHookForTesting(cut);
+            if (const pid_t child = ::fork(); child == 0) {
+                RenameRun dying;   // killed right after the cut
+                dying.progress = [&](qsizetype done, qsizetype) {
+                    if (done > cutAt)
+                        ::_exit(0);
+                    return RunControl::Continue;
+                };
+                UndoLastRun(refTo(dir), dying);
+                ::_exit(1);
+            } else {
+                QCOMPARE(::waitpid(child, nullptr, 0), child);
+            }
+        } else {
+            SetRenameStepHookForTesting(cut);
+            journaledRun(dir, RunKind::Numbering, cutAt + 1);   // dies right after the cut
+        }
         SetRenameStepHookForTesting({});
         SetHardLinksDisabledForTesting(false);
         QCOMPARE(entries(dir).size(), before.size() + 1);   // one name too many
